@@ -1,0 +1,32 @@
+# The two commands: `make dist` and `make test`. Both install what is missing first.
+BUILD   := build
+JOBS    ?= $(shell nproc)
+VERSION := $(shell cat VERSION)
+
+.PHONY: all test dist bootstrap build linux32 win32 clean
+
+all: test
+
+bootstrap:
+	@./scripts/bootstrap.sh
+
+# Configuring again is cheap once the cache exists, and mends a configure that failed.
+linux32: bootstrap
+	cmake -S . -B $(BUILD)/linux32 -DCMAKE_TOOLCHAIN_FILE=cmake/toolchain-linux32.cmake -DCMAKE_BUILD_TYPE=Debug >/dev/null
+	cmake --build $(BUILD)/linux32 -j $(JOBS)
+
+win32: bootstrap
+	cmake -S . -B $(BUILD)/win32 -DCMAKE_TOOLCHAIN_FILE=cmake/toolchain-win32.cmake -DCMAKE_BUILD_TYPE=Release >/dev/null
+	cmake --build $(BUILD)/win32 -j $(JOBS)
+
+build: linux32 win32
+
+test: build
+	cd $(BUILD)/linux32 && ctest --output-on-failure -j $(JOBS)
+	./scripts/wine-tests.sh $(BUILD)/win32 $(JOBS)
+
+dist: build
+	./scripts/package.sh $(BUILD)/win32 $(VERSION)
+
+clean:
+	rm -rf $(BUILD) dist/*.zip

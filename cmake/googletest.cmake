@@ -1,0 +1,12 @@
+# GoogleTest: the distribution's 32-bit build on Linux; built from its sources for Windows.
+if(WIN32)
+  set(BUILD_GMOCK ON CACHE BOOL "" FORCE)
+  set(INSTALL_GTEST OFF CACHE BOOL "" FORCE)
+  add_subdirectory(/usr/src/googletest ${CMAKE_BINARY_DIR}/googletest EXCLUDE_FROM_ALL)
+  foreach(t gtest gtest_main gmock gmock_main)
+    target_compile_options(${t} PRIVATE -w)
+    target_link_options(${t} INTERFACE ${QX_STATIC_RUNTIME})
+  endforeach()
+else()
+  find_package(GTest REQUIRED)
+endif()

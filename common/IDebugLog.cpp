@@ -1,0 +1,153 @@
+#include "common/IDebugLog.h"
+
+#include <cstring>
+#include <mutex>
+
+#include "platform/Platform.h"
+
+namespace {
+
+// One format buffer and one file, shared by every thread: the lock covers both.
+std::mutex gLogLock;
+char gFormatBuffer[IDebugLog::kBufferSize];
+std::FILE* gLogFile = nullptr;
+
+bool IsFlagOrWidth(char c) {
+  return std::strchr("-+ #0123456789.*", c) != nullptr;
+}
+
+}  // namespace
+
+bool TranslateLogFormat(const char* format, char* out, std::size_t outSize) {
+  std::size_t n = 0;
+  auto put = [&](const char* text, std::size_t len) {
+    if (n + len >= outSize) return false;
+    std::memcpy(out + n, text, len);
+    n += len;
+    return true;
+  };
+  for (const char* p = format; *p != '\0';) {
+    if (*p != '%') {
+      if (!put(p++, 1)) return false;
+      continue;
+    }
+    if (p[1] == '%') {
+      if (!put(p, 2)) return false;
+      p += 2;
+      continue;
+    }
+    const char* start = p++;
+    while (IsFlagOrWidth(*p)) ++p;
+    if (!put(start, static_cast<std::size_t>(p - start))) return false;
+    if (*p == 'p') {  // 32-bit pointer as the Microsoft runtime prints it
+      if (!put(".8X", 3)) return false;
+      ++p;
+    } else if (std::strncmp(p, "I64", 3) == 0) {
+      if (!put("ll", 2)) return false;
+      p += 3;
+    } else if (std::strncmp(p, "I32", 3) == 0) {
+      p += 3;
+    }
+  }
+  out[n] = '\0';
+  return true;
+}
+
+void IDebugLog::OpenInFolder(std::int32_t folderId, const char* relativePath) {
+  char path[qx::platform::kMaxPath];
+  std::int32_t result = qx::platform::GetShellFolderPath(folderId, path);
+  if (result < 0) {
+    LogFatal("SHGetFolderPath %08X failed (result = %08X lasterr = %08X)",
+             static_cast<std::uint32_t>(folderId), static_cast<std::uint32_t>(result),
+             qx::platform::LastError());
+    AssertFailedWithCode(__FILE__, __LINE__, "SUCCEEDED(err)", result);
+  }
+  std::strncat(path, relativePath, sizeof(path) - std::strlen(path) - 1);
+
+  // Create every folder on the way; the last component is the file itself.
+  char partial[1024];
+  std::size_t i = 0;
+  for (; path[i] != '\0' && i < sizeof(partial) - 1; ++i) {
+    if (path[i] == '\\' || path[i] == '/') {
+      partial[i] = '\0';
+      qx::platform::CreateDirectoryIgnoringErrors(partial);
+    }
+    partial[i] = path[i];
+  }
+  OpenFile(path);
+}
+
+void IDebugLog::OpenFile(const char* path) {
+  std::lock_guard<std::mutex> lock(gLogLock);
+  gLogFile = qx::platform::OpenSharedReadLogFile(path);
+  for (int i = 0; gLogFile == nullptr && i < 5; ++i) {
+    char numbered[qx::platform::kMaxPath + 16];
+    std::snprintf(numbered, sizeof(numbered), "%s%d", path, i);
+    gLogFile = qx::platform::OpenSharedReadLogFile(numbered);
+  }
+}
+
+void IDebugLog::LogV(int level, const char* format, std::va_list args) {
+  bool toFile = level <= fileLevel;
+  bool toConsole = level <= consoleLevel;
+  if (!toFile && !toConsole) return;
+
+  char translated[1024];
+  const char* effective =
+      TranslateLogFormat(format, translated, sizeof(translated)) ? translated : format;
+
+  std::lock_guard<std::mutex> lock(gLogLock);
+  std::vsnprintf(gFormatBuffer, sizeof(gFormatBuffer), effective, args);
+  if (toFile && gLogFile != nullptr) {
+    std::fputs(gFormatBuffer, gLogFile);
+    std::fflush(gLogFile);
+    std::fputc('\n', gLogFile);
+    std::fflush(gLogFile);
+  }
+  if (toConsole) {
+    std::fputs(gFormatBuffer, stdout);
+    std::fputc('\n', stdout);
+    std::fflush(stdout);
+  }
+}
+
+void IDebugLog::Log(int level, const char* format, ...) {
+  std::va_list args;
+  va_start(args, format);
+  LogV(level, format, args);
+  va_end(args);
+}
+
+void LogMessage(const char* format, ...) {
+  std::va_list args;
+  va_start(args, format);
+  IDebugLog::LogV(IDebugLog::kLevel_Message, format, args);
+  va_end(args);
+}
+
+void LogFatal(const char* format, ...) {
+  std::va_list args;
+  va_start(args, format);
+  IDebugLog::LogV(IDebugLog::kLevel_Fatal, format, args);
+  va_end(args);
+}
+
+void IDebugLog::AssertFailed(const char* file, int line, const char* text) {
+  LogFatal("Assertion failed in %s (%d): %s", file, line, text);
+  qx::platform::TerminateProcess();
+}
+
+void IDebugLog::AssertFailedWithCode(const char* file, int line, const char* text,
+                                     std::int64_t code) {
+  auto bits = static_cast<std::uint64_t>(code);
+  if ((bits >> 32) == 0) {
+    auto low = static_cast<std::uint32_t>(bits);
+    LogFatal("Assertion failed in %s (%d): %s (code = %08X (%d))", file, line, text, low,
+             static_cast<std::int32_t>(low));
+  } else {
+    IDebugLog::Log(kLevel_Fatal, "Assertion failed in %s (%d): %s (code = %16llX (%lld))", file,
+                   line, text, static_cast<unsigned long long>(bits),
+                   static_cast<long long>(code));
+  }
+  qx::platform::TerminateProcess();
+}

@@ -1,0 +1,42 @@
+#pragma once
+// The plugin's one diagnostic channel: QXKit.log in the user's documents folder, echoed to
+// standard output by level. Every line is exactly the formatted message.
+#include <cstdarg>
+#include <cstdint>
+#include <cstdio>
+
+class IDebugLog {
+ public:
+  static constexpr int kLevel_Fatal = 0;
+  static constexpr int kLevel_Message = 3;
+  static constexpr std::size_t kBufferSize = 8192;  // longer messages are cut to 8191 characters
+
+  // Messages with a level at or below these reach the file / standard output.
+  static inline int fileLevel = 5;
+  static inline int consoleLevel = 3;
+
+  // Opens `relativePath` under a shell folder; a folder that cannot be resolved is fatal.
+  static void OpenInFolder(std::int32_t folderId, const char* relativePath);
+  // Opens `path`, or else the first of path0..path4 that can be opened.
+  static void OpenFile(const char* path);
+
+  static void Log(int level, const char* format, ...) __attribute__((format(printf, 2, 3)));
+  static void LogV(int level, const char* format, std::va_list args);
+
+  [[noreturn]] static void AssertFailed(const char* file, int line, const char* text);
+  [[noreturn]] static void AssertFailedWithCode(const char* file, int line, const char* text,
+                                                std::int64_t code);
+};
+
+void LogMessage(const char* format, ...) __attribute__((format(printf, 1, 2)));
+void LogFatal(const char* format, ...) __attribute__((format(printf, 1, 2)));
+
+// Rewrites the Microsoft-only printf forms of a format into standard ones, so a line reads
+// the same in both builds: %p as eight upper-case hex digits, %I64 as ll, %I32 as nothing.
+// Returns false (and leaves `out` unspecified) when `out` is too small.
+bool TranslateLogFormat(const char* format, char* out, std::size_t outSize);
+
+#define QX_ASSERT(expr) \
+  ((expr) ? (void)0 : IDebugLog::AssertFailed(__FILE__, __LINE__, #expr))
+#define QX_ASSERT_CODE(expr, code) \
+  ((expr) ? (void)0 : IDebugLog::AssertFailedWithCode(__FILE__, __LINE__, #expr, (code)))

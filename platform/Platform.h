@@ -1,0 +1,36 @@
+#pragma once
+// The operating-system seam. Feature code never includes windows.h: the Windows build
+// implements these with the Win32 calls the game's process offers, the Linux build with
+// POSIX stand-ins whose folders the simulated game chooses.
+#include <cstddef>
+#include <cstdint>
+#include <cstdio>
+#include <string>
+
+namespace qx::platform {
+
+inline constexpr std::size_t kMaxPath = 260;
+inline constexpr std::int32_t kFolderId_Documents = 5;  // the user's documents folder
+
+// SHGetFolderPathA(no window, folderId, no token, current path): a negative result is a
+// failure, and `path` is then unspecified.
+[[nodiscard]] std::int32_t GetShellFolderPath(std::int32_t folderId, char (&path)[kMaxPath]);
+[[nodiscard]] std::uint32_t LastError();
+
+// GetModuleFileNameA of the process's main executable (the game) into `path`.
+void GetMainExecutablePath(char (&path)[kMaxPath]);
+// PathRemoveFileSpecA: cuts the last component of `path` in place.
+void RemoveFileSpec(char* path);
+
+// CreateDirectoryA; every failure, an existing folder included, is ignored.
+void CreateDirectoryIgnoringErrors(const char* path);
+// The log file: written in text mode, truncated; other processes may read it but not
+// write it while it is open. Null when it cannot be opened.
+[[nodiscard]] std::FILE* OpenSharedReadLogFile(const char* path);
+// The whole content of a file read in binary mode; false when it cannot be opened.
+[[nodiscard]] bool ReadWholeFile(const char* path, std::string& content);
+
+// Ends the process at once, after a failed assertion.
+[[noreturn]] void TerminateProcess();
+
+}  // namespace qx::platform

@@ -1,0 +1,43 @@
+#include "platform/Platform.h"
+
+#include <windows.h>
+#include <shlobj.h>
+#include <shlwapi.h>
+#include <share.h>
+
+#include <fstream>
+#include <iterator>
+
+namespace qx::platform {
+
+std::int32_t GetShellFolderPath(std::int32_t folderId, char (&path)[kMaxPath]) {
+  return SHGetFolderPathA(nullptr, folderId, nullptr, SHGFP_TYPE_CURRENT, path);
+}
+
+std::uint32_t LastError() { return GetLastError(); }
+
+void GetMainExecutablePath(char (&path)[kMaxPath]) {
+  path[0] = '\0';
+  GetModuleFileNameA(nullptr, path, kMaxPath);
+}
+
+void RemoveFileSpec(char* path) { PathRemoveFileSpecA(path); }
+
+void CreateDirectoryIgnoringErrors(const char* path) { CreateDirectoryA(path, nullptr); }
+
+std::FILE* OpenSharedReadLogFile(const char* path) { return _fsopen(path, "w", _SH_DENYWR); }
+
+bool ReadWholeFile(const char* path, std::string& content) {
+  std::ifstream in(path, std::ios::binary);
+  if (!in) return false;
+  content.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+  return true;
+}
+
+void TerminateProcess() {
+  std::fflush(nullptr);
+  ::TerminateProcess(GetCurrentProcess(), 3);
+  for (;;) {}
+}
+
+}  // namespace qx::platform

@@ -1,0 +1,92 @@
+// The two entry points the script extender calls: Query identifies the plugin and refuses
+// the wrong host; Load reads the settings, patches the game, registers the script classes
+// and the message listener.
+#include "common/IDebugLog.h"
+#include "platform/Platform.h"
+#include "plugin/InstallSteps.h"
+#include "plugin/MessageListener.h"
+#include "plugin/PluginState.h"
+#include "plugin/ProjectIni.h"
+#include "plugin/ScriptClasses.h"
+#include "skse/PluginAPI.h"
+
+#ifdef _WIN32
+#define QX_EXPORT __declspec(dllexport)
+#else
+#define QX_EXPORT __attribute__((visibility("default")))
+#endif
+
+using namespace qx;
+
+namespace {
+
+constexpr const char* kPluginName = "QXKit";
+constexpr std::uint32_t kPluginVersion = 1;
+
+const skse::SKSEPapyrusInterface* QueryPapyrus(const skse::SKSEInterface& skse) {
+  auto* papyrus = static_cast<const skse::SKSEPapyrusInterface*>(
+      skse.QueryInterface(skse::kInterface_Papyrus));
+  if (papyrus == nullptr) {
+    LogMessage("QX Papyrus: the script extender offers no papyrus interface; no functions registered");
+  }
+  return papyrus;
+}
+
+void RegisterListener(const skse::SKSEInterface& skse) {
+  auto* messaging = static_cast<const skse::SKSEMessagingInterface*>(
+      skse.QueryInterface(skse::kInterface_Messaging));
+  if (messaging == nullptr) {
+    LogMessage("QX INI: the script extender offers no messaging interface; post data load processing will not run");
+    return;
+  }
+  messaging->RegisterListener(plugin::gPluginHandle, "SKSE", &OnSKSEMessage);
+}
+
+}  // namespace
+
+extern "C" {
+
+QX_EXPORT bool SKSEPlugin_Query(const skse::SKSEInterface* skse, skse::PluginInfo* info) {
+  IDebugLog::OpenInFolder(platform::kFolderId_Documents, "\\My Games\\Skyrim\\SKSE\\QXKit.log");
+  IDebugLog::consoleLevel = 1;
+  IDebugLog::fileLevel = 5;
+  LogMessage("%s", kPluginName);
+
+  info->infoVersion = skse::PluginInfo::kInfoVersion;
+  info->name = kPluginName;
+  info->version = kPluginVersion;
+
+  plugin::gPluginHandle = skse->GetPluginHandle();
+  if (skse->isEditor != 0) {
+    LogMessage("loaded in editor, marking as incompatible");
+    return false;
+  }
+  if (skse->runtimeVersion != skse::kRuntimeVersion_1_9_32_0) {
+    LogMessage("unsupported runtime version %08X", skse->runtimeVersion);
+    return false;
+  }
+  return true;
+}
+
+QX_EXPORT bool SKSEPlugin_Load(const skse::SKSEInterface* skse) {
+  auto* settings = new ProjectIni();
+  plugin::gSettings = settings;
+  plugin::gSettingsRead = settings->Load();
+
+  if (!plugin::gSettingsRead) {
+    LogMessage("QX INI: could not load settings file; most fixes will be disabled");
+  } else {
+    RunInstallSteps(*settings);
+    LogMessage("QX Inject: papyrus functions loaded");
+  }
+  plugin::gPapyrus = QueryPapyrus(*skse);
+
+  if (plugin::gPapyrus != nullptr &&
+      RegisterScriptClasses(*plugin::gPapyrus, *settings, plugin::gSettingsRead)) {
+    LogMessage("QX Papyrus: all registrations succeeded without errors");
+  }
+  RegisterListener(*skse);
+  return true;
+}
+
+}  // extern "C"

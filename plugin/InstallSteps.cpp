@@ -1,0 +1,23 @@
+#include "plugin/InstallSteps.h"
+
+#include <array>
+
+#include "plugin/ProjectIni.h"
+
+namespace qx {
+namespace {
+
+// In install order; features add their step here as they are built.
+constexpr std::array<InstallStep, 0> kInstallSteps{};
+
+}  // namespace
+
+std::span<const InstallStep> InstallSteps() { return kInstallSteps; }
+
+void RunInstallSteps(ProjectIni& settings) {
+  for (const InstallStep& step : kInstallSteps) {
+    if (step.guard(settings)) step.install(settings);
+  }
+}
+
+}  // namespace qx

@@ -1,0 +1,178 @@
+#include "plugin/ProjectIni.h"
+
+#include <array>
+#include <cstdio>
+#include <cstring>
+
+#include "common/IDebugLog.h"
+#include "plugin/IniConverters.h"
+
+namespace qx {
+namespace {
+
+using P = ProjectIni;
+
+constexpr std::array<const char*, 6> kSections = {
+    "general", "books", "cameratweaks", "healthgating", "magiceffectartworkoverrides",
+    "playeraudiorepositioner"};
+
+// Defaults as SetDefaults writes them; the two entries without one keep the fresh zero.
+const std::array<SettingDescriptor, 41> kSettings = {{
+    {"general", "enableavpercentfix", "gEnableAVPercentFix", &P::gEnableAVPercentFix, true, 0},
+    {"general", "enablejumpbonusfix", "gEnableJumpBonusFix", &P::gEnableJumpBonusFix, true, 0},
+    {"general", "enablebashbugfix", "gEnableBashBugFix", &P::gEnableBashBugFix, true, 0},
+    {"general", "enablehealthgating", "gEnableHealthGateFix", &P::gEnableHealthGateFix, true, 0},
+    {"general", "enablemagiceffectartworkoverrides", "gEnableMagicEffectArtworkOverrides",
+     &P::gEnableMagicEffectArtworkOverrides, true, 0},
+    {"general", "enableplayeraudiorepositioner", "gEnablePlayerAudioRepositioner",
+     &P::gEnablePlayerAudioRepositioner, true, 0},
+    {"books", "skillreadpollingtimemillis", "bookSkillReadPollingTimeMillis",
+     &P::bookSkillReadPollingTimeMillis, true, 0},
+    {"books", "disableskillgain", "bookDisableSkillGain", &P::bookDisableSkillGain, true, 0},
+    {"books", "dumpskills", "bookDumpSkills", &P::bookDumpSkills, true, 0},
+    {"books", "clearallreadskills", "bookClearAllReadSkills", &P::bookClearAllReadSkills, true, 0},
+    {"cameratweaks", "replacefurniturecamwith3p", "camReplaceFurnitureCamWith3P",
+     &P::camReplaceFurnitureCamWith3P, true, 0},
+    {"cameratweaks", "changetweenmenuzoom", "camChangeTweenMenuZoom", &P::camChangeTweenMenuZoom,
+     true, 0},
+    {"cameratweaks", "tweenmenuzoom", "camTweenMenuZoom", &P::camTweenMenuZoom, true, 10.0},
+    {"cameratweaks", "disabletweenmenupan", "camDisableTweenMenuPan", &P::camDisableTweenMenuPan,
+     true, 0},
+    {"cameratweaks", "enablehorsecamfix", "camEnableHorseCamFix", &P::camEnableHorseCamFix, true,
+     0},
+    {"cameratweaks", "enable3pcellloadpositionfix", "camEnable3PCellLoadPositionFix",
+     &P::camEnable3PCellLoadPositionFix, true, 0},
+    {"cameratweaks", "enable3pkillcampositionfix", "camEnable3PKillCamPositionFix",
+     &P::camEnable3PKillCamPositionFix, true, 0},
+    {"healthgating", "isenabled", "hgIsEnabled", &P::hgIsEnabled, true, 0},
+    {"healthgating", "enablephysical", "hgEnablePhysical", &P::hgEnablePhysical, true, 1},
+    {"healthgating", "enablemagic", "hgEnableMagic", &P::hgEnableMagic, true, 1},
+    {"healthgating", "formainplayeronly", "hgForMainPlayerOnly", &P::hgForMainPlayerOnly, true, 1},
+    {"healthgating", "requirebelowattackerhealth", "hgRequireBelowAttackerHealth",
+     &P::hgRequireBelowAttackerHealth, true, 0},
+    {"healthgating", "requirebelowattackerstamina", "hgRequireBelowAttackerStamina",
+     &P::hgRequireBelowAttackerStamina, true, 0},
+    {"healthgating", "swapattackerstaminamagicka", "hgSwapAttackerStaminaMagicka",
+     &P::hgSwapAttackerStaminaMagicka, false, 0},
+    {"healthgating", "minhealthpercent", "hgMinHealthPercent", &P::hgMinHealthPercent, true, 0.9},
+    {"healthgating", "resulthealthpercent", "hgResultHealthPercent", &P::hgResultHealthPercent,
+     true, 0.1},
+    {"healthgating", "attackerhealthpercent", "hgAttackerHealthPercent",
+     &P::hgAttackerHealthPercent, true, 0.0},
+    {"healthgating", "attackerstaminapercent", "hgAttackerStaminaPercent",
+     &P::hgAttackerStaminaPercent, true, 0.0},
+    {"healthgating", "immunitytimemillis", "hgImmunityTimeMillis", &P::hgImmunityTimeMillis, true,
+     500},
+    {"healthgating", "gatingwindowmillis", "hgGatingWindowMillis", &P::hgGatingWindowMillis, true,
+     17},
+    {"healthgating", "cleanuppollingtimemillis", "hgCleanupPollingTimeMillis",
+     &P::hgCleanupPollingTimeMillis, true, 180000},
+    {"magiceffectartworkoverrides", "disableall", "meaoDisableAll", &P::meaoDisableAll, true, 0},
+    {"playeraudiorepositioner", "isenabled", "parIsEnabled", &P::parIsEnabled, true, 0},
+    {"playeraudiorepositioner", "usethreshold", "parUseThreshold", &P::parUseThreshold, true, 0},
+    {"playeraudiorepositioner", "enablethresholdlogging", "parEnableThresholdLogging",
+     &P::parEnableThresholdLogging, false, 0},
+    {"playeraudiorepositioner", "thresholdx", "parThresX", &P::parThresX, true, -1.0},
+    {"playeraudiorepositioner", "thresholdy", "parThresY", &P::parThresY, true, -1.0},
+    {"playeraudiorepositioner", "thresholdz", "parThresZ", &P::parThresZ, true, -1.0},
+    {"playeraudiorepositioner", "addx", "parAddX", &P::parAddX, true, 0.0},
+    {"playeraudiorepositioner", "addy", "parAddY", &P::parAddY, true, 0.0},
+    {"playeraudiorepositioner", "addz", "parAddZ", &P::parAddZ, true, 0.0},
+}};
+
+struct AssignDefault {
+  ProjectIni& settings;
+  double value;
+  void operator()(bool P::*f) const { settings.*f = value != 0.0; }
+  void operator()(std::int32_t P::*f) const { settings.*f = static_cast<std::int32_t>(value); }
+  void operator()(std::uint32_t P::*f) const { settings.*f = static_cast<std::uint32_t>(value); }
+  void operator()(float P::*f) const { settings.*f = static_cast<float>(value); }
+};
+
+struct AssignParsed {
+  ProjectIni& settings;
+  const std::string& text;
+  void operator()(bool P::*f) const { settings.*f = ParseBool(text); }
+  void operator()(std::int32_t P::*f) const { settings.*f = ParseInt(text); }
+  // Unsigned fields keep the 32-bit pattern of the signed reading: -1 is 4294967295.
+  void operator()(std::uint32_t P::*f) const {
+    settings.*f = static_cast<std::uint32_t>(ParseInt(text));
+  }
+  void operator()(float P::*f) const { settings.*f = ParseFloat(text); }
+};
+
+struct FormatValue {
+  const ProjectIni& settings;
+  std::string operator()(bool P::*f) const { return settings.*f ? "1" : "0"; }
+  std::string operator()(std::int32_t P::*f) const { return std::to_string(settings.*f); }
+  std::string operator()(std::uint32_t P::*f) const { return std::to_string(settings.*f); }
+  std::string operator()(float P::*f) const {
+    char text[64];
+    std::snprintf(text, sizeof(text), "%f", static_cast<double>(settings.*f));
+    return text;
+  }
+};
+
+}  // namespace
+
+ProjectIni::ProjectIni() { KeywordPriorityTable.max_load_factor(1.0f); KeywordPriorityTable.rehash(8); }
+
+std::span<const SettingDescriptor> ProjectIni::Settings() { return kSettings; }
+
+std::span<const char* const> ProjectIni::Sections() { return kSections; }
+
+std::string ProjectIni::GetFileName() { return "qxKit.ini"; }
+
+void ProjectIni::SetDefaults() {
+  for (const SettingDescriptor& setting : kSettings) {
+    if (setting.hasDefault) std::visit(AssignDefault{*this, setting.defaultValue}, setting.field);
+  }
+}
+
+std::string FormatSettingValue(const ProjectIni& settings, const SettingDescriptor& setting) {
+  return std::visit(FormatValue{settings}, setting.field);
+}
+
+void ProjectIni::HandleKey(std::string section, std::string key, std::string value) {
+  bool knownSection = false;
+  for (const char* name : kSections) knownSection = knownSection || section == name;
+  if (!knownSection) {
+    LogMessage("QX INI: unrecognized key '%s'='%s'", key.c_str(), value.c_str());
+    return;
+  }
+  for (const SettingDescriptor& setting : kSettings) {
+    if (section != setting.section || key != setting.key) continue;
+    std::visit(AssignParsed{*this, value}, setting.field);
+    LogMessage("QX INI: %s set to %s", setting.fieldName,
+               FormatSettingValue(*this, setting).c_str());
+    return;
+  }
+  // A key its section does not know is ignored without a word.
+}
+
+void ProjectIni::Validate() {
+  if (!gEnableAVPercentFix) {
+    gEnableHealthGateFix = false;
+    LogMessage("QX Health Gating: cannot enable (AV percentage fix is not enabled)");
+  }
+  camEnableInterceptor = camReplaceFurnitureCamWith3P || camEnable3PKillCamPositionFix;
+  camEnableTweenMenuChanges = camChangeTweenMenuZoom || camDisableTweenMenuPan;
+  if (!hgEnablePhysical && !hgEnableMagic) hgIsEnabled = false;
+  // Health gating needs 0 < result < min <= 1.
+  if (hgMinHealthPercent > 1.0f || hgResultHealthPercent >= hgMinHealthPercent ||
+      hgResultHealthPercent <= 0.0f) {
+    hgIsEnabled = false;
+  }
+  if (hgAttackerHealthPercent <= 0.0f || hgAttackerHealthPercent > 1.0f) {
+    hgRequireBelowAttackerHealth = false;
+  }
+  if (hgAttackerStaminaPercent <= 0.0f || hgAttackerStaminaPercent > 1.0f) {
+    hgRequireBelowAttackerStamina = false;
+  }
+  std::uint32_t minimumCleanup = hgImmunityTimeMillis + 1000u;  // wraps like the game's 32 bits
+  if (hgCleanupPollingTimeMillis < minimumCleanup) hgCleanupPollingTimeMillis = minimumCleanup;
+  if (hgForMainPlayerOnly) hgCleanupPollingTimeMillis = 0xFFFFFFFFu;
+  if (parThresX < 0.0f && parThresY < 0.0f && parThresZ < 0.0f) parUseThreshold = false;
+}
+
+}  // namespace qx

@@ -1,0 +1,108 @@
+#pragma once
+// The plugin's one settings object: qxKit.ini turned into typed fields. Written only while
+// the plugin loads (and the keyword priorities on the data-loaded message); read without
+// locks by every feature afterwards.
+#include <cstdint>
+#include <span>
+#include <string>
+#include <unordered_map>
+#include <variant>
+#include <vector>
+
+#include "plugin/IniFile.h"
+
+namespace qx::game {
+struct BGSKeyword;
+}
+
+namespace qx {
+
+class ProjectIni;
+
+// One key of qxKit.ini: where it lives, the field it sets and that field's default.
+struct SettingDescriptor {
+  using Field = std::variant<bool ProjectIni::*, std::int32_t ProjectIni::*,
+                             std::uint32_t ProjectIni::*, float ProjectIni::*>;
+  const char* section;
+  const char* key;
+  const char* fieldName;  // as the "set to" line prints it
+  Field field;
+  bool hasDefault;        // false: keeps the zero of the fresh object
+  double defaultValue;
+};
+
+class ProjectIni final : public IniFile {
+ public:
+  ProjectIni();
+
+  // Every key the plugin knows, in the order HandleKey compares them.
+  [[nodiscard]] static std::span<const SettingDescriptor> Settings();
+  // The sections in the order HandleKey compares them.
+  [[nodiscard]] static std::span<const char* const> Sections();
+
+  // general
+  bool gEnableAVPercentFix = false;
+  bool gEnableJumpBonusFix = false;
+  bool gEnableBashBugFix = false;
+  bool gEnableHealthGateFix = false;
+  bool gEnableMagicEffectArtworkOverrides = false;
+  bool gEnablePlayerAudioRepositioner = false;
+  // books
+  std::int32_t bookSkillReadPollingTimeMillis = 0;
+  bool bookDisableSkillGain = false;
+  bool bookDumpSkills = false;
+  bool bookClearAllReadSkills = false;
+  // camera (the first two are derived by Validate)
+  bool camEnableInterceptor = false;
+  bool camEnableTweenMenuChanges = false;
+  bool camReplaceFurnitureCamWith3P = false;
+  bool camChangeTweenMenuZoom = false;
+  float camTweenMenuZoom = 0.0f;
+  bool camDisableTweenMenuPan = false;
+  bool camEnableHorseCamFix = false;
+  bool camEnable3PCellLoadPositionFix = false;
+  bool camEnable3PKillCamPositionFix = false;
+  // health gating
+  bool hgIsEnabled = false;
+  bool hgForMainPlayerOnly = false;
+  bool hgEnablePhysical = false;
+  bool hgEnableMagic = false;
+  bool hgRequireBelowAttackerHealth = false;
+  bool hgRequireBelowAttackerStamina = false;
+  bool hgSwapAttackerStaminaMagicka = false;
+  float hgMinHealthPercent = 0.0f;
+  float hgResultHealthPercent = 0.0f;
+  float hgAttackerHealthPercent = 0.0f;
+  float hgAttackerStaminaPercent = 0.0f;
+  std::uint32_t hgImmunityTimeMillis = 0;
+  std::uint32_t hgGatingWindowMillis = 0;
+  std::uint32_t hgCleanupPollingTimeMillis = 0;
+  // magic effect artwork overrides
+  bool meaoDisableAll = false;
+  std::unordered_map<game::BGSKeyword*, std::uint32_t> KeywordPriorityTable;
+  // player audio repositioner
+  bool parIsEnabled = false;
+  bool parUseThreshold = false;
+  bool parEnableThresholdLogging = false;
+  float parThresX = 0.0f;
+  float parThresY = 0.0f;
+  float parThresZ = 0.0f;
+  float parAddX = 0.0f;
+  float parAddY = 0.0f;
+  float parAddZ = 0.0f;
+  // priority overrides read from the file, waiting for the game's data
+  std::vector<std::string> pendingOverrideFormTexts;
+  std::vector<std::int32_t> pendingOverridePriorities;
+
+ protected:
+  std::string GetFileName() override;
+  void SetDefaults() override;
+  void HandleKey(std::string section, std::string key, std::string value) override;
+  void Validate() override;
+};
+
+// The value text of a "set to" line: "1"/"0", signed or unsigned decimal, or "%f".
+[[nodiscard]] std::string FormatSettingValue(const ProjectIni& settings,
+                                             const SettingDescriptor& setting);
+
+}  // namespace qx

@@ -1,0 +1,25 @@
+#!/usr/bin/env bash
+# Installs what the two builds and the Wine test run need. Does nothing when all is there.
+set -euo pipefail
+
+need=()
+have_pkg() { dpkg-query -W -f='${Status}' "$1" 2>/dev/null | grep -q 'install ok installed'; }
+
+for pkg in g++-multilib g++-mingw-w64-i686 libgtest-dev:i386 libgmock-dev:i386 wine wine32:i386 zip unzip cmake make; do
+  have_pkg "$pkg" || need+=("$pkg")
+done
+
+[ ${#need[@]} -eq 0 ] && exit 0
+
+if [ "$(id -u)" -ne 0 ]; then
+  echo "bootstrap: missing packages (${need[*]}); run as root to install them" >&2
+  exit 1
+fi
+
+echo "bootstrap: installing ${need[*]}"
+if ! dpkg --print-foreign-architectures | grep -qx i386; then
+  dpkg --add-architecture i386
+fi
+export DEBIAN_FRONTEND=noninteractive
+apt-get update -q
+apt-get install -y -q --no-install-recommends "${need[@]}"

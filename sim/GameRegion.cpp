@@ -1,0 +1,69 @@
+#include "sim/GameRegion.h"
+
+#include <cstdlib>
+#include <memory>
+
+namespace sim {
+namespace {
+
+bool gMapped = false;
+bool gSealed = false;
+std::unique_ptr<std::uint8_t[]> gSealedCode;  // the code part as it stood when sealed
+
+constexpr std::size_t kCodeSize = kGameCodeEnd - kGameRegionBegin;
+
+}  // namespace
+
+void MapGameRegion() {
+  if (gMapped) return;
+  MapRegionMemory(kGameRegionBegin, kGameRegionEnd - kGameRegionBegin);
+  gMapped = true;
+}
+
+void SealGameCode() {
+  MapGameRegion();
+  gSealedCode = std::make_unique<std::uint8_t[]>(kCodeSize);
+  std::memcpy(gSealedCode.get(), reinterpret_cast<const void*>(kGameRegionBegin), kCodeSize);
+  ProtectRegion(kGameRegionBegin, kCodeSize, false, true);
+  gSealed = true;
+}
+
+void WriteGameBytes(std::uintptr_t address, const void* bytes, std::size_t size) {
+  MapGameRegion();
+  bool inCode = address < kGameCodeEnd;
+  std::uintptr_t page = address & ~std::uintptr_t{0xFFF};
+  std::size_t span = ((address + size + 0xFFF) & ~std::uintptr_t{0xFFF}) - page;
+  if (gSealed && inCode) ProtectRegion(page, span, true, true);
+  std::memcpy(reinterpret_cast<void*>(address), bytes, size);
+  if (gSealed && inCode) {
+    ProtectRegion(page, span, false, true);
+    // The simulated game's own writes are part of the game, not patches.
+    std::memcpy(gSealedCode.get() + (address - kGameRegionBegin), bytes, size);
+  }
+}
+
+void PlaceRoutine(std::uintptr_t address, const void* standIn) {
+  std::uint8_t jump[5] = {0xE9};
+  auto displacement =
+      static_cast<std::uint32_t>(reinterpret_cast<std::uintptr_t>(standIn) - (address + 5));
+  std::memcpy(jump + 1, &displacement, 4);
+  WriteGameBytes(address, jump, sizeof(jump));
+}
+
+std::vector<PatchedSite> PatchedSites() {
+  std::vector<PatchedSite> sites;
+  if (!gSealed) return sites;
+  const auto* now = reinterpret_cast<const std::uint8_t*>(kGameRegionBegin);
+  for (std::size_t i = 0; i < kCodeSize; ++i) {
+    if (now[i] == gSealedCode[i]) continue;
+    PatchedSite site{kGameRegionBegin + i, now[i], 0};
+    if (i + 5 <= kCodeSize) std::memcpy(&site.displacement, now + i + 1, 4);
+    sites.push_back(site);
+    i += 4;
+  }
+  return sites;
+}
+
+std::uint32_t CodeProtection(std::uintptr_t address) { return QueryProtection(address); }
+
+}  // namespace sim

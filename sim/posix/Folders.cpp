@@ -1,0 +1,23 @@
+#include <unistd.h>
+
+#include <cstdlib>
+#include <string>
+
+#include "sim/GameFolders.h"
+
+namespace sim {
+
+std::string GameFolders::MakeTemporaryFolder() {
+  const char* tmp = std::getenv("TMPDIR");
+  std::string pattern = std::string(tmp != nullptr ? tmp : "/tmp") + "/qxsim-XXXXXX";
+  if (mkdtemp(pattern.data()) == nullptr) std::abort();
+  return pattern;
+}
+
+// The plugin's POSIX seam reads the two folders from the environment.
+void GameFolders::Publish() {
+  setenv("QXKIT_GAME_DIR", GameFolder().c_str(), 1);
+  setenv("QXKIT_DOCUMENTS_DIR", DocumentsAvailable() ? DocumentsFolder().c_str() : "", 1);
+}
+
+}  // namespace sim

@@ -1,0 +1,65 @@
+#include "sim/win32/OsStandIns.h"
+
+#include <cstring>
+
+namespace sim {
+namespace {
+
+DWORD WINAPI GameModuleFileName(HMODULE module, LPSTR buffer, DWORD size) {
+  if (module != nullptr) return GetModuleFileNameA(module, buffer, size);
+  const std::string& path = OsStandIns::gameExecutable;
+  if (size == 0) return 0;
+  DWORD n = path.size() < size ? static_cast<DWORD>(path.size()) : size - 1;
+  std::memcpy(buffer, path.data(), n);
+  buffer[n] = '\0';
+  return n;
+}
+
+HRESULT WINAPI GameShellFolderPath(HWND, int folder, HANDLE, DWORD, LPSTR path) {
+  constexpr int kPersonal = 5;
+  if (folder != kPersonal || !OsStandIns::documentsAvailable) {
+    SetLastError(ERROR_PATH_NOT_FOUND);
+    return E_FAIL;
+  }
+  const std::string& docs = OsStandIns::documentsFolder;
+  std::size_t n = docs.size() < MAX_PATH - 1 ? docs.size() : MAX_PATH - 1;
+  std::memcpy(path, docs.data(), n);
+  path[n] = '\0';
+  return S_OK;
+}
+
+void Redirect(void** slot, void* standIn) {
+  DWORD old = 0;
+  VirtualProtect(slot, sizeof(void*), PAGE_READWRITE, &old);
+  *slot = standIn;
+  VirtualProtect(slot, sizeof(void*), old, &old);
+}
+
+}  // namespace
+
+void OsStandIns::HookImports(HMODULE plugin) {
+  auto* base = reinterpret_cast<std::uint8_t*>(plugin);
+  auto* dos = reinterpret_cast<IMAGE_DOS_HEADER*>(base);
+  auto* nt = reinterpret_cast<IMAGE_NT_HEADERS32*>(base + dos->e_lfanew);
+  const IMAGE_DATA_DIRECTORY& dir = nt->OptionalHeader.DataDirectory[IMAGE_DIRECTORY_ENTRY_IMPORT];
+  if (dir.VirtualAddress == 0) return;
+  for (auto* desc = reinterpret_cast<IMAGE_IMPORT_DESCRIPTOR*>(base + dir.VirtualAddress);
+       desc->Name != 0; ++desc) {
+    auto* names = reinterpret_cast<IMAGE_THUNK_DATA32*>(
+        base + (desc->OriginalFirstThunk != 0 ? desc->OriginalFirstThunk : desc->FirstThunk));
+    auto* slots = reinterpret_cast<IMAGE_THUNK_DATA32*>(base + desc->FirstThunk);
+    for (; names->u1.AddressOfData != 0; ++names, ++slots) {
+      if (IMAGE_SNAP_BY_ORDINAL32(names->u1.Ordinal)) continue;
+      auto* byName = reinterpret_cast<IMAGE_IMPORT_BY_NAME*>(base + names->u1.AddressOfData);
+      auto* slot = reinterpret_cast<void**>(&slots->u1.Function);
+      const char* name = reinterpret_cast<const char*>(byName->Name);
+      if (std::strcmp(name, "GetModuleFileNameA") == 0) {
+        Redirect(slot, reinterpret_cast<void*>(&GameModuleFileName));
+      } else if (std::strcmp(name, "SHGetFolderPathA") == 0) {
+        Redirect(slot, reinterpret_cast<void*>(&GameShellFolderPath));
+      }
+    }
+  }
+}
+
+}  // namespace sim

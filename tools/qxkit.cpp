@@ -1,0 +1,67 @@
+// qxkit: command-line tools built on the plugin's own code.
+//
+//   qxkit boot --ini FILE [--dll QXKit.dll]
+//       Boots the plugin in the simulated game with FILE as its qxKit.ini, sends the
+//       data-loaded message, and prints the log it wrote and the game code it patched.
+#include <cstdio>
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "sim/Game.h"
+#include "sim/GameFolders.h"
+#include "sim/GameRegion.h"
+#include "sim/PluginModule.h"
+
+namespace {
+
+int Usage() {
+  std::fputs(
+      "usage: qxkit boot --ini FILE [--dll PATH]\n"
+      "  boot   load QXKit in the simulated game with FILE as qxKit.ini and show what it\n"
+      "         logs and which game code it patches\n",
+      stderr);
+  return 2;
+}
+
+int Boot(const std::vector<std::string>& args) {
+  std::string ini, dll;
+  for (std::size_t i = 0; i + 1 < args.size(); i += 2) {
+    if (args[i] == "--ini") ini = args[i + 1];
+    else if (args[i] == "--dll") dll = args[i + 1];
+    else return Usage();
+  }
+  if (ini.empty() || args.size() % 2 != 0) return Usage();
+  if (!dll.empty()) sim::UsePluginAt(dll);
+
+  sim::BootOptions options;
+  options.settings = sim::ReadFile(ini);
+  if (options.settings->empty() && !std::fopen(ini.c_str(), "rb")) {
+    std::fprintf(stderr, "qxkit: cannot read %s\n", ini.c_str());
+    return 1;
+  }
+  sim::BootResult result = sim::Game::Boot(options);
+  if (result.loaded) sim::Game::SendDataLoaded();
+
+  std::printf("== QXKit.log ==\n%s", sim::GameFolders::ReadLog().c_str());
+  std::printf("== patched game code ==\n");
+  std::vector<sim::PatchedSite> sites = sim::PatchedSites();
+  if (sites.empty()) std::printf("(none)\n");
+  for (const sim::PatchedSite& site : sites) {
+    const char* kind = site.opcode == 0xE8 ? "call" : site.opcode == 0xE9 ? "jmp " : "??  ";
+    std::printf("%08X  %02X %s -> %08X\n", static_cast<unsigned>(site.site), site.opcode, kind,
+                static_cast<unsigned>(site.Target()));
+  }
+  return result.loaded ? 0 : 1;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  std::vector<std::string> args(argv + 1, argv + argc);
+  if (args.empty()) return Usage();
+  std::string command = args.front();
+  args.erase(args.begin());
+  if (command == "boot") return Boot(args);
+  return Usage();
+}
