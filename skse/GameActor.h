@@ -1,0 +1,43 @@
+#pragma once
+// References and actors: the parts of the game's TESObjectREFR and Actor the plugin touches.
+#include <cstddef>
+#include <cstdint>
+
+#include "skse/GameActorValues.h"
+#include "skse/GameForms.h"
+
+namespace qx::game {
+
+struct TESObjectREFR : TESForm {
+  std::uint8_t unk10[0x24 - 0x10];  // 10
+  TESForm* baseForm;                // 24
+  std::uint8_t unk28[0x34 - 0x28];  // 28
+  float posX;                       // 34 world position
+  float posY;                       // 38
+  float posZ;                       // 3C
+};
+static_assert(offsetof(TESObjectREFR, baseForm) == 0x24);
+static_assert(offsetof(TESObjectREFR, posX) == 0x34);
+static_assert(offsetof(TESObjectREFR, posY) == 0x38);
+static_assert(offsetof(TESObjectREFR, posZ) == 0x3C);
+
+// The actor-value interface embedded in every Actor: a table pointer, read through its
+// virtual slots (kActorValueSlot_...).
+struct ActorValueOwner {
+  void* vtable;  // 00
+
+  [[nodiscard]] float Read(unsigned slot, std::uint32_t index) const {
+    return host::VirtualSlot<ActorValueReadFn>(this, slot)(const_cast<ActorValueOwner*>(this), index);
+  }
+};
+
+struct Actor : TESObjectREFR {
+  std::uint8_t unk40[0x60 - 0x40];  // 40
+  ActorValueOwner actorValues;      // 60
+  std::uint32_t unk64;              // 64
+  std::uint32_t stateWord;          // 68 bits 28..31: a 4-bit state (6 = bashing)
+};
+static_assert(offsetof(Actor, actorValues) == 0x60);
+static_assert(offsetof(Actor, stateWord) == 0x68);
+
+}  // namespace qx::game
