@@ -45,10 +45,10 @@ BootResult Game::Boot(const BootOptions& options) {
   return result;
 }
 
-void Game::SendDataLoaded() { ScriptExtender::Instance().SendMessage(qx::skse::kMessage_DataLoaded); }
+void Game::SendDataLoaded() { ScriptExtender::Instance().Dispatch(qx::skse::kMessage_DataLoaded); }
 
 void Game::SendPostLoadGame(std::uintptr_t data) {
-  ScriptExtender::Instance().SendMessage(qx::skse::kMessage_PostLoadGame, data);
+  ScriptExtender::Instance().Dispatch(qx::skse::kMessage_PostLoadGame, data);
 }
 
 }  // namespace sim

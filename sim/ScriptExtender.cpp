@@ -58,7 +58,7 @@ void* ScriptExtender::InterfaceFor(std::uint32_t id) {
   return nullptr;
 }
 
-void ScriptExtender::SendMessage(std::uint32_t type, std::uintptr_t data) {
+void ScriptExtender::Dispatch(std::uint32_t type, std::uintptr_t data) {
   qx::skse::SKSEMessage message{"SKSE", type, data != 0 ? 4u : 0u, data};
   for (const RegisteredListener& entry : listeners) {
     if (entry.sender == "SKSE") entry.listener(&message);

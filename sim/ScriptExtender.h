@@ -33,7 +33,7 @@ class ScriptExtender {
   [[nodiscard]] const ScriptExtenderOptions& Options() const { return options_; }
 
   // Delivers a message from "SKSE" to every listener registered for that sender.
-  void SendMessage(std::uint32_t type, std::uintptr_t data = 0);
+  void Dispatch(std::uint32_t type, std::uintptr_t data = 0);
 
   // What the plugin asked of the script extender, in order.
   std::uint32_t pluginHandleRequests = 0;

@@ -4,6 +4,10 @@
 // and what it asked of the script extender.
 #include <gtest/gtest.h>
 
+#ifdef _WIN32
+#include <windows.h>
+#endif
+
 #include <string>
 #include <vector>
 

@@ -1,18 +1,200 @@
+// The plugin's start-up as the script extender drives it: Query, Load, the listener.
 #include "tests/host/HostFixture.h"
 
 namespace {
 
 using namespace qxtest;
+using Lines = std::vector<std::string>;
 
-TEST(Startup, MissingSettingsFileLoadsWithoutPatches) {
+TEST(Startup, QueryIdentifiesThePluginAndLoadRegistersTheListener) {
+  sim::BootResult boot = BootWithSettings("[general]\n");
+  ASSERT_TRUE(boot.queried);
+  EXPECT_TRUE(boot.loaded);
+  EXPECT_EQ(boot.info.infoVersion, 1u);
+  EXPECT_STREQ(boot.info.name, "QXKit");
+  EXPECT_EQ(boot.info.version, 1u);
+
+  sim::ScriptExtender& skse = sim::ScriptExtender::Instance();
+  EXPECT_EQ(skse.pluginHandleRequests, 1u);
+  EXPECT_EQ(skse.interfaceQueries, (std::vector<std::uint32_t>{2, 5}));
+  ASSERT_EQ(skse.listeners.size(), 1u);
+  EXPECT_EQ(skse.listeners[0].pluginHandle, skse.Options().pluginHandle);
+  EXPECT_EQ(skse.listeners[0].sender, "SKSE");
+  EXPECT_EQ(LogLines().front(), "QXKit");
+}
+
+TEST(Startup, QueryRefusesTheEditorButKeepsTheHandle) {
+  sim::BootOptions options;
+  options.scriptExtender.isEditor = 1;
+  sim::BootResult boot = sim::Game::Boot(options);
+  EXPECT_FALSE(boot.queried);
+  EXPECT_FALSE(boot.loaded);
+  EXPECT_EQ(sim::ScriptExtender::Instance().pluginHandleRequests, 1u);
+  EXPECT_EQ(LogLines(), (Lines{"QXKit", "loaded in editor, marking as incompatible"}));
+}
+
+TEST(Startup, QueryRefusesOtherRuntimes) {
+  sim::BootOptions options;
+  options.scriptExtender.runtimeVersion = 0x09200001;
+  sim::BootResult boot = sim::Game::Boot(options);
+  EXPECT_FALSE(boot.queried);
+  EXPECT_EQ(sim::ScriptExtender::Instance().pluginHandleRequests, 1u);
+  EXPECT_EQ(LogLines(), (Lines{"QXKit", "unsupported runtime version 09200001"}));
+}
+
+TEST(Startup, MissingSettingsFileInstallsNothingButStillRegisters) {
   sim::BootResult boot = sim::Game::Boot({});
   EXPECT_TRUE(boot.queried);
   EXPECT_TRUE(boot.loaded);
-  std::vector<std::string> lines = LogLines();
-  ASSERT_FALSE(lines.empty());
-  EXPECT_EQ(lines.front(), "QXKit");
-  EXPECT_TRUE(HasLine(lines, "QX INI: could not load settings file; most fixes will be disabled"));
+  Lines lines = LogLines();
+  ASSERT_GE(lines.size(), 2u);
+  EXPECT_EQ(lines[0], "QXKit");
+  EXPECT_EQ(lines[1], "QX INI: could not load settings file; most fixes will be disabled");
+  EXPECT_TRUE(LinesStartingWith(lines, "QX Inject:").empty());
+  EXPECT_FALSE(HasLine(lines, "QX Health Gating: cannot enable (AV percentage fix is not enabled)"));
+  EXPECT_FALSE(HasLine(lines, "QX Papyrus: registered actor value percentage fix functions"));
   EXPECT_TRUE(sim::PatchedSites().empty());
+  sim::ScriptExtender& skse = sim::ScriptExtender::Instance();
+  EXPECT_EQ(skse.interfaceQueries, (std::vector<std::uint32_t>{2, 5}));
+  EXPECT_EQ(skse.listeners.size(), 1u);
+}
+
+TEST(Startup, EverySettingIsLoggedInFileOrderWithItsFormat) {
+  BootWithSettings(
+      "[General]\n"
+      "EnableAVPercentFix=1\nenablejumpbonusfix=0\nenablebashbugfix=0\nenablehealthgating=0\n"
+      "enablemagiceffectartworkoverrides=0\nenableplayeraudiorepositioner=0\n"
+      "[books]\nskillreadpollingtimemillis=-250\ndisableskillgain=0\ndumpskills=0\n"
+      "clearallreadskills=0\n"
+      "[cameratweaks]\nreplacefurniturecamwith3p=0\nchangetweenmenuzoom=0\ntweenmenuzoom=12.5\n"
+      "disabletweenmenupan=0\nenablehorsecamfix=0\nenable3pcellloadpositionfix=0\n"
+      "enable3pkillcampositionfix=0\n"
+      "[healthgating]\nisenabled=1\nenablephysical=1\nenablemagic=0\nformainplayeronly=0\n"
+      "requirebelowattackerhealth=1\nrequirebelowattackerstamina=0\nswapattackerstaminamagicka=1\n"
+      "minhealthpercent=0.75\nresulthealthpercent=0.25\nattackerhealthpercent=0.5\n"
+      "attackerstaminapercent=abc\nimmunitytimemillis=-1\ngatingwindowmillis=20\n"
+      "cleanuppollingtimemillis=60000\n"
+      "[magiceffectartworkoverrides]\ndisableall=yes\n"
+      "[playeraudiorepositioner]\nisenabled=true\nusethreshold=2\nenablethresholdlogging=-1\n"
+      "thresholdx=100\nthresholdy=-1\nthresholdz=1e39\naddx=1.5\naddy=-2\naddz=0\n");
+  Lines expected = {
+      "QXKit",
+      "QX INI: gEnableAVPercentFix set to 1",
+      "QX INI: gEnableJumpBonusFix set to 0",
+      "QX INI: gEnableBashBugFix set to 0",
+      "QX INI: gEnableHealthGateFix set to 0",
+      "QX INI: gEnableMagicEffectArtworkOverrides set to 0",
+      "QX INI: gEnablePlayerAudioRepositioner set to 0",
+      "QX INI: bookSkillReadPollingTimeMillis set to -250",
+      "QX INI: bookDisableSkillGain set to 0",
+      "QX INI: bookDumpSkills set to 0",
+      "QX INI: bookClearAllReadSkills set to 0",
+      "QX INI: camReplaceFurnitureCamWith3P set to 0",
+      "QX INI: camChangeTweenMenuZoom set to 0",
+      "QX INI: camTweenMenuZoom set to 12.500000",
+      "QX INI: camDisableTweenMenuPan set to 0",
+      "QX INI: camEnableHorseCamFix set to 0",
+      "QX INI: camEnable3PCellLoadPositionFix set to 0",
+      "QX INI: camEnable3PKillCamPositionFix set to 0",
+      "QX INI: hgIsEnabled set to 1",
+      "QX INI: hgEnablePhysical set to 1",
+      "QX INI: hgEnableMagic set to 0",
+      "QX INI: hgForMainPlayerOnly set to 0",
+      "QX INI: hgRequireBelowAttackerHealth set to 1",
+      "QX INI: hgRequireBelowAttackerStamina set to 0",
+      "QX INI: hgSwapAttackerStaminaMagicka set to 1",
+      "QX INI: hgMinHealthPercent set to 0.750000",
+      "QX INI: hgResultHealthPercent set to 0.250000",
+      "QX INI: hgAttackerHealthPercent set to 0.500000",
+      "QX INI: hgAttackerStaminaPercent set to 0.000000",
+      "QX INI: hgImmunityTimeMillis set to 4294967295",
+      "QX INI: hgGatingWindowMillis set to 20",
+      "QX INI: hgCleanupPollingTimeMillis set to 60000",
+      "QX INI: meaoDisableAll set to 0",
+      "QX INI: parIsEnabled set to 1",
+      "QX INI: parUseThreshold set to 1",
+      "QX INI: parEnableThresholdLogging set to 1",
+      "QX INI: parThresX set to 100.000000",
+      "QX INI: parThresY set to -1.000000",
+      "QX INI: parThresZ set to 0.000000",
+      "QX INI: parAddX set to 1.500000",
+      "QX INI: parAddY set to -2.000000",
+      "QX INI: parAddZ set to 0.000000",
+  };
+  Lines lines = LogLines();
+  ASSERT_GE(lines.size(), expected.size());
+  EXPECT_EQ(Lines(lines.begin(), lines.begin() + expected.size()), expected);
+  // With the actor value fix on, validation has nothing to say; Load goes on to inject.
+  EXPECT_EQ(lines[expected.size()], "QX Inject: papyrus functions loaded");
+}
+
+TEST(Startup, ReadSettingsWithoutTheActorValueFixNoteHealthGatingOnEveryStart) {
+  BootWithSettings("[general]\n");
+  Lines lines = LogLines();
+  EXPECT_EQ(lines, (Lines{"QXKit", "QX Health Gating: cannot enable (AV percentage fix is not enabled)",
+                          "QX Inject: papyrus functions loaded",
+                          "QX Papyrus: all registrations succeeded without errors"}))
+      << "(lines of registered classes join this list as classes are added)";
+}
+
+TEST(Startup, WithoutAPapyrusInterfaceNothingIsRegistered) {
+  sim::BootOptions options;
+  options.settings = "[general]\n";
+  options.scriptExtender.offersPapyrus = false;
+  EXPECT_TRUE(sim::Game::Boot(options).loaded);
+  sim::ScriptExtender& skse = sim::ScriptExtender::Instance();
+  EXPECT_TRUE(skse.papyrusRegistrations.empty());
+  EXPECT_EQ(skse.listeners.size(), 1u);
+  Lines lines = LogLines();
+  EXPECT_FALSE(HasLine(lines, "QX Papyrus: all registrations succeeded without errors"));
+  EXPECT_TRUE(HasLine(lines,
+                      "QX Papyrus: the script extender offers no papyrus interface; no functions registered"));
+}
+
+TEST(Startup, WithoutAMessagingInterfaceLoadStillSucceeds) {
+  sim::BootOptions options;
+  options.settings = "[general]\n";
+  options.scriptExtender.offersMessaging = false;
+  EXPECT_TRUE(sim::Game::Boot(options).loaded);
+  EXPECT_TRUE(sim::ScriptExtender::Instance().listeners.empty());
+  EXPECT_TRUE(HasLine(LogLines(),
+                      "QX INI: the script extender offers no messaging interface; post data load "
+                      "processing will not run"));
+}
+
+TEST(Startup, PluginLinesStayOffTheConsole) {
+  testing::internal::CaptureStdout();
+  BootWithSettings("[general]\nenableavpercentfix=1\n");
+  std::string console = testing::internal::GetCapturedStdout();
+  EXPECT_EQ(console.find("QX"), std::string::npos) << console;
+  EXPECT_TRUE(HasLine(LogLines(), "QX INI: gEnableAVPercentFix set to 1"));
+}
+
+TEST(Startup, UnresolvableDocumentsFolderEndsTheProcess) {
+  GTEST_FLAG_SET(death_test_style, "threadsafe");
+  sim::BootOptions options;
+  options.documentsUnavailable = true;
+  EXPECT_EXIT(sim::Game::Boot(options), testing::ExitedWithCode(3), "");
+}
+
+TEST(Startup, HeldLogFileMakesThePluginUseTheNextName) {
+#ifdef _WIN32
+  sim::Game::Start();
+  std::string path = sim::GameFolders::LogPath();
+  ASSERT_TRUE(sim::WriteFile(path, "another process's log\n"));
+  // Another process holds QXKit.log open for writing and lets others only read it.
+  HANDLE held = CreateFileA(path.c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+                            FILE_ATTRIBUTE_NORMAL, nullptr);
+  ASSERT_NE(held, INVALID_HANDLE_VALUE);
+  BootWithSettings("[general]\n");
+  CloseHandle(held);
+  EXPECT_EQ(sim::GameFolders::ReadLog(), "another process's log\n");
+  Lines fallback = SplitLogLines(sim::GameFolders::ReadLog("0"));
+  ASSERT_FALSE(fallback.empty());
+  EXPECT_EQ(fallback.front(), "QXKit");
+#else
+  GTEST_SKIP() << "share modes exist only in the Windows build";
+#endif
 }
 
 }  // namespace

@@ -1,0 +1,38 @@
+// The simulated game's own mechanics that every feature test relies on.
+#include "tests/host/HostFixture.h"
+
+#include "skse/HostCall.h"
+
+namespace {
+
+int QX_CDECL AddStandIn(int a, int b) { return a + b; }
+int QX_THISCALL MemberStandIn(int* self, int add) { return *self + add; }
+
+TEST(SimulatedGame, PlacedRoutinesAreCalledAtTheirGameAddress) {
+  sim::MapGameRegion();
+  sim::PlaceRoutine(0x00A00000, reinterpret_cast<const void*>(&AddStandIn));
+  sim::PlaceRoutine(0x00A00010, reinterpret_cast<const void*>(&MemberStandIn));
+  sim::SealGameCode();
+  EXPECT_EQ(qx::host::Routine<int QX_CDECL(int, int)>(0x00A00000)(2, 40), 42);
+  int value = 40;
+  EXPECT_EQ(qx::host::Routine<int QX_THISCALL(int*, int)>(0x00A00010)(&value, 2), 42);
+  EXPECT_TRUE(sim::PatchedSites().empty()) << "the game's own code is not a patch";
+}
+
+TEST(SimulatedGame, WritesOverSealedCodeAreListedAsPatches) {
+  sim::Game::Start();
+  const std::uint8_t jump[5] = {0xE9, 0x02, 0x00, 0x00, 0x00};
+  std::uint32_t protection = sim::CodeProtection(0x008412D3);
+  // A write as the plugin makes it: around the game's own protection.
+  sim::ProtectRegion(0x00841000, 0x1000, true, true);
+  std::memcpy(reinterpret_cast<void*>(0x008412D3), jump, sizeof(jump));
+  sim::ProtectRegion(0x00841000, 0x1000, false, true);
+  EXPECT_EQ(sim::CodeProtection(0x008412D3), protection);
+  auto sites = sim::PatchedSites();
+  ASSERT_EQ(sites.size(), 1u);
+  EXPECT_EQ(sites[0].site, 0x008412D3u);
+  EXPECT_EQ(sites[0].opcode, 0xE9);
+  EXPECT_EQ(sites[0].Target(), 0x008412DAu);
+}
+
+}  // namespace

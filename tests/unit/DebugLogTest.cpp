@@ -1,0 +1,136 @@
+#include <gtest/gtest.h>
+#include <unistd.h>
+
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "common/IDebugLog.h"
+
+namespace {
+
+std::string Translate(const char* format) {
+  char out[256];
+  EXPECT_TRUE(TranslateLogFormat(format, out, sizeof(out)));
+  return out;
+}
+
+TEST(DebugLogFormat, WindowsFormsBecomeStandardOnes) {
+  EXPECT_EQ(Translate("at %p"), "at %.8X");
+  EXPECT_EQ(Translate("%16I64X (%I64d)"), "%16llX (%lld)");
+  EXPECT_EQ(Translate("%I32d"), "%d");
+  EXPECT_EQ(Translate("100%% %p %s"), "100%% %.8X %s");
+  EXPECT_EQ(Translate("%%p"), "%%p");
+  EXPECT_EQ(Translate("%08X %.4f %-5d"), "%08X %.4f %-5d");
+
+  char tiny[4];
+  EXPECT_FALSE(TranslateLogFormat("longer than four", tiny, sizeof(tiny)));
+}
+
+TEST(DebugLogFormat, PointersPrintAsTheGamesRuntimeDoes) {
+  char out[64];
+  ASSERT_TRUE(TranslateLogFormat("%p", out, sizeof(out)));
+  char text[64];
+  std::snprintf(text, sizeof(text), out, reinterpret_cast<void*>(0x00ABCDEF));
+  EXPECT_STREQ(text, "00ABCDEF");
+}
+
+class DebugLogFile : public testing::Test {
+ protected:
+  void SetUp() override {
+    path_ = std::filesystem::temp_directory_path() / ("qxlog-" + std::to_string(::getpid()));
+    IDebugLog::OpenFile(path_.c_str());
+    IDebugLog::consoleLevel = 1;
+    IDebugLog::fileLevel = 5;
+  }
+  void TearDown() override { std::filesystem::remove(path_); }
+
+  std::vector<std::string> Lines() {
+    std::ifstream in(path_);
+    std::vector<std::string> lines;
+    for (std::string line; std::getline(in, line);) lines.push_back(line);
+    return lines;
+  }
+
+  std::filesystem::path path_;
+};
+
+TEST_F(DebugLogFile, LevelsChooseFileAndConsole) {
+  testing::internal::CaptureStdout();
+  LogMessage("to the file only");
+  LogFatal("to both");
+  IDebugLog::Log(6, "to neither");
+  EXPECT_EQ(testing::internal::GetCapturedStdout(), "to both\n");
+  EXPECT_EQ(Lines(), (std::vector<std::string>{"to the file only", "to both"}));
+}
+
+TEST_F(DebugLogFile, ArgumentsAreNotReinterpreted) {
+  LogMessage("%s", "100% done\twith a tab");
+  LogMessage("%d%%", 5);
+  EXPECT_EQ(Lines(), (std::vector<std::string>{"100% done\twith a tab", "5%"}));
+}
+
+TEST_F(DebugLogFile, LongMessagesAreCutToTheBuffer) {
+  std::string huge(20000, 'x');
+  LogMessage("%s", huge.c_str());
+  LogMessage("next");
+  auto lines = Lines();
+  ASSERT_EQ(lines.size(), 2u);
+  EXPECT_EQ(lines[0], std::string(IDebugLog::kBufferSize - 1, 'x'));
+  EXPECT_EQ(lines[1], "next");
+}
+
+TEST_F(DebugLogFile, ConcurrentCallersKeepEveryLineWhole) {
+  constexpr int kThreads = 8, kLines = 500;
+  std::vector<std::thread> threads;
+  for (int t = 0; t < kThreads; ++t) {
+    threads.emplace_back([t] {
+      for (int i = 0; i < kLines; ++i) LogMessage("thread %d line %d %s", t, i, "payload");
+    });
+  }
+  for (auto& thread : threads) thread.join();
+  auto lines = Lines();
+  ASSERT_EQ(lines.size(), static_cast<std::size_t>(kThreads * kLines));
+  std::vector<int> next(kThreads, 0);
+  for (const std::string& line : lines) {
+    int t = -1, i = -1;
+    char payload[16] = {};
+    ASSERT_EQ(std::sscanf(line.c_str(), "thread %d line %d %15s", &t, &i, payload), 3) << line;
+    ASSERT_TRUE(t >= 0 && t < kThreads);
+    EXPECT_EQ(i, next[t]++) << "lines of one thread keep their order";
+    EXPECT_STREQ(payload, "payload");
+  }
+}
+
+TEST(DebugLogAssert, ReportsAndEndsTheProcess) {
+  GTEST_FLAG_SET(death_test_style, "threadsafe");
+  EXPECT_EXIT(IDebugLog::AssertFailed("file.cpp", 12, "x != 0"), testing::ExitedWithCode(3), "");
+  EXPECT_EXIT(IDebugLog::AssertFailedWithCode("file.cpp", 12, "ok", -5), testing::ExitedWithCode(3),
+              "");
+}
+
+TEST(DebugLogAssert, CodeFormsFollowTheUpperHalf) {
+  IDebugLog::consoleLevel = 0;
+  GTEST_FLAG_SET(death_test_style, "threadsafe");
+  // The report goes to standard output; run it in a child and read what it printed there.
+  auto run = [](std::int64_t code) {
+    testing::internal::CaptureStdout();
+    EXPECT_EXIT(
+        {
+          std::fflush(stdout);
+          dup2(2, 1);  // let the death test's matcher see the console line
+          IDebugLog::AssertFailedWithCode("f.cpp", 7, "SUCCEEDED(err)", code);
+        },
+        testing::ExitedWithCode(3),
+        code == 5 ? "Assertion failed in f.cpp \\(7\\): SUCCEEDED\\(err\\) \\(code = 00000005 \\(5\\)\\)"
+                  : "\\(code = FFFFFFFF80004005 \\(-2147467259\\)\\)");
+    testing::internal::GetCapturedStdout();
+  };
+  run(5);
+  run(static_cast<std::int32_t>(0x80004005));
+}
+
+}  // namespace
