@@ -1,0 +1,31 @@
+#!/usr/bin/env bash
+# Packs the mod archive and then boots the packaged DLL in the simulated game under Wine,
+# with the packaged qxKit.ini, printing the log it writes and the game code it patches.
+set -euo pipefail
+build=$1 version=$2
+here=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
+cd "$here"
+
+stage=dist/stage
+archive=dist/QXKit-$version.zip
+rm -rf "$stage" "$archive"
+mkdir -p "$stage/SKSE/Plugins"
+cp "$build/QXKit.dll" "$stage/SKSE/Plugins/QXKit.dll"
+cp dist/qxKit.ini "$stage/SKSE/Plugins/qxKit.ini"
+(cd "$stage" && zip -q -X -r "../$(basename "$archive")" SKSE)
+rm -rf "$stage"
+echo "packed $archive:"
+unzip -l "$archive"
+
+# Boot what was packed, not what was built.
+check=$(mktemp -d)
+trap 'rm -rf "$check"; wineserver -k 2>/dev/null || true' EXIT
+unzip -q "$archive" -d "$check"
+export WINEPREFIX=$here/$build/wineprefix WINEARCH=win32 WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
+"$here/scripts/wine-prefix.sh"
+wineserver -p
+wine cmd /c exit </dev/null >/dev/null 2>&1 || true
+echo
+echo "booting the packaged QXKit.dll in the simulated game with the packaged qxKit.ini:"
+wine "$build/qxkit.exe" boot --ini "$(winepath -w "$check/SKSE/Plugins/qxKit.ini")" \
+  --dll "$(winepath -w "$check/SKSE/Plugins/QXKit.dll")" | tr -d '\r'
