@@ -101,14 +101,17 @@ bool IniFile::Load() {
   std::string bytes;
   if (!platform::ReadWholeFile(path_.c_str(), bytes)) return false;
 
-  SettingsDocument document = SettingsDocument::Parse(bytes);
+  Dispatch(SettingsDocument::Parse(bytes));
+  Validate();
+  return true;
+}
+
+void IniFile::Dispatch(const SettingsDocument& document) {
   for (const SettingsSection& section : document.Sections()) {
     for (const SettingsPair& pair : section.pairs) {
       HandleKey(LowerCase(section.name), LowerCase(pair.key), pair.value);
     }
   }
-  Validate();
-  return true;
 }
 
 }  // namespace qx

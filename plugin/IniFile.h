@@ -50,6 +50,9 @@ class IniFile {
   IniFile() = default;
   ~IniFile() = default;  // never destroyed through this class
 
+  // Hands every pair of the document to HandleKey, sections and pairs in file order.
+  void Dispatch(const SettingsDocument& document);
+
   virtual std::string GetFileName() = 0;
   virtual void SetDefaults() = 0;
   virtual void HandleKey(std::string section, std::string key, std::string value) = 0;

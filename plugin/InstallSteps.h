@@ -8,6 +8,7 @@ namespace qx {
 class ProjectIni;
 
 struct InstallStep {
+  const char* feature;  // what the step installs, for tools
   bool (*guard)(const ProjectIni& settings);
   void (*install)(ProjectIni& settings);
 };

@@ -150,29 +150,71 @@ void ProjectIni::HandleKey(std::string section, std::string key, std::string val
   // A key its section does not know is ignored without a word.
 }
 
+// The rules run in this order; only the first one logs.
+const std::array<ValidationRule, 10> kValidationRules = {{
+    {"health gating needs enableavpercentfix",
+     [](ProjectIni& s) {
+       if (s.gEnableAVPercentFix) return;
+       s.gEnableHealthGateFix = false;
+       LogMessage("QX Health Gating: cannot enable (AV percentage fix is not enabled)");
+     }},
+    {"the camera interceptor serves replacefurniturecamwith3p and enable3pkillcampositionfix",
+     [](ProjectIni& s) {
+       s.camEnableInterceptor = s.camReplaceFurnitureCamWith3P || s.camEnable3PKillCamPositionFix;
+     }},
+    {"the tween menu patches serve changetweenmenuzoom and disabletweenmenupan",
+     [](ProjectIni& s) {
+       s.camEnableTweenMenuChanges = s.camChangeTweenMenuZoom || s.camDisableTweenMenuPan;
+     }},
+    {"health gating needs enablephysical or enablemagic",
+     [](ProjectIni& s) {
+       if (!s.hgEnablePhysical && !s.hgEnableMagic) s.hgIsEnabled = false;
+     }},
+    {"health gating needs 0 < resulthealthpercent < minhealthpercent <= 1",
+     [](ProjectIni& s) {
+       if (s.hgMinHealthPercent > 1.0f || s.hgResultHealthPercent >= s.hgMinHealthPercent ||
+           s.hgResultHealthPercent <= 0.0f) {
+         s.hgIsEnabled = false;
+       }
+     }},
+    {"requirebelowattackerhealth needs 0 < attackerhealthpercent <= 1",
+     [](ProjectIni& s) {
+       if (s.hgAttackerHealthPercent <= 0.0f || s.hgAttackerHealthPercent > 1.0f) {
+         s.hgRequireBelowAttackerHealth = false;
+       }
+     }},
+    {"requirebelowattackerstamina needs 0 < attackerstaminapercent <= 1",
+     [](ProjectIni& s) {
+       if (s.hgAttackerStaminaPercent <= 0.0f || s.hgAttackerStaminaPercent > 1.0f) {
+         s.hgRequireBelowAttackerStamina = false;
+       }
+     }},
+    {"cleanuppollingtimemillis is at least immunitytimemillis + 1000",
+     [](ProjectIni& s) {
+       std::uint32_t minimum = s.hgImmunityTimeMillis + 1000u;  // wraps like the game's 32 bits
+       if (s.hgCleanupPollingTimeMillis < minimum) s.hgCleanupPollingTimeMillis = minimum;
+     }},
+    {"with formainplayeronly the cleanup thread never runs",
+     [](ProjectIni& s) {
+       if (s.hgForMainPlayerOnly) s.hgCleanupPollingTimeMillis = 0xFFFFFFFFu;
+     }},
+    {"usethreshold needs at least one threshold of 0 or more",
+     [](ProjectIni& s) {
+       if (s.parThresX < 0.0f && s.parThresY < 0.0f && s.parThresZ < 0.0f) {
+         s.parUseThreshold = false;
+       }
+     }},
+}};
+
+std::span<const ValidationRule> ProjectIni::ValidationRules() { return kValidationRules; }
+
 void ProjectIni::Validate() {
-  if (!gEnableAVPercentFix) {
-    gEnableHealthGateFix = false;
-    LogMessage("QX Health Gating: cannot enable (AV percentage fix is not enabled)");
-  }
-  camEnableInterceptor = camReplaceFurnitureCamWith3P || camEnable3PKillCamPositionFix;
-  camEnableTweenMenuChanges = camChangeTweenMenuZoom || camDisableTweenMenuPan;
-  if (!hgEnablePhysical && !hgEnableMagic) hgIsEnabled = false;
-  // Health gating needs 0 < result < min <= 1.
-  if (hgMinHealthPercent > 1.0f || hgResultHealthPercent >= hgMinHealthPercent ||
-      hgResultHealthPercent <= 0.0f) {
-    hgIsEnabled = false;
-  }
-  if (hgAttackerHealthPercent <= 0.0f || hgAttackerHealthPercent > 1.0f) {
-    hgRequireBelowAttackerHealth = false;
-  }
-  if (hgAttackerStaminaPercent <= 0.0f || hgAttackerStaminaPercent > 1.0f) {
-    hgRequireBelowAttackerStamina = false;
-  }
-  std::uint32_t minimumCleanup = hgImmunityTimeMillis + 1000u;  // wraps like the game's 32 bits
-  if (hgCleanupPollingTimeMillis < minimumCleanup) hgCleanupPollingTimeMillis = minimumCleanup;
-  if (hgForMainPlayerOnly) hgCleanupPollingTimeMillis = 0xFFFFFFFFu;
-  if (parThresX < 0.0f && parThresY < 0.0f && parThresZ < 0.0f) parUseThreshold = false;
+  for (const ValidationRule& rule : kValidationRules) rule.apply(*this);
+}
+
+void ProjectIni::ReadWithoutValidating(const SettingsDocument& document) {
+  SetDefaults();
+  Dispatch(document);
 }
 
 }  // namespace qx

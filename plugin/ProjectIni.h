@@ -31,9 +31,21 @@ struct SettingDescriptor {
   double defaultValue;
 };
 
+// One rule of the validation that runs after the last pair; `why` is for tools.
+struct ValidationRule {
+  const char* why;
+  void (*apply)(ProjectIni& settings);
+};
+
 class ProjectIni final : public IniFile {
  public:
   ProjectIni();
+
+  // The validation rules in the order Validate applies them.
+  [[nodiscard]] static std::span<const ValidationRule> ValidationRules();
+  // For tools: the defaults, then every pair of `document` as the plugin would take it
+  // (with its log lines), without validating.
+  void ReadWithoutValidating(const SettingsDocument& document);
 
   // Every key the plugin knows, in the order HandleKey compares them.
   [[nodiscard]] static std::span<const SettingDescriptor> Settings();

@@ -9,6 +9,7 @@ namespace qx {
 class ProjectIni;
 
 struct ScriptClassRegistration {
+  const char* className;
   // Whether the class is registered, given the settings and whether they were read.
   bool (*wanted)(const ProjectIni& settings, bool settingsRead);
   skse::RegisterFunctionsCallback registerFunctions;
