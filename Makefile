@@ -3,7 +3,7 @@ BUILD   := build
 JOBS    ?= $(shell nproc)
 VERSION := $(shell cat VERSION)
 
-.PHONY: all test dist bootstrap build linux32 win32 clean
+.PHONY: all test dist bootstrap build linux32 win32 tools-linux32 clean
 
 all: test
 
@@ -25,8 +25,13 @@ test: build
 	cd $(BUILD)/linux32 && ctest --output-on-failure -j $(JOBS)
 	./scripts/wine-tests.sh $(BUILD)/win32 $(JOBS)
 
-dist: build
-	./scripts/package.sh $(BUILD)/win32 $(VERSION)
+# The Linux build of the tool that ships: optimised, without sanitizers or tests.
+tools-linux32: bootstrap
+	cmake -S . -B $(BUILD)/linux32-tools -DCMAKE_TOOLCHAIN_FILE=cmake/toolchain-linux32.cmake -DCMAKE_BUILD_TYPE=Release -DQX_SANITIZE=OFF -DQX_BUILD_TESTS=OFF >/dev/null
+	cmake --build $(BUILD)/linux32-tools -j $(JOBS) --target qxkit
+
+dist: build tools-linux32
+	./scripts/package.sh $(BUILD)/win32 $(VERSION) $(BUILD)/linux32-tools/qxkit
 
 clean:
 	rm -rf $(BUILD) dist/*.zip

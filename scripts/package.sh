@@ -2,7 +2,7 @@
 # Packs the mod archive and then boots the packaged DLL in the simulated game under Wine,
 # with the packaged qxKit.ini, printing the log it writes and the game code it patches.
 set -euo pipefail
-build=$1 version=$2
+build=$1 version=$2 linuxTool=$3
 here=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 cd "$here"
 
@@ -16,6 +16,17 @@ cp dist/qxKit.ini "$stage/SKSE/Plugins/qxKit.ini"
 rm -rf "$stage"
 echo "packed $archive:"
 unzip -l "$archive"
+
+# The tools are not part of the mod (whose root is unpacked into Data): a second archive.
+tools=dist/QXKit-tools-$version.zip
+rm -f "$tools"
+mkdir -p "$stage/windows" "$stage/linux"
+cp "$build/qxkit.exe" "$stage/windows/qxkit.exe"
+cp "$linuxTool" "$stage/linux/qxkit"
+(cd "$stage" && zip -q -X -r "../$(basename "$tools")" windows linux)
+rm -rf "$stage"
+echo "packed $tools:"
+unzip -l "$tools"
 
 # Boot what was packed, not what was built.
 check=$(mktemp -d)

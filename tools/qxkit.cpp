@@ -1,5 +1,10 @@
 // qxkit: command-line tools built on the plugin's own code.
 //
+//   qxkit check FILE
+//       Reads FILE as qxKit.ini with the plugin's own reader and reports unknown keys,
+//       values that do not read as meant, the effective settings, and what would be
+//       installed. Exits 0 when nothing needs attention, 1 otherwise.
+//
 //   qxkit boot --ini FILE [--dll QXKit.dll]
 //       Boots the plugin in the simulated game with FILE as its qxKit.ini, sends the
 //       data-loaded message, and prints the log it wrote and the game code it patched.
@@ -12,12 +17,15 @@
 #include "sim/GameFolders.h"
 #include "sim/GameRegion.h"
 #include "sim/PluginModule.h"
+#include "tools/SettingsCheck.h"
 
 namespace {
 
 int Usage() {
   std::fputs(
-      "usage: qxkit boot --ini FILE [--dll PATH]\n"
+      "usage: qxkit check FILE\n"
+      "       qxkit boot --ini FILE [--dll PATH]\n"
+      "  check  report what QXKit makes of FILE as qxKit.ini and what looks wrong in it\n"
       "  boot   load QXKit in the simulated game with FILE as qxKit.ini and show what it\n"
       "         logs and which game code it patches\n",
       stderr);
@@ -63,5 +71,6 @@ int main(int argc, char** argv) {
   std::string command = args.front();
   args.erase(args.begin());
   if (command == "boot") return Boot(args);
+  if (command == "check" && args.size() == 1) return qxtools::RunSettingsCheck(args[0]);
   return Usage();
 }

@@ -1,0 +1,86 @@
+#include <gtest/gtest.h>
+
+#include "platform/Platform.h"
+#include "tools/SettingsCheck.h"
+
+namespace {
+
+using qxtools::CheckSettings;
+
+bool Has(const std::string& report, const std::string& text) {
+  return report.find(text) != std::string::npos;
+}
+
+TEST(SettingsCheck, ShippedSettingsNeedNoAttention) {
+  std::string bytes;
+  ASSERT_TRUE(qx::platform::ReadWholeFile(QX_SOURCE_DIR "/dist/qxKit.ini", bytes));
+  auto check = CheckSettings("qxKit.ini", bytes);
+  EXPECT_EQ(check.problems, 0) << check.report;
+  // With the defaults only the cleanup interval is changed, and that is no problem.
+  EXPECT_TRUE(Has(check.report, "[healthgating] cleanuppollingtimemillis: 180000 -> 4294967295 "
+                                "(with formainplayeronly the cleanup thread never runs)"))
+      << check.report;
+}
+
+TEST(SettingsCheck, MisspeltKeysAndSectionsGetTheClosestKnownName) {
+  auto check = CheckSettings("qxKit.ini",
+                             "[general]\nenablejumbonusfix=1\n[camertweaks]\nenablehorsecamfix=1\n"
+                             "[healthgating]\nenablehorsecamfix=1\n");
+  EXPECT_EQ(check.problems, 3) << check.report;
+  EXPECT_TRUE(Has(check.report, "[general] enablejumbonusfix is not a key of QXKit and is silently "
+                                "ignored; did you mean [general] enablejumpbonusfix?"));
+  EXPECT_TRUE(Has(check.report, "[camertweaks] is not a section of QXKit"));
+  EXPECT_TRUE(Has(check.report, "did you mean [cameratweaks]?"));
+  EXPECT_TRUE(Has(check.report, "[healthgating] enablehorsecamfix is not a key of QXKit and is "
+                                "silently ignored; did you mean [cameratweaks] enablehorsecamfix?"));
+}
+
+TEST(SettingsCheck, ValuesThatDoNotReadAsMeant) {
+  auto check = CheckSettings("qxKit.ini",
+                             "[general]\nenablejumpbonusfix=yes\nenablebashbugfix=true ; note\n"
+                             "enableavpercentfix=TRUE\nenablehealthgating=2\n"
+                             "[cameratweaks]\ntweenmenuzoom=abc\n"
+                             "[books]\nskillreadpollingtimemillis=99999999999\n"
+                             "[healthgating]\nimmunitytimemillis=-1\ngatingwindowmillis=20ms\n");
+  EXPECT_EQ(check.problems, 6) << check.report;
+  EXPECT_TRUE(Has(check.report, "enablejumpbonusfix = yes: is read as 0 (off); write 1 or 0"));
+  EXPECT_TRUE(Has(check.report, "enablebashbugfix = true ; note: is read as 0 (off)"));
+  EXPECT_TRUE(Has(check.report, "tweenmenuzoom = abc: is not a number; it is read as 0.0"));
+  EXPECT_TRUE(Has(check.report, "skillreadpollingtimemillis = 99999999999: is out of range"));
+  EXPECT_TRUE(Has(check.report, "immunitytimemillis = -1: is negative; it is read as 4294967295"));
+  EXPECT_TRUE(Has(check.report, "gatingwindowmillis = 20ms: has text after the number; it is read as 20"));
+  EXPECT_TRUE(Has(check.report, "[general] enablejumpbonusfix = 0"));
+  EXPECT_TRUE(Has(check.report, "[general] enablehealthgating = 1"));
+}
+
+TEST(SettingsCheck, FeaturesSwitchedOffByValidationNeedAttention) {
+  auto check = CheckSettings("qxKit.ini",
+                             "[general]\nenablehealthgating=1\n"
+                             "[healthgating]\nisenabled=1\nminhealthpercent=0.5\nresulthealthpercent=0.5\n");
+  EXPECT_EQ(check.problems, 2) << check.report;
+  EXPECT_TRUE(Has(check.report, "! [general] enablehealthgating: 1 -> 0 (health gating needs "
+                                "enableavpercentfix)"));
+  EXPECT_TRUE(Has(check.report, "! [healthgating] isenabled: 1 -> 0 (health gating needs 0 < "
+                                "resulthealthpercent < minhealthpercent <= 1)"));
+}
+
+TEST(SettingsCheck, DerivedSwitchesAreShown) {
+  auto check = CheckSettings("qxKit.ini", "[cameratweaks]\ndisabletweenmenupan=1\n");
+  EXPECT_TRUE(Has(check.report, "tween menu changes switch = 1"));
+  EXPECT_TRUE(Has(check.report, "camera interceptor switch = 0"));
+}
+
+TEST(SettingsCheck, MissingOverridesFileNeedsAttention) {
+  auto check = CheckSettings("/nonexistent/qxKit.ini",
+                             "[magiceffectartworkoverrides]\npriorityoverrides=prio.txt\n");
+  EXPECT_EQ(check.problems, 1) << check.report;
+  EXPECT_TRUE(Has(check.report, "/nonexistent/prio.txt cannot be read"));
+}
+
+TEST(SettingsCheck, EditDistance) {
+  EXPECT_EQ(qxtools::EditDistance("", ""), 0u);
+  EXPECT_EQ(qxtools::EditDistance("kitten", "sitting"), 3u);
+  EXPECT_EQ(qxtools::EditDistance("abc", ""), 3u);
+}
+
+}  // namespace
