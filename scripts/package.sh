@@ -12,7 +12,11 @@ rm -rf "$stage" "$archive"
 mkdir -p "$stage/SKSE/Plugins"
 cp "$build/QXKit.dll" "$stage/SKSE/Plugins/QXKit.dll"
 cp dist/qxKit.ini "$stage/SKSE/Plugins/qxKit.ini"
-(cd "$stage" && zip -q -X -r "../$(basename "$archive")" SKSE)
+mkdir -p "$stage/Scripts/Source"
+cp dist/Scripts/Source/*.psc "$stage/Scripts/Source/"
+# The game binds a native only to a function declared in a loaded compiled script.
+"$linuxTool" compile dist/Scripts/Source/*.psc --out "$stage/Scripts"
+(cd "$stage" && zip -q -X -r "../$(basename "$archive")" SKSE Scripts)
 rm -rf "$stage"
 echo "packed $archive:"
 unzip -l "$archive"

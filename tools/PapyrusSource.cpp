@@ -63,10 +63,13 @@ std::optional<ScriptClass> ParsePapyrusSource(std::string_view text, std::string
       inDocumentation = false;
       rest = rest.substr(close + 1);
     }
-    if (std::size_t semicolon = rest.find(';'); semicolon != std::string_view::npos) {
+    // A ';' starts a comment, except inside a { } documentation comment.
+    std::size_t open = rest.find('{');
+    if (std::size_t semicolon = rest.find(';'); semicolon < open) {
       rest = rest.substr(0, semicolon);
+      open = std::string_view::npos;
     }
-    if (std::size_t open = rest.find('{'); open != std::string_view::npos) {
+    if (open != std::string_view::npos) {
       if (script.functions.empty()) return fail("documentation before any function");
       std::size_t close = rest.find('}', open);
       script.functions.back().documentation = std::string(rest.substr(open + 1, close - open - 1));

@@ -5,6 +5,10 @@
 //       values that do not read as meant, the effective settings, and what would be
 //       installed. Exits 0 when nothing needs attention, 1 otherwise.
 //
+//   qxkit compile SOURCE.psc... --out FOLDER
+//       Writes the compiled script (.pex) of each script source that declares only
+//       global native functions, as the plugin's script classes do.
+//
 //   qxkit boot --ini FILE [--dll QXKit.dll]
 //       Boots the plugin in the simulated game with FILE as its qxKit.ini, sends the
 //       data-loaded message, and prints the log it wrote and the game code it patched.
@@ -17,6 +21,7 @@
 #include "sim/GameFolders.h"
 #include "sim/GameRegion.h"
 #include "sim/PluginModule.h"
+#include "tools/PapyrusScript.h"
 #include "tools/SettingsCheck.h"
 
 namespace {
@@ -24,10 +29,12 @@ namespace {
 int Usage() {
   std::fputs(
       "usage: qxkit check FILE\n"
+      "       qxkit compile SOURCE.psc... --out FOLDER\n"
       "       qxkit boot --ini FILE [--dll PATH]\n"
-      "  check  report what QXKit makes of FILE as qxKit.ini and what looks wrong in it\n"
-      "  boot   load QXKit in the simulated game with FILE as qxKit.ini and show what it\n"
-      "         logs and which game code it patches\n",
+      "  check    report what QXKit makes of FILE as qxKit.ini and what looks wrong in it\n"
+      "  compile  write the compiled scripts of global-native script sources\n"
+      "  boot     load QXKit in the simulated game with FILE as qxKit.ini and show what it\n"
+      "           logs and which game code it patches\n",
       stderr);
   return 2;
 }
@@ -63,6 +70,34 @@ int Boot(const std::vector<std::string>& args) {
   return result.loaded ? 0 : 1;
 }
 
+int Compile(std::vector<std::string> args) {
+  std::string out;
+  for (std::size_t i = 0; i + 1 < args.size(); ++i) {
+    if (args[i] == "--out") {
+      out = args[i + 1];
+      args.erase(args.begin() + static_cast<long>(i), args.begin() + static_cast<long>(i) + 2);
+      break;
+    }
+  }
+  if (out.empty() || args.empty()) return Usage();
+  for (const std::string& source : args) {
+    std::string text = sim::ReadFile(source), error;
+    auto script = qxtools::ParsePapyrusSource(text, error);
+    if (!script) {
+      std::fprintf(stderr, "qxkit: %s: %s\n", source.c_str(), error.c_str());
+      return 1;
+    }
+    auto bytes = qxtools::WriteCompiledScript(*script);
+    std::string target = sim::JoinPath(out, "/" + script->name + ".pex");
+    if (!sim::WriteFile(target, std::string_view(reinterpret_cast<const char*>(bytes.data()), bytes.size()))) {
+      std::fprintf(stderr, "qxkit: cannot write %s\n", target.c_str());
+      return 1;
+    }
+    std::printf("%s -> %s (%zu functions)\n", source.c_str(), target.c_str(), script->functions.size());
+  }
+  return 0;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -71,6 +106,7 @@ int main(int argc, char** argv) {
   std::string command = args.front();
   args.erase(args.begin());
   if (command == "boot") return Boot(args);
+  if (command == "compile") return Compile(args);
   if (command == "check" && args.size() == 1) return qxtools::RunSettingsCheck(args[0]);
   return Usage();
 }

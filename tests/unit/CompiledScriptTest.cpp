@@ -96,7 +96,7 @@ TEST(PapyrusSource, ParsesDeclarationsWithDocumentation) {
       "Scriptname QXExample Hidden\n"
       "; a comment\n"
       "Int Function Twice(Int a) global native\n"
-      "{Doubles a.}\n"
+      "{Doubles a; never fails.}\n"
       "Function Nothing() Global Native\n"
       "String[] Function Parts(String s, String d) global native\n"
       "{Splits s\n  at d.}\n",
@@ -104,7 +104,7 @@ TEST(PapyrusSource, ParsesDeclarationsWithDocumentation) {
   ASSERT_TRUE(script) << error;
   EXPECT_EQ(script->name, "QXExample");
   ASSERT_EQ(script->functions.size(), 3u);
-  EXPECT_EQ(script->functions[0].documentation, "Doubles a.");
+  EXPECT_EQ(script->functions[0].documentation, "Doubles a; never fails.");
   EXPECT_EQ(script->functions[1].returnType, "None");
   EXPECT_TRUE(script->functions[1].parameters.empty());
   EXPECT_EQ(script->functions[2].parameters[1].name, "d");
