@@ -2,6 +2,7 @@
 #include <gtest/gtest.h>
 
 #include <set>
+#include <sstream>
 #include <utility>
 
 #include "platform/Platform.h"
@@ -31,6 +32,26 @@ TEST(ShippedScripts, EverySourceParsesAndCompiles) {
     auto compiled = ReadCompiledScript(WriteCompiledScript(*script), error);
     ASSERT_TRUE(compiled) << name << ": " << error;
     EXPECT_EQ(compiled->functions.size(), script->functions.size());
+  }
+}
+
+}  // namespace
+
+namespace {
+
+// The README shows every declaration as it ships, so mod authors read what they compile against.
+TEST(ShippedScripts, ReadmeShowsEveryDeclaration) {
+  std::string readme;
+  ASSERT_TRUE(qx::platform::ReadWholeFile(QX_SOURCE_DIR "/README.md", readme));
+  for (const char* name : {"QXAVPF", "QXAEUtil", "QXIOUtil", "QXPapyrusFunc", "QXStringUtil"}) {
+    std::string text;
+    std::string path = std::string(QX_SOURCE_DIR "/dist/Scripts/Source/") + name + ".psc";
+    ASSERT_TRUE(qx::platform::ReadWholeFile(path.c_str(), text));
+    std::istringstream lines(text);
+    for (std::string line; std::getline(lines, line);) {
+      if (line.find("global native") == std::string::npos) continue;
+      EXPECT_NE(readme.find(line), std::string::npos) << "README lacks: " << line;
+    }
   }
 }
 
