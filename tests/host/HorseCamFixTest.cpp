@@ -57,3 +57,24 @@ TEST(HorseCamFix, UnpatchedSiteClearsEveryState) {
 }
 
 }  // namespace
+
+namespace {
+
+using namespace qxtest;
+
+// The game would fault storing through a null pointer; the patched site passes over it.
+TEST(HorseCamFix, NullValuePointerIsLeftAlone) {
+  BootWithSettings("[cameratweaks]\nenablehorsecamfix=1\n");
+  sim::CameraScene scene;
+  sim::Game::SendDataLoaded();
+  qx::game::ThirdPersonState* third = scene.State(qx::game::kCameraState_ThirdPerson);
+  third->heldValue = nullptr;
+  sim::SiteEntry entry;
+  entry.address = qx::game::kHorseCamSite;
+  entry.registers.esi = Word(third);
+  sim::SiteExit exit = sim::RunSite(entry);
+  EXPECT_EQ(exit.resumedAt, qx::game::kHorseCamResume);
+  EXPECT_EQ(exit.registers.esi, Word(third));
+}
+
+}  // namespace

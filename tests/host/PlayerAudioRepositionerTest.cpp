@@ -23,9 +23,10 @@ void Place(sim::CameraScene& scene, Vec player, Vec reference, Vec sound) {
 
 // The game places the sound: esi = sound, eax = reference position, edi = a float that the
 // replaced instructions subtract the reference's x from into [esp+0x20].
-Vec PlaceSound(sim::CameraScene& scene) {
+Vec PlaceSound(sim::CameraScene& scene, std::vector<double> x87 = {}) {
   static float operand = 7.25f;
   sim::SiteEntry entry;
+  entry.fpu = std::move(x87);
   entry.address = qx::game::kSoundPlacementSite;
   entry.registers = MarkedRegisters();
   entry.registers.esi = Word(&scene.sound);
@@ -160,7 +161,16 @@ TEST(PlayerAudioRepositioner, UnpatchedSiteOnlySubtracts) {
   sim::CameraScene scene;
   sim::Game::SendDataLoaded();
   Place(scene, {100, 200, 50}, {110, 190, 0}, {105, 210, 60});
-  ExpectAt(PlaceSound(scene), {105, 210, 60});
+  ExpectAt(PlaceSound(scene, {1.0, 2.0}), {105, 210, 60});
+}
+
+TEST(PlayerAudioRepositioner, ValuesTheGameKeepsOnTheX87StackStayThere) {
+  BootWithSettings(std::string(kPatch) + "[playeraudiorepositioner]\nisenabled=1\naddx=1\n");
+  sim::CameraScene scene;
+  sim::Game::SendDataLoaded();
+  PlaceSound(scene);  // the first call looks for the first-person state and logs
+  Place(scene, {100, 200, 50}, {110, 190, 0}, {105, 210, 60});
+  ExpectAt(PlaceSound(scene, {1.0, 2.0}), {116, 200, 60});
 }
 
 }  // namespace
