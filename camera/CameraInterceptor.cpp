@@ -4,6 +4,7 @@
 
 #include "common/IDebugLog.h"
 #include "plugin/CodePatch.h"
+#include "plugin/TrampolineAsm.h"
 #include "plugin/ProjectIni.h"
 
 namespace qx::camera {
@@ -73,7 +74,7 @@ extern "C" const host::Address kCameraSetStateResumeWord asm("qx_camera_set_stat
 
 extern "C" __attribute__((naked)) void CameraInterceptorTrampoline() asm("qx_camera_interceptor_trampoline");
 extern "C" __attribute__((naked)) void CameraInterceptorTrampoline() {
-  asm(".intel_syntax noprefix\n"
+  asm(QX_ASM_BEGIN
       "  mov edi, dword ptr [esi+0x20]\n"
       "  mov ebx, dword ptr [esp+0x10]\n"
       "  push eax\n"
@@ -94,7 +95,7 @@ extern "C" __attribute__((naked)) void CameraInterceptorTrampoline() {
       "  pop eax\n"
       "  cmp ebx, edi\n"
       "  jmp dword ptr [qx_camera_set_state_resume]\n"
-      ".att_syntax prefix\n");
+      QX_ASM_END);
 }
 
 void InstallCameraInterceptor(ProjectIni& settings) {

@@ -4,6 +4,7 @@
 
 #include "common/IDebugLog.h"
 #include "plugin/CodePatch.h"
+#include "plugin/TrampolineAsm.h"
 
 namespace qx::camera {
 namespace {
@@ -44,25 +45,13 @@ extern "C" const host::Address kCellLoadResumeWord asm("qx_cell_load_resume") =
 
 extern "C" __attribute__((naked)) void CellLoadPositionTrampoline() asm("qx_cell_load_position_trampoline");
 extern "C" __attribute__((naked)) void CellLoadPositionTrampoline() {
-  asm(".intel_syntax noprefix\n"
-      "  push eax\n"
-      "  push ebx\n"
-      "  push ecx\n"
-      "  push edx\n"
-      "  push esi\n"
-      "  push edi\n"
-      "  push ebp\n"
+  asm(QX_ASM_BEGIN
+      QX_ASM_SAVE_GAME_REGISTERS
       "  call qx_fix_cell_load_camera_position\n"
-      "  pop ebp\n"
-      "  pop edi\n"
-      "  pop esi\n"
-      "  pop edx\n"
-      "  pop ecx\n"
-      "  pop ebx\n"
-      "  pop eax\n"
+      QX_ASM_RESTORE_GAME_REGISTERS
       "  call dword ptr [qx_cell_load_callee]\n"
       "  jmp dword ptr [qx_cell_load_resume]\n"
-      ".att_syntax prefix\n");
+      QX_ASM_END);
 }
 
 void InstallCellLoadPositionFix(ProjectIni&) {

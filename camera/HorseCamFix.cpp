@@ -2,6 +2,7 @@
 
 #include "common/IDebugLog.h"
 #include "plugin/CodePatch.h"
+#include "plugin/TrampolineAsm.h"
 
 namespace qx::camera {
 namespace {
@@ -40,28 +41,16 @@ extern "C" const host::Address kHorseCamResumeWord asm("qx_horse_cam_resume") = 
 
 extern "C" __attribute__((naked)) void HorseCamTrampoline() asm("qx_horse_cam_trampoline");
 extern "C" __attribute__((naked)) void HorseCamTrampoline() {
-  asm(".intel_syntax noprefix\n"
+  asm(QX_ASM_BEGIN
       "  call dword ptr [qx_horse_cam_callee]\n"
-      "  push eax\n"
-      "  push ebx\n"
-      "  push ecx\n"
-      "  push edx\n"
-      "  push esi\n"
-      "  push edi\n"
-      "  push ebp\n"
+      QX_ASM_SAVE_GAME_REGISTERS
       "  push dword ptr [esi+0xC0]\n"
       "  push esi\n"
       "  call qx_clear_held_value_unless_horse\n"
       "  add esp, 8\n"
-      "  pop ebp\n"
-      "  pop edi\n"
-      "  pop esi\n"
-      "  pop edx\n"
-      "  pop ecx\n"
-      "  pop ebx\n"
-      "  pop eax\n"
+      QX_ASM_RESTORE_GAME_REGISTERS
       "  jmp dword ptr [qx_horse_cam_resume]\n"
-      ".att_syntax prefix\n");
+      QX_ASM_END);
 }
 
 void InstallHorseCamFix(ProjectIni&) {

@@ -2,6 +2,7 @@
 
 #include "common/IDebugLog.h"
 #include "plugin/CodePatch.h"
+#include "plugin/TrampolineAsm.h"
 #include "plugin/ProjectIni.h"
 #include "skse/GameActor.h"
 #include "skse/GameAudio.h"
@@ -78,14 +79,8 @@ extern "C" const host::Address kSoundPlacementResumeWord asm("qx_sound_placement
 
 extern "C" __attribute__((naked)) void PlayerAudioTrampoline() asm("qx_player_audio_trampoline");
 extern "C" __attribute__((naked)) void PlayerAudioTrampoline() {
-  asm(".intel_syntax noprefix\n"
-      "  push eax\n"
-      "  push ebx\n"
-      "  push ecx\n"
-      "  push edx\n"
-      "  push esi\n"
-      "  push edi\n"
-      "  push ebp\n"
+  asm(QX_ASM_BEGIN
+      QX_ASM_SAVE_GAME_REGISTERS
       "  push dword ptr [eax+8]\n"
       "  push dword ptr [eax+4]\n"
       "  push dword ptr [eax]\n"
@@ -97,18 +92,12 @@ extern "C" __attribute__((naked)) void PlayerAudioTrampoline() {
       "  push ecx\n"
       "  call qx_reposition_player_audio\n"
       "  add esp, 24\n"
-      "  pop ebp\n"
-      "  pop edi\n"
-      "  pop esi\n"
-      "  pop edx\n"
-      "  pop ecx\n"
-      "  pop ebx\n"
-      "  pop eax\n"
+      QX_ASM_RESTORE_GAME_REGISTERS
       "  fld dword ptr [edi]\n"
       "  fsub dword ptr [eax]\n"
       "  fstp dword ptr [esp+0x20]\n"
       "  jmp dword ptr [qx_sound_placement_resume]\n"
-      ".att_syntax prefix\n");
+      QX_ASM_END);
 }
 
 void InstallPlayerAudioRepositioner(ProjectIni& settings) {

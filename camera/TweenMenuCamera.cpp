@@ -2,6 +2,7 @@
 
 #include "common/IDebugLog.h"
 #include "plugin/CodePatch.h"
+#include "plugin/TrampolineAsm.h"
 #include "plugin/ProjectIni.h"
 #include "skse/GameCamera.h"
 
@@ -23,7 +24,7 @@ extern "C" const host::Address kTweenMenuZoomResumeWord asm("qx_tween_menu_zoom_
 
 extern "C" __attribute__((naked)) void TweenMenuZoomTrampoline() asm("qx_tween_menu_zoom_trampoline");
 extern "C" __attribute__((naked)) void TweenMenuZoomTrampoline() {
-  asm(".intel_syntax noprefix\n"
+  asm(QX_ASM_BEGIN
       "  push ebx\n"
       "  push ecx\n"
       "  push edx\n"
@@ -50,7 +51,7 @@ extern "C" __attribute__((naked)) void TweenMenuZoomTrampoline() {
       "  mov ecx, 0x01B912D0\n"
       "  mov dword ptr [esi+0x30], ecx\n"
       "  jmp dword ptr [qx_tween_menu_zoom_resume]\n"
-      ".att_syntax prefix\n");
+      QX_ASM_END);
 }
 static_assert(game::kTweenMenuViewDataA == 0x01B912CC && game::kTweenMenuViewDataB == 0x01B912D0,
               "the zoom trampoline spells these addresses out");
