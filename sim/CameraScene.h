@@ -3,6 +3,7 @@
 // camera with a state in each of its 13 table slots (slot i holds the state with id i), the
 // player character, the tween menu's camera view and a sound with its reference position.
 // Tests change them and run the camera and sound sites on them.
+#include <cstddef>
 #include <cstdint>
 
 #include "skse/GameActor.h"
@@ -20,6 +21,7 @@ struct TweenMenuObject {
   qx::game::TweenMenuCameraView view;
   std::uint32_t pan;  // 3C the pan step's value
 };
+static_assert(offsetof(TweenMenuObject, pan) == 0x3C);
 
 struct CameraScene {
   qx::game::PlayerCamera camera{};

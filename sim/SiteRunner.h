@@ -3,6 +3,7 @@
 // the site, as the game has them there (the patch overwrites their start); a catcher at the
 // resume address hands control back. RunSite enters the site with the given registers,
 // stack words and x87 values and reports what the code left behind.
+#include <cstddef>
 #include <cstdint>
 #include <initializer_list>
 #include <vector>

@@ -1,3 +1,5 @@
+#include <algorithm>
+
 #include "tests/host/CameraFixture.h"
 
 namespace {
