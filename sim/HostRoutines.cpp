@@ -1,5 +1,6 @@
 #include "sim/HostRoutines.h"
 
+#include "sim/CameraScene.h"
 #include "sim/GameRegion.h"
 #include "sim/HostGlobals.h"
 
@@ -7,6 +8,7 @@ namespace sim {
 
 void PlaceHostRoutines() {
   ResetHostGlobals();
+  PlaceCameraSites();
 }
 
 }  // namespace sim

@@ -1,0 +1,183 @@
+#include "sim/SiteRunner.h"
+
+#include <algorithm>
+#include <cstddef>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+
+#include "sim/GameRegion.h"
+
+namespace sim {
+
+// Shared with the assembly below, which addresses it by these offsets.
+struct SiteMachine {
+  std::uint32_t in[7];                             // 00 eax..ebp to enter with
+  std::uint32_t entry;                             // 1C
+  std::uint32_t stackCount;                        // 20
+  std::uint32_t fpuCount;                          // 24
+  std::uint32_t out[7];                            // 28 eax..ebp at the catcher
+  std::uint32_t outEsp;                            // 44
+  std::uint32_t outEflags;                         // 48
+  std::uint32_t entryEsp;                          // 4C
+  std::uint32_t hostEsp;                           // 50 the runner's own esp
+  std::uint32_t resumedAt;                         // 54 written by the catcher's stub
+  std::uint8_t fpuEnvOut[28];                      // 58
+  std::uint8_t fpuEnvHost[28];                     // 74
+  std::uint32_t stack[kMaxSiteStackWords];         // 90
+  std::uint32_t stackOut[kMaxSiteStackWords];      // 190
+  double fpu[kMaxSiteFpuValues];                   // 290
+  std::uint32_t scratch[4];                        // 2D0 a stack for reading the flags
+};
+static_assert(offsetof(SiteMachine, entry) == 0x1C);
+static_assert(offsetof(SiteMachine, out) == 0x28);
+static_assert(offsetof(SiteMachine, outEsp) == 0x44);
+static_assert(offsetof(SiteMachine, resumedAt) == 0x54);
+static_assert(offsetof(SiteMachine, fpuEnvOut) == 0x58);
+static_assert(offsetof(SiteMachine, fpuEnvHost) == 0x74);
+static_assert(offsetof(SiteMachine, stack) == 0x90);
+static_assert(offsetof(SiteMachine, stackOut) == 0x190);
+static_assert(offsetof(SiteMachine, fpu) == 0x290);
+static_assert(offsetof(SiteMachine, scratch) == 0x2D0);
+
+extern "C" SiteMachine gSiteMachine asm("qxsim_site_machine");
+SiteMachine gSiteMachine{};
+
+// Saves the runner's callee-saved registers and x87 environment, builds the game's stack
+// below a 16-byte boundary, loads the x87 values and registers, and jumps to the site.
+extern "C" __attribute__((naked)) void EnterSite() asm("qxsim_enter_site");
+extern "C" __attribute__((naked)) void EnterSite() {
+  asm(".intel_syntax noprefix\n"
+      "  push ebx\n"
+      "  push esi\n"
+      "  push edi\n"
+      "  push ebp\n"
+      "  fnstenv [qxsim_site_machine+0x74]\n"
+      "  fldenv [qxsim_site_machine+0x74]\n"
+      "  mov dword ptr [qxsim_site_machine+0x50], esp\n"
+      "  and esp, -16\n"
+      "  mov ecx, dword ptr [qxsim_site_machine+0x20]\n"
+      ".Lqxsim_push_word:\n"
+      "  test ecx, ecx\n"
+      "  jz .Lqxsim_words_pushed\n"
+      "  push dword ptr [qxsim_site_machine+0x90+ecx*4-4]\n"
+      "  dec ecx\n"
+      "  jmp .Lqxsim_push_word\n"
+      ".Lqxsim_words_pushed:\n"
+      "  mov ecx, dword ptr [qxsim_site_machine+0x24]\n"
+      ".Lqxsim_load_fpu:\n"
+      "  test ecx, ecx\n"
+      "  jz .Lqxsim_fpu_loaded\n"
+      "  fld qword ptr [qxsim_site_machine+0x290+ecx*8-8]\n"
+      "  dec ecx\n"
+      "  jmp .Lqxsim_load_fpu\n"
+      ".Lqxsim_fpu_loaded:\n"
+      "  mov dword ptr [qxsim_site_machine+0x4C], esp\n"
+      "  mov eax, dword ptr [qxsim_site_machine+0x00]\n"
+      "  mov ebx, dword ptr [qxsim_site_machine+0x04]\n"
+      "  mov ecx, dword ptr [qxsim_site_machine+0x08]\n"
+      "  mov edx, dword ptr [qxsim_site_machine+0x0C]\n"
+      "  mov esi, dword ptr [qxsim_site_machine+0x10]\n"
+      "  mov edi, dword ptr [qxsim_site_machine+0x14]\n"
+      "  mov ebp, dword ptr [qxsim_site_machine+0x18]\n"
+      "  jmp dword ptr [qxsim_site_machine+0x1C]\n"
+      ".att_syntax prefix\n");
+}
+
+// Reached from a resume address: records the registers, esp, flags, the x87 environment
+// and the stack words, then puts the runner's state back and returns from EnterSite.
+extern "C" __attribute__((naked)) void CatchSite() asm("qxsim_catch_site");
+extern "C" __attribute__((naked)) void CatchSite() {
+  asm(".intel_syntax noprefix\n"
+      "  mov dword ptr [qxsim_site_machine+0x28], eax\n"
+      "  mov dword ptr [qxsim_site_machine+0x2C], ebx\n"
+      "  mov dword ptr [qxsim_site_machine+0x30], ecx\n"
+      "  mov dword ptr [qxsim_site_machine+0x34], edx\n"
+      "  mov dword ptr [qxsim_site_machine+0x38], esi\n"
+      "  mov dword ptr [qxsim_site_machine+0x3C], edi\n"
+      "  mov dword ptr [qxsim_site_machine+0x40], ebp\n"
+      "  mov dword ptr [qxsim_site_machine+0x44], esp\n"
+      "  lea esp, [qxsim_site_machine+0x2E0]\n"
+      "  pushfd\n"
+      "  pop dword ptr [qxsim_site_machine+0x48]\n"
+      "  fnstenv [qxsim_site_machine+0x58]\n"
+      "  cld\n"
+      "  mov esi, dword ptr [qxsim_site_machine+0x4C]\n"
+      "  lea edi, [qxsim_site_machine+0x190]\n"
+      "  mov ecx, dword ptr [qxsim_site_machine+0x20]\n"
+      "  rep movsd\n"
+      "  mov esp, dword ptr [qxsim_site_machine+0x50]\n"
+      "  fldenv [qxsim_site_machine+0x74]\n"
+      "  pop ebp\n"
+      "  pop edi\n"
+      "  pop esi\n"
+      "  pop ebx\n"
+      "  ret\n"
+      ".att_syntax prefix\n");
+}
+
+std::vector<std::uint8_t> RelBranch(std::uint8_t opcode, std::uintptr_t site,
+                                    std::uintptr_t target) {
+  auto displacement = static_cast<std::uint32_t>(target - (site + 5));
+  std::vector<std::uint8_t> bytes{opcode};
+  for (int i = 0; i < 4; ++i) bytes.push_back(static_cast<std::uint8_t>(displacement >> (8 * i)));
+  return bytes;
+}
+
+void PlaceSiteCode(std::uintptr_t site, std::initializer_list<std::uint8_t> code) {
+  WriteGameBytes(site, code.begin(), code.size());
+}
+
+// mov dword ptr [resumedAt], resume; jmp CatchSite
+void PlaceResumeCatcher(std::uintptr_t resume) {
+  std::uint8_t stub[15] = {0xC7, 0x05};
+  auto slot = static_cast<std::uint32_t>(reinterpret_cast<std::uintptr_t>(&gSiteMachine.resumedAt));
+  auto value = static_cast<std::uint32_t>(resume);
+  std::memcpy(stub + 2, &slot, 4);
+  std::memcpy(stub + 6, &value, 4);
+  std::vector<std::uint8_t> jump =
+      RelBranch(0xE9, resume + 10, reinterpret_cast<std::uintptr_t>(&CatchSite));
+  std::memcpy(stub + 10, jump.data(), 5);
+  WriteGameBytes(resume, stub, sizeof stub);
+}
+
+float SiteExit::StackFloat(std::size_t byteOffset) const {
+  float value = 0.0f;
+  if (byteOffset % 4 == 0 && byteOffset / 4 < stack.size()) {
+    std::memcpy(&value, &stack[byteOffset / 4], 4);
+  }
+  return value;
+}
+
+SiteExit RunSite(const SiteEntry& entry) {
+  if (entry.stack.size() > kMaxSiteStackWords || entry.fpu.size() > kMaxSiteFpuValues) {
+    std::fprintf(stderr, "sim: a site run takes at most %zu stack words and %zu x87 values\n",
+                 kMaxSiteStackWords, kMaxSiteFpuValues);
+    std::abort();
+  }
+  SiteMachine& m = gSiteMachine;
+  const Registers& r = entry.registers;
+  std::uint32_t in[7] = {r.eax, r.ebx, r.ecx, r.edx, r.esi, r.edi, r.ebp};
+  std::memcpy(m.in, in, sizeof in);
+  m.entry = static_cast<std::uint32_t>(entry.address);
+  m.stackCount = static_cast<std::uint32_t>(entry.stack.size());
+  m.fpuCount = static_cast<std::uint32_t>(entry.fpu.size());
+  std::copy(entry.stack.begin(), entry.stack.end(), m.stack);
+  std::copy(entry.fpu.begin(), entry.fpu.end(), m.fpu);
+  m.resumedAt = 0;
+
+  EnterSite();
+
+  SiteExit exit;
+  exit.resumedAt = m.resumedAt;
+  exit.registers = {m.out[0], m.out[1], m.out[2], m.out[3], m.out[4], m.out[5], m.out[6]};
+  exit.espDelta = static_cast<std::int32_t>(m.outEsp - m.entryEsp);
+  exit.eflags = m.outEflags;
+  std::memcpy(&exit.fpuStatus, m.fpuEnvOut + 4, sizeof exit.fpuStatus);
+  unsigned top = (exit.fpuStatus >> 11) & 7u;
+  exit.fpuDepth = (8u - top) & 7u;
+  exit.stack.assign(m.stackOut, m.stackOut + m.stackCount);
+  return exit;
+}
+
+}  // namespace sim
