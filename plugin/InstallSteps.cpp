@@ -12,13 +12,18 @@ namespace {
 
 // In install order; features add their step here as they are built.
 constexpr InstallStep kInstallSteps[] = {
-    {[](const ProjectIni& s) { return s.gEnablePlayerAudioRepositioner; },
+    {"player audio repositioner (0x00BA424A)",
+     [](const ProjectIni& s) { return s.gEnablePlayerAudioRepositioner; },
      &camera::InstallPlayerAudioRepositioner},
-    {[](const ProjectIni& s) { return s.camEnable3PCellLoadPositionFix; },
+    {"camera cell load position fix (0x00743161)",
+     [](const ProjectIni& s) { return s.camEnable3PCellLoadPositionFix; },
      &camera::InstallCellLoadPositionFix},
-    {[](const ProjectIni& s) { return s.camEnableInterceptor; }, &camera::InstallCameraInterceptor},
-    {[](const ProjectIni& s) { return s.camEnableHorseCamFix; }, &camera::InstallHorseCamFix},
-    {[](const ProjectIni& s) { return s.camEnableTweenMenuChanges; },
+    {"camera interceptor (0x006533EC)", [](const ProjectIni& s) { return s.camEnableInterceptor; },
+     &camera::InstallCameraInterceptor},
+    {"horse cam fix (0x0083B003)", [](const ProjectIni& s) { return s.camEnableHorseCamFix; },
+     &camera::InstallHorseCamFix},
+    {"tween menu changes (zoom 0x0084108E, pan 0x008412D3)",
+     [](const ProjectIni& s) { return s.camEnableTweenMenuChanges; },
      &camera::InstallTweenMenuChanges},
 };
 
