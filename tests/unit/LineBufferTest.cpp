@@ -1,0 +1,123 @@
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "papyrus/LineBuffer.h"
+#include "platform/Files.h"
+#include "tests/unit/FileTestSupport.h"
+
+namespace {
+
+using qx::io::kEndMarker;
+using qx::io::LineBuffer;
+using Lines = std::vector<std::string>;
+
+// Drives the buffer as a script does: HasNextLine, then NextLine, refilling when asked.
+Lines ReadThrough(LineBuffer& buffer, const Lines& input, int* refills = nullptr) {
+  std::size_t next = 0;
+  auto source = [&](std::string& line) {
+    if (next == input.size()) return false;
+    line = input[next++];
+    return true;
+  };
+  Lines read;
+  for (;;) {
+    if (buffer.NeedsRefill()) {
+      buffer.Refill(source);
+      if (refills != nullptr) ++*refills;
+    }
+    if (!buffer.HasNext()) break;
+    buffer.TakeNext(read.emplace_back());
+  }
+  return read;
+}
+
+TEST(LineBuffer, ReadingGivesEveryLineForEverySize) {
+  const Lines input{"first", "", "\x07 begins with the end-marker character", "", "\x07", "last"};
+  for (int size : {1, 2, 3, 6, 7}) {
+    LineBuffer buffer(size, /*reading=*/true);
+    int refills = 0;
+    EXPECT_EQ(ReadThrough(buffer, input, &refills), input) << "size " << size;
+    EXPECT_EQ(refills, static_cast<int>(input.size()) / size + 1) << "size " << size;
+  }
+}
+
+TEST(LineBuffer, EndMarkerRepeatsAndNeverGivesStaleLines) {
+  // The second fill holds two lines; slots 2 and 3 still hold lines of the first fill.
+  const Lines input{"a", "b", "c", "d", "e", "f"};
+  LineBuffer buffer(4, true);
+  EXPECT_EQ(ReadThrough(buffer, input), input);
+  std::string line;
+  for (int i = 0; i < 3; ++i) {
+    ASSERT_FALSE(buffer.NeedsRefill());
+    EXPECT_FALSE(buffer.HasNext());
+    buffer.TakeNext(line);
+    EXPECT_EQ(line, kEndMarker);
+  }
+
+  LineBuffer empty(1, true);
+  EXPECT_TRUE(ReadThrough(empty, {}).empty());
+  empty.TakeNext(line);
+  EXPECT_EQ(line, "\x07");
+}
+
+TEST(LineBuffer, WritingHandsOverEveryHeldLineInOrder) {
+  LineBuffer buffer(2, /*reading=*/false);
+  Lines written;
+  auto sink = [&](const std::string& line) { written.push_back(line); };
+  buffer.Append("\x07 kept");
+  EXPECT_FALSE(buffer.IsFull());
+  buffer.Append("");
+  EXPECT_TRUE(buffer.IsFull());
+  buffer.Drain(sink);
+  EXPECT_EQ(written, (Lines{"\x07 kept", ""}));
+  EXPECT_EQ(buffer.Position(), 0);
+  buffer.Append("third");
+  buffer.Drain(sink);
+  buffer.Drain(sink);  // nothing held: nothing written twice
+  EXPECT_EQ(written, (Lines{"\x07 kept", "", "third"}));
+
+  LineBuffer one(1, false);
+  one.Append("x");
+  EXPECT_TRUE(one.IsFull());
+}
+
+TEST(LineBuffer, HugeSizeAllocatesOnlyForTheLinesHeld) {
+  LineBuffer reading(2147483647, true);
+  EXPECT_EQ(ReadThrough(reading, {"a", "b", "c"}), (Lines{"a", "b", "c"}));
+  EXPECT_LE(reading.AllocatedSlots(), 16u);
+
+  LineBuffer writing(2147483647, false);
+  for (int i = 0; i < 1000; ++i) writing.Append("line");
+  EXPECT_LE(writing.AllocatedSlots(), 2048u);
+
+  LineBuffer capped(20, false);
+  for (int i = 0; i < 20; ++i) capped.Append("line");
+  EXPECT_EQ(capped.AllocatedSlots(), 20u);
+}
+
+class TextLines : public qxtest::FileTest {
+ protected:
+  Lines ReadFile(const std::string& bytes) {
+    std::string path = In("lines.txt");
+    qxtest::WriteBytes(path, bytes);
+    std::ifstream stream;
+    qx::platform::OpenTextInput(stream, qx::platform::FilePath::FromScriptText(path));
+    EXPECT_TRUE(stream.is_open());
+    Lines lines;
+    for (std::string line; qx::platform::ReadTextLine(stream, line);) lines.push_back(line);
+    return lines;
+  }
+};
+
+TEST_F(TextLines, LineEndsAsTextModeReadsThem) {
+  EXPECT_EQ(ReadFile("a\n\nb"), (Lines{"a", "", "b"}));  // last line without line feed
+  EXPECT_EQ(ReadFile("a\n"), (Lines{"a"}));              // a final line feed adds no line
+  EXPECT_EQ(ReadFile("\n"), (Lines{""}));
+  EXPECT_TRUE(ReadFile("").empty());
+  EXPECT_EQ(ReadFile("a\r\nb\r\n\r\nc\rd\r\n"), (Lines{"a", "b", "", "c\rd"}));
+  EXPECT_EQ(ReadFile("\x07\n\x07x\n"), (Lines{"\x07", "\x07x"}));
+}
+
+}  // namespace
