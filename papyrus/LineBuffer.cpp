@@ -22,14 +22,9 @@ std::string& LineBuffer::Slot(std::int32_t index) {
   return slots_[at];
 }
 
-void LineBuffer::TakeNext(std::string& line) {
-  if (!HasNext()) {
-    line.assign(1, kEndMarker.front());
-    return;
-  }
-  // The slot takes the caller's old storage, which the next refill reuses.
-  line.swap(slots_[static_cast<std::size_t>(position_)]);
-  ++position_;
+std::string_view LineBuffer::PeekNext() const noexcept {
+  if (!HasNext()) return kEndMarker;
+  return slots_[static_cast<std::size_t>(position_)];
 }
 
 void LineBuffer::Append(std::string_view line) {

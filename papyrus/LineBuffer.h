@@ -15,7 +15,7 @@
 
 namespace qx::io {
 
-// What NextLine gives at the end of a file: the one-character text 0x07.
+// What NextLine gives at the end of a file: the one-character text 0x07 (zero-terminated).
 inline constexpr std::string_view kEndMarker = "\x07";
 
 class LineBuffer {
@@ -40,9 +40,13 @@ class LineBuffer {
     while (valid_ < size_ && readLine(Slot(valid_))) ++valid_;
   }
   [[nodiscard]] bool HasNext() const noexcept { return position_ < valid_; }
-  // Moves the next line into `line` and moves on; at the end of the lines read, gives the
-  // end marker and stays there. May throw std::bad_alloc.
-  void TakeNext(std::string& line);
+  // The next line, zero-terminated and valid until the buffer changes; at the end of the
+  // lines read, the end marker. Does not move on.
+  [[nodiscard]] std::string_view PeekNext() const noexcept;
+  // Moves past the line PeekNext gave; at the end of the lines read, stays there.
+  void Advance() noexcept {
+    if (HasNext()) ++position_;
+  }
 
   // ---- writing -----------------------------------------------------------------------
   [[nodiscard]] bool IsFull() const noexcept { return position_ == size_; }

@@ -99,13 +99,20 @@ bool HasNextLine(const char* path) {
   return file && file->HasNextLine();
 }
 
-void NextLine(const char* path, std::string& line) {
+void NextLine(const char* path, LineUser use, void* context) {
   std::shared_ptr<TextFile> file = Table().Find(TextOf(path));
-  if (!file) {
+  if (!file || !file->UseNextLine(use, context)) use(std::string_view("", 0), context);
+}
+
+void NextLine(const char* path, std::string& line) {
+  auto copy = [](std::string_view text, void* out) { static_cast<std::string*>(out)->assign(text); };
+  try {
+    NextLine(path, copy, &line);
+  } catch (const std::exception& error) {
+    LogMessage("QX IO Util:   error reading file:");
+    LogMessage("QX IO Util:   %s\n", error.what());
     line.clear();
-    return;
   }
-  file->NextLine(line);
 }
 
 bool WriteLine(const char* path, const char* line) {

@@ -17,6 +17,7 @@
 //   Bool   WriteLine(String path, String line)
 #include <cstdint>
 #include <string>
+#include <string_view>
 
 namespace qx::io {
 
@@ -35,8 +36,13 @@ namespace qx::io {
 [[nodiscard]] bool IsReadOnly(const char* path);
 [[nodiscard]] bool IsWriteOnly(const char* path);
 [[nodiscard]] bool HasNextLine(const char* path);
-// The next line into `line` (its storage is reused); the one-character end marker 0x07 at
-// the end of the file; "" when the path is not open, not good or not read.
+// Hands the next line to `use`, as zero-terminated text that is valid during the call (no
+// copy is made): the one-character end marker 0x07 at the end of the file, "" when the path
+// is not open, not good or not read. `use` runs under the file's lock, so it must not call
+// these functions; if it throws, the line stays the next one.
+using LineUser = void (*)(std::string_view line, void* context);
+void NextLine(const char* path, LineUser use, void* context);
+// The same, copied into `line` (whose storage is reused).
 void NextLine(const char* path, std::string& line);
 // Buffers one line; true if the path is open, good and written.
 [[nodiscard]] bool WriteLine(const char* path, const char* line);

@@ -116,19 +116,13 @@ bool TextFile::HasNextLine() {
   return IsGood() && lines_.HasNext();
 }
 
-bool TextFile::NextLine(std::string& line) {
-  line.clear();
+bool TextFile::UseNextLine(LineUser use, void* context) {
   std::lock_guard<std::mutex> guard(lock_);
   if (!IsGood() || !read_) return false;
   if (lines_.NeedsRefill()) RefillLocked();
   if (!IsGood()) return false;
-  try {
-    lines_.TakeNext(line);
-  } catch (const std::exception& error) {
-    Fail("error reading file:", error);
-    line.clear();
-    return false;
-  }
+  use(lines_.PeekNext(), context);
+  lines_.Advance();
   return true;
 }
 

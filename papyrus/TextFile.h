@@ -27,9 +27,11 @@ class TextFile {
   [[nodiscard]] bool IsReadMode() const noexcept { return read_; }
 
   [[nodiscard]] bool HasNextLine();
-  // The next line, or the end marker at the end of the file; false (and `line` empty) when
-  // the file is not good or not read.
-  bool NextLine(std::string& line);
+  // Hands the next line (zero-terminated), or the end marker at the end of the file, to
+  // `use` while the lock is held, then moves on; a line is only passed once `use` returned.
+  // False, without calling `use`, when the file is not good or not read.
+  using LineUser = void (*)(std::string_view line, void* context);
+  bool UseNextLine(LineUser use, void* context);
   [[nodiscard]] bool WriteLine(std::string_view line);
 
   // Writes out what is buffered and closes the stream; false when that failed.

@@ -2,6 +2,7 @@
 #include <unistd.h>
 
 #include <filesystem>
+#include <new>
 #include <string>
 #include <vector>
 
@@ -135,6 +136,24 @@ TEST_F(QXIOUtil, ReadingFilesWrittenElsewhere) {
     taken.push_back(line);
   }
   EXPECT_EQ(taken, (Lines{"x", "", "\x07", "\x07"}));
+  EXPECT_TRUE(io::CloseFile(path.c_str()));
+}
+
+// The form the script binding uses: the line is handed over in place, zero-terminated.
+TEST_F(QXIOUtil, NextLineHandsOverLinesInPlaceAndLosesNoneOnFailure) {
+  std::string path = In("in.txt");
+  WriteBytes(path, "first\nsecond\n");
+  ASSERT_TRUE(io::LoadFile(path.c_str(), true, false, 2));
+  auto failing = [](std::string_view, void*) { throw std::bad_alloc(); };
+  EXPECT_THROW(io::NextLine(path.c_str(), failing, nullptr), std::bad_alloc);
+
+  Lines seen;
+  auto collect = [](std::string_view line, void* out) {
+    static_cast<Lines*>(out)->emplace_back(line.data());  // read up to the terminating zero
+  };
+  for (int i = 0; i < 3; ++i) io::NextLine(path.c_str(), collect, &seen);
+  io::NextLine(In("unknown.txt").c_str(), collect, &seen);
+  EXPECT_EQ(seen, (Lines{"first", "second", "\x07", ""}));
   EXPECT_TRUE(io::CloseFile(path.c_str()));
 }
 
