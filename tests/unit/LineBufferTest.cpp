@@ -4,8 +4,6 @@
 #include <vector>
 
 #include "papyrus/LineBuffer.h"
-#include "platform/Files.h"
-#include "tests/unit/FileTestSupport.h"
 
 namespace {
 
@@ -95,29 +93,6 @@ TEST(LineBuffer, HugeSizeAllocatesOnlyForTheLinesHeld) {
   LineBuffer capped(20, false);
   for (int i = 0; i < 20; ++i) capped.Append("line");
   EXPECT_EQ(capped.AllocatedSlots(), 20u);
-}
-
-class TextLines : public qxtest::FileTest {
- protected:
-  Lines ReadFile(const std::string& bytes) {
-    std::string path = In("lines.txt");
-    qxtest::WriteBytes(path, bytes);
-    std::ifstream stream;
-    qx::platform::OpenTextInput(stream, qx::platform::FilePath::FromScriptText(path));
-    EXPECT_TRUE(stream.is_open());
-    Lines lines;
-    for (std::string line; qx::platform::ReadTextLine(stream, line);) lines.push_back(line);
-    return lines;
-  }
-};
-
-TEST_F(TextLines, LineEndsAsTextModeReadsThem) {
-  EXPECT_EQ(ReadFile("a\n\nb"), (Lines{"a", "", "b"}));  // last line without line feed
-  EXPECT_EQ(ReadFile("a\n"), (Lines{"a"}));              // a final line feed adds no line
-  EXPECT_EQ(ReadFile("\n"), (Lines{""}));
-  EXPECT_TRUE(ReadFile("").empty());
-  EXPECT_EQ(ReadFile("a\r\nb\r\n\r\nc\rd\r\n"), (Lines{"a", "b", "", "c\rd"}));
-  EXPECT_EQ(ReadFile("\x07\n\x07x\n"), (Lines{"\x07", "\x07x"}));
 }
 
 }  // namespace
