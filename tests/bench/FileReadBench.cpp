@@ -6,12 +6,13 @@
 // Writes a file of short and long lines in a fresh temporary folder, reads it once with
 // std::getline and once per buffer size with HasNextLine/NextLine, checks that both saw the
 // same lines, and prints the throughput of each. Also times writing the same lines with
-// WriteLine against an std::ofstream.
+// WriteLine against an std::ofstream and checks that both wrote the same bytes.
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <iterator>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -116,7 +117,13 @@ int main(int argc, char** argv) {
                 seconds, mb / seconds, seconds / plainRead);
     same = same && script == plain;
   }
+  // Both writers produced the same bytes (line ends as the platform's text mode writes them).
+  auto bytesOf = [](const std::string& file) {
+    std::ifstream in(file, std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+  };
+  same = same && bytesOf(path) == bytesOf(copy);
   std::filesystem::remove_all(folder);
-  std::printf("same lines: %s\n", same ? "yes" : "NO");
+  std::printf("same lines read and written: %s\n", same ? "yes" : "NO");
   return same ? 0 : 1;
 }
