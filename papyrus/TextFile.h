@@ -55,9 +55,11 @@ class TextFile {
   const bool append_;
   platform::FilePath path_;
   LineBuffer lines_;
+  // Lets each disk access move a large block; declared before the streams, which use it
+  // until they are destroyed.
+  std::unique_ptr<char[]> streamBuffer_;
   std::ifstream input_;
   std::ofstream output_;
-  std::unique_ptr<char[]> streamBuffer_;  // lets each disk access move a large block
 };
 
 }  // namespace qx::io
