@@ -54,7 +54,8 @@ void OpenTextOutput(std::ofstream& stream, const FilePath& path, bool append);
 [[nodiscard]] bool ReadTextLine(std::ifstream& stream, std::string& line);
 
 enum class RemoveResult { kRemoved, kMissing, kError };
-// Removes the file; on kError `error` holds the system's message.
+// Removes the file; the not-found errors of TestExistence mean kMissing; on kError `error`
+// holds the system's message.
 [[nodiscard]] RemoveResult RemoveFile(const FilePath& path, std::string& error);
 
 }  // namespace qx::platform

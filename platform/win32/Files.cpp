@@ -73,7 +73,7 @@ bool ReadTextLine(std::ifstream& stream, std::string& line) {
 RemoveResult RemoveFile(const FilePath& path, std::string& error) {
   if (DeleteFileW(path.Native().c_str())) return RemoveResult::kRemoved;
   DWORD code = GetLastError();
-  if (code == ERROR_FILE_NOT_FOUND || code == ERROR_PATH_NOT_FOUND) return RemoveResult::kMissing;
+  if (IsNotFound(code)) return RemoveResult::kMissing;
   error = SystemMessage(code);
   return RemoveResult::kError;
 }
