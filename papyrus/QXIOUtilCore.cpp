@@ -1,0 +1,123 @@
+#include "papyrus/QXIOUtilCore.h"
+
+#include <exception>
+#include <string_view>
+
+#include "common/IDebugLog.h"
+#include "papyrus/TextFileTable.h"
+#include "platform/Files.h"
+
+namespace qx::io {
+namespace {
+
+std::string_view TextOf(const char* text) noexcept {
+  return text == nullptr ? std::string_view() : std::string_view(text);
+}
+
+TextFileTable& Table() { return TextFileTable::Instance(); }
+
+// LoadFile with the table's change lock held.
+bool LoadLocked(std::string_view path, bool read, bool append, std::int32_t bufferSize) {
+  if (Table().Find(path)) return true;
+  std::shared_ptr<TextFile> file = TextFile::Load(path, read, append, bufferSize);
+  if (!file) return false;
+  try {
+    Table().Insert(path, file);
+  } catch (const std::exception& error) {
+    LogMessage("QX IO Util:   Error reading or creating file:");
+    LogMessage("QX IO Util:   %s\n", error.what());
+    (void)file->Close();
+    return false;
+  }
+  return true;
+}
+
+}  // namespace
+
+bool ExistsFile(const char* path) {
+  std::string_view text = TextOf(path);
+  try {
+    std::string error;
+    platform::FilePath native = platform::FilePath::FromScriptText(text);
+    platform::Existence existence = platform::TestExistence(native, error);
+    if (existence == platform::Existence::kUnknown) {
+      LogMessage("QX IO Util: could not test whether file '%s' exists: %s",
+                 native.Display().c_str(), error.c_str());
+    }
+    return existence == platform::Existence::kExists;
+  } catch (const std::exception& error) {
+    LogMessage("QX IO Util: could not test whether file '%.*s' exists: %s",
+               static_cast<int>(text.size()), text.data(), error.what());
+    return false;
+  }
+}
+
+bool LoadFile(const char* path, bool read, bool append, std::int32_t bufferSize) {
+  std::unique_lock<std::mutex> changes = Table().ChangeLock();
+  return LoadLocked(TextOf(path), read, append, bufferSize);
+}
+
+bool CloseFile(const char* path) {
+  std::string_view text = TextOf(path);
+  std::unique_lock<std::mutex> changes = Table().ChangeLock();
+  std::shared_ptr<TextFile> file = Table().Find(text);
+  if (!file) return false;
+  bool closed = file->Close();
+  Table().Erase(text);
+  return closed;
+}
+
+bool DeleteAnyFile(const char* path) {
+  std::string_view text = TextOf(path);
+  std::unique_lock<std::mutex> changes = Table().ChangeLock();
+  if (!LoadLocked(text, /*read=*/true, /*append=*/false, /*bufferSize=*/1)) return false;
+  std::shared_ptr<TextFile> file = Table().Find(text);
+  bool deleted = file->Close() && file->DeleteFromDisk();
+  Table().Erase(text);
+  return deleted;
+}
+
+bool IsLoaded(const char* path) { return Table().Find(TextOf(path)) != nullptr; }
+
+bool IsGood(const char* path) {
+  std::shared_ptr<TextFile> file = Table().Find(TextOf(path));
+  return file && file->IsGood();
+}
+
+bool IsReadOnly(const char* path) {
+  std::shared_ptr<TextFile> file = Table().Find(TextOf(path));
+  return file && file->IsReadMode();
+}
+
+bool IsWriteOnly(const char* path) {
+  std::shared_ptr<TextFile> file = Table().Find(TextOf(path));
+  return file && !file->IsReadMode();
+}
+
+bool HasNextLine(const char* path) {
+  std::shared_ptr<TextFile> file = Table().Find(TextOf(path));
+  return file && file->HasNextLine();
+}
+
+void NextLine(const char* path, LineUser use, void* context) {
+  std::shared_ptr<TextFile> file = Table().Find(TextOf(path));
+  if (!file || !file->UseNextLine(use, context)) use(std::string_view("", 0), context);
+}
+
+void NextLine(const char* path, std::string& line) {
+  auto copy = [](std::string_view text, void* out) { static_cast<std::string*>(out)->assign(text); };
+  try {
+    NextLine(path, copy, &line);
+  } catch (const std::exception& error) {
+    LogMessage("QX IO Util:   error reading file:");
+    LogMessage("QX IO Util:   %s\n", error.what());
+    line.clear();
+  }
+}
+
+bool WriteLine(const char* path, const char* line) {
+  std::shared_ptr<TextFile> file = Table().Find(TextOf(path));
+  return file && file->WriteLine(TextOf(line));
+}
+
+}  // namespace qx::io

@@ -1,0 +1,183 @@
+#include "papyrus/TextFile.h"
+
+#include <exception>
+#include <new>
+
+#include "common/IDebugLog.h"
+
+namespace qx::io {
+namespace {
+
+constexpr std::size_t kStreamBufferSize = 64 * 1024;
+
+void LogException(const char* what, const std::exception& error) noexcept {
+  LogMessage("QX IO Util:   %s", what);
+  LogMessage("QX IO Util:   %s\n", error.what());
+}
+
+}  // namespace
+
+TextFile::TextFile(bool read, bool append, std::int32_t bufferSize,
+                   platform::FilePath path) noexcept
+    : read_(read),
+      append_(append),
+      path_(std::move(path)),
+      lines_(bufferSize < 1 ? 1 : bufferSize, read) {}
+
+void TextFile::Fail(const char* what, const std::exception& error) noexcept {
+  good_ = false;
+  LogException(what, error);
+}
+
+std::shared_ptr<TextFile> TextFile::Load(std::string_view pathText, bool read, bool append,
+                                         std::int32_t bufferSize) {
+  std::shared_ptr<TextFile> file;
+  try {
+    platform::FilePath path = platform::FilePath::FromScriptText(pathText);
+    std::string existenceError;
+    platform::Existence existence = platform::TestExistence(path, existenceError);
+    path.UseBackslashes();
+    file = std::make_shared<TextFile>(read, append, bufferSize, std::move(path));
+    LogMessage("QX IO Util: loading file '%s'...", file->path_.Display().c_str());
+    if (existence == platform::Existence::kUnknown) {
+      // Not known to be missing: opening the stream decides.
+      LogMessage("QX IO Util:   could not test whether the file exists: %s",
+                 existenceError.c_str());
+    }
+    if (existence == platform::Existence::kMissing && read) {
+      LogMessage("QX IO Util:   file does not exist; aborting load");
+      return nullptr;
+    }
+    if (bufferSize < 1) {
+      LogMessage("QX IO Util:   illegal buffer size '%d'", bufferSize);
+      return nullptr;
+    }
+  } catch (const std::exception& error) {
+    LogException("Error reading or creating file:", error);
+    return nullptr;
+  }
+
+  std::lock_guard<std::mutex> guard(file->lock_);
+  file->Open();
+  if (!file->IsGood()) return nullptr;
+  return file;
+}
+
+void TextFile::Open() {
+  try {
+    streamBuffer_ = std::make_unique<char[]>(kStreamBufferSize);
+    bool open;
+    if (read_) {
+      input_.rdbuf()->pubsetbuf(streamBuffer_.get(), kStreamBufferSize);
+      platform::OpenTextInput(input_, path_);
+      open = input_.is_open();
+    } else {
+      output_.rdbuf()->pubsetbuf(streamBuffer_.get(), kStreamBufferSize);
+      platform::OpenTextOutput(output_, path_, append_);
+      open = output_.is_open();
+    }
+    if (!open) good_ = false;
+    if (open && IsGood()) {
+      LogMessage("QX IO Util:   file successfully loaded");
+    } else {
+      LogMessage("QX IO Util:   could not open or create file");
+    }
+  } catch (const std::exception& error) {
+    Fail("Error reading or creating file:", error);
+  }
+}
+
+void TextFile::RefillLocked() {
+  try {
+    lines_.Refill([this](std::string& line) { return platform::ReadTextLine(input_, line); });
+  } catch (const std::exception& error) {
+    Fail("error reading file:", error);
+  }
+}
+
+void TextFile::WriteOutLocked() {
+  try {
+    lines_.Drain([this](const std::string& line) {
+      output_.write(line.data(), static_cast<std::streamsize>(line.size()));
+      output_.put('\n');
+    });
+    // The batch reaches the file now, not when the stream's own buffer happens to fill.
+    output_.flush();
+    if (output_.fail()) throw std::ios_base::failure("could not write to the file");
+  } catch (const std::exception& error) {
+    Fail("error writing file:", error);
+  }
+}
+
+bool TextFile::HasNextLine() {
+  std::lock_guard<std::mutex> guard(lock_);
+  if (!IsGood() || !read_) return false;
+  if (lines_.NeedsRefill()) RefillLocked();
+  return IsGood() && lines_.HasNext();
+}
+
+bool TextFile::UseNextLine(LineUser use, void* context) {
+  std::lock_guard<std::mutex> guard(lock_);
+  if (!IsGood() || !read_) return false;
+  if (lines_.NeedsRefill()) RefillLocked();
+  if (!IsGood()) return false;
+  use(lines_.PeekNext(), context);
+  lines_.Advance();
+  return true;
+}
+
+bool TextFile::WriteLine(std::string_view line) {
+  std::lock_guard<std::mutex> guard(lock_);
+  if (!IsGood() || read_) return false;
+  if (lines_.IsFull()) WriteOutLocked();
+  if (!IsGood()) return false;
+  try {
+    lines_.Append(line);
+  } catch (const std::exception& error) {
+    Fail("error writing file:", error);
+    return false;
+  }
+  return true;
+}
+
+bool TextFile::Close() {
+  std::lock_guard<std::mutex> guard(lock_);
+  try {
+    bool written = true;  // false when buffered lines did not reach the file
+    if (read_) {
+      if (input_.is_open()) input_.close();
+    } else if (output_.is_open()) {
+      if (IsGood()) {
+        WriteOutLocked();  // logs its own error lines
+        written = IsGood();
+      }
+      output_.close();
+      if (written && output_.fail()) throw std::ios_base::failure("could not write to the file");
+    }
+    good_ = false;
+    LogMessage("QX IO Util: closed file '%s'", path_.Display().c_str());
+    return written;
+  } catch (const std::exception& error) {
+    Fail("error closing file:", error);
+    return false;
+  }
+}
+
+bool TextFile::DeleteFromDisk() {
+  std::lock_guard<std::mutex> guard(lock_);
+  if (IsGood()) return false;
+  std::string error;
+  switch (platform::RemoveFile(path_, error)) {
+    case platform::RemoveResult::kRemoved:
+      return true;
+    case platform::RemoveResult::kMissing:
+      return false;
+    case platform::RemoveResult::kError:
+      LogMessage("QX IO Util:   error deleting file:");
+      LogMessage("QX IO Util:   %s\n", error.c_str());
+      return false;
+  }
+  return false;
+}
+
+}  // namespace qx::io

@@ -1,0 +1,65 @@
+#pragma once
+// One text file a script has opened: for reading or for writing, never both, with its line
+// buffer and its own lock. Every operation takes the lock for its whole length, so several
+// script threads using one file each get or give whole lines and none is lost.
+#include <atomic>
+#include <cstdint>
+#include <fstream>
+#include <memory>
+#include <mutex>
+#include <string>
+#include <string_view>
+
+#include "papyrus/LineBuffer.h"
+#include "platform/Files.h"
+
+namespace qx::io {
+
+class TextFile {
+ public:
+  // Builds the object as a script's LoadFile asks for it and opens the stream, logging the
+  // loading lines. Null when the file could not be opened (missing file to read, illegal
+  // buffer size, stream not open, memory exhausted).
+  [[nodiscard]] static std::shared_ptr<TextFile> Load(std::string_view pathText, bool read,
+                                                      bool append, std::int32_t bufferSize);
+
+  [[nodiscard]] bool IsGood() const noexcept { return good_.load(); }
+  [[nodiscard]] bool IsReadMode() const noexcept { return read_; }
+
+  [[nodiscard]] bool HasNextLine();
+  // Hands the next line (zero-terminated), or the end marker at the end of the file, to
+  // `use` while the lock is held, then moves on; a line is only passed once `use` returned.
+  // False, without calling `use`, when the file is not good or not read.
+  using LineUser = void (*)(std::string_view line, void* context);
+  bool UseNextLine(LineUser use, void* context);
+  [[nodiscard]] bool WriteLine(std::string_view line);
+
+  // Writes out what is buffered and closes the stream; false when that failed.
+  [[nodiscard]] bool Close();
+  // Removes the file from the disk; only after Close. False when no file was removed.
+  [[nodiscard]] bool DeleteFromDisk();
+
+  TextFile(bool read, bool append, std::int32_t bufferSize, platform::FilePath path) noexcept;
+  TextFile(const TextFile&) = delete;
+  TextFile& operator=(const TextFile&) = delete;
+
+ private:
+  void Open();            // lock held
+  void RefillLocked();    // lock held
+  void WriteOutLocked();  // lock held
+  void Fail(const char* what, const std::exception& error) noexcept;
+
+  std::mutex lock_;
+  std::atomic<bool> good_{true};
+  const bool read_;
+  const bool append_;
+  platform::FilePath path_;
+  LineBuffer lines_;
+  // Lets each disk access move a large block; declared before the streams, which use it
+  // until they are destroyed.
+  std::unique_ptr<char[]> streamBuffer_;
+  std::ifstream input_;
+  std::ofstream output_;
+};
+
+}  // namespace qx::io

@@ -1,0 +1,61 @@
+#pragma once
+// The operating-system seam for the text files scripts read and write. Scripts name files by
+// narrow path texts in the game's ANSI code page; Windows takes them as wide paths with "\"
+// separators, the Linux build maps the same texts onto the POSIX file system.
+//
+// Errors that the file system reports while a stream is in use come back as exceptions
+// (std::ios_base::failure, std::bad_alloc); opening failures are results.
+#include <fstream>
+#include <string>
+#include <string_view>
+
+namespace qx::platform {
+
+#ifdef _WIN32
+using NativePathString = std::wstring;
+#else
+using NativePathString = std::string;
+#endif
+
+// A script's path text converted to the form the file system calls take.
+class FilePath {
+ public:
+  FilePath() = default;
+  // The text as given (converted from the ANSI code page on Windows); may throw
+  // std::bad_alloc. Separators stay as they are.
+  [[nodiscard]] static FilePath FromScriptText(std::string_view text);
+
+  // Replaces every "/" by "\" (the form the log shows and the streams open).
+  void UseBackslashes();
+  // The path as the log shows it: the script's narrow text, separators as now.
+  [[nodiscard]] const std::string& Display() const noexcept { return display_; }
+  [[nodiscard]] const NativePathString& Native() const noexcept { return native_; }
+
+ private:
+  std::string display_;
+  NativePathString native_;
+};
+
+enum class Existence { kExists, kMissing, kUnknown };
+
+// Whether the file system has an entry at the path. Windows counts
+// file not found (2), path not found (3), bad network path (53) and invalid name (123) as
+// missing; any other failure is kUnknown with the system's message in `error`.
+[[nodiscard]] Existence TestExistence(const FilePath& path, std::string& error);
+
+// Text-mode streams: the line feed written ends a line as the platform's text files do
+// (CR LF on Windows). Streams report I/O errors and memory exhaustion as exceptions.
+void OpenTextInput(std::ifstream& stream, const FilePath& path);
+void OpenTextOutput(std::ofstream& stream, const FilePath& path, bool append);
+
+// Reads one line (up to a line feed, which is not part of it; a carriage return before the
+// line feed is dropped as Windows' text mode does). False at the end of the file or when
+// the read fails.
+[[nodiscard]] bool ReadTextLine(std::ifstream& stream, std::string& line);
+
+enum class RemoveResult { kRemoved, kMissing, kError };
+// Removes the file; the not-found errors of TestExistence mean kMissing; on kError `error`
+// holds the system's message.
+[[nodiscard]] RemoveResult RemoveFile(const FilePath& path, std::string& error);
+
+}  // namespace qx::platform

@@ -1,0 +1,72 @@
+// The script file functions on the POSIX file system: the Windows path texts scripts use
+// are mapped by reading "\" as "/", and reading drops the carriage return of a CR LF line
+// end as Windows' text mode does, so scripts see the same lines in both builds.
+#include "platform/Files.h"
+
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstring>
+
+namespace qx::platform {
+namespace {
+
+bool IsNotFound(int error) {
+  // The counterparts of file not found, path not found and invalid name.
+  return error == ENOENT || error == ENOTDIR || error == ENAMETOOLONG;
+}
+
+}  // namespace
+
+FilePath FilePath::FromScriptText(std::string_view text) {
+  FilePath path;
+  path.display_.assign(text);
+  path.native_.assign(text);
+  for (char& c : path.native_) {
+    if (c == '\\') c = '/';
+  }
+  return path;
+}
+
+void FilePath::UseBackslashes() {
+  for (char& c : display_) {
+    if (c == '/') c = '\\';
+  }
+}
+
+Existence TestExistence(const FilePath& path, std::string& error) {
+  struct stat info;
+  if (path.Native().empty()) return Existence::kMissing;
+  if (::stat(path.Native().c_str(), &info) == 0) return Existence::kExists;
+  int code = errno;
+  if (IsNotFound(code)) return Existence::kMissing;
+  error = std::strerror(code);
+  return Existence::kUnknown;
+}
+
+void OpenTextInput(std::ifstream& stream, const FilePath& path) {
+  stream.exceptions(std::ios::badbit);
+  stream.open(path.Native(), std::ios::in);
+}
+
+void OpenTextOutput(std::ofstream& stream, const FilePath& path, bool append) {
+  stream.exceptions(std::ios::badbit);
+  stream.open(path.Native(), append ? std::ios::out | std::ios::app : std::ios::out | std::ios::trunc);
+}
+
+bool ReadTextLine(std::ifstream& stream, std::string& line) {
+  if (!std::getline(stream, line)) return false;
+  if (!stream.eof() && !line.empty() && line.back() == '\r') line.pop_back();
+  return true;
+}
+
+RemoveResult RemoveFile(const FilePath& path, std::string& error) {
+  if (::unlink(path.Native().c_str()) == 0) return RemoveResult::kRemoved;
+  int code = errno;
+  if (IsNotFound(code)) return RemoveResult::kMissing;
+  error = std::strerror(code);
+  return RemoveResult::kError;
+}
+
+}  // namespace qx::platform

@@ -1,0 +1,81 @@
+#include "platform/Files.h"
+
+#include <windows.h>
+
+namespace qx::platform {
+namespace {
+
+bool IsNotFound(DWORD error) {
+  return error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND ||
+         error == ERROR_BAD_NETPATH || error == ERROR_INVALID_NAME;
+}
+
+std::string SystemMessage(DWORD error) {
+  char text[512];
+  DWORD n = FormatMessageA(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr,
+                           error, 0, text, sizeof(text), nullptr);
+  while (n > 0 && (text[n - 1] == '\r' || text[n - 1] == '\n' || text[n - 1] == ' ')) --n;
+  if (n == 0) return "system error " + std::to_string(error);
+  return std::string(text, n);
+}
+
+}  // namespace
+
+FilePath FilePath::FromScriptText(std::string_view text) {
+  FilePath path;
+  path.display_.assign(text);
+  if (text.empty()) return path;
+  int length = MultiByteToWideChar(CP_ACP, 0, text.data(), static_cast<int>(text.size()),
+                                   nullptr, 0);
+  if (length <= 0) return path;  // nothing convertible: opens nothing, exists nowhere
+  path.native_.resize(static_cast<std::size_t>(length));
+  MultiByteToWideChar(CP_ACP, 0, text.data(), static_cast<int>(text.size()), path.native_.data(),
+                      length);
+  return path;
+}
+
+void FilePath::UseBackslashes() {
+  for (char& c : display_) {
+    if (c == '/') c = '\\';
+  }
+  for (wchar_t& c : native_) {
+    if (c == L'/') c = L'\\';
+  }
+}
+
+Existence TestExistence(const FilePath& path, std::string& error) {
+  if (path.Native().empty()) return Existence::kMissing;
+  if (GetFileAttributesW(path.Native().c_str()) != INVALID_FILE_ATTRIBUTES) {
+    return Existence::kExists;
+  }
+  DWORD code = GetLastError();
+  if (IsNotFound(code)) return Existence::kMissing;
+  error = SystemMessage(code);
+  return Existence::kUnknown;
+}
+
+void OpenTextInput(std::ifstream& stream, const FilePath& path) {
+  stream.exceptions(std::ios::badbit);
+  stream.open(path.Native().c_str(), std::ios::in);
+}
+
+void OpenTextOutput(std::ofstream& stream, const FilePath& path, bool append) {
+  stream.exceptions(std::ios::badbit);
+  stream.open(path.Native().c_str(),
+              append ? std::ios::out | std::ios::app : std::ios::out | std::ios::trunc);
+}
+
+bool ReadTextLine(std::ifstream& stream, std::string& line) {
+  // The runtime's text mode has already turned CR LF into LF.
+  return static_cast<bool>(std::getline(stream, line));
+}
+
+RemoveResult RemoveFile(const FilePath& path, std::string& error) {
+  if (DeleteFileW(path.Native().c_str())) return RemoveResult::kRemoved;
+  DWORD code = GetLastError();
+  if (IsNotFound(code)) return RemoveResult::kMissing;
+  error = SystemMessage(code);
+  return RemoveResult::kError;
+}
+
+}  // namespace qx::platform
