@@ -2,13 +2,16 @@
 
 #include <array>
 
+#include "fixes/MagicEffectArtwork.h"
 #include "plugin/ProjectIni.h"
 
 namespace qx {
 namespace {
 
 // In install order; features add their step here as they are built.
-constexpr std::array<InstallStep, 0> kInstallSteps{};
+constexpr std::array kInstallSteps{
+    InstallStep{&ArtworkOverridesWanted, &InstallMagicEffectArtworkOverrides},  // step 5
+};
 
 }  // namespace
 

@@ -1,5 +1,6 @@
 #include "sim/HostRoutines.h"
 
+#include "sim/Forms.h"
 #include "sim/GameRegion.h"
 #include "sim/HostGlobals.h"
 
@@ -7,6 +8,7 @@ namespace sim {
 
 void PlaceHostRoutines() {
   ResetHostGlobals();
+  PlaceFormRoutines();
 }
 
 }  // namespace sim
