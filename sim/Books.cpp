@@ -40,6 +40,7 @@ TESObjectBOOK* MakeBook(const BookSpec& spec) {
   char* text = new char[spec.name.size() + 1];
   std::memcpy(text, spec.name.c_str(), spec.name.size() + 1);
   name->name = text;
+  KeepForProcess(text);
   book->flags = spec.flags;
   book->teaches = spec.teaches;
   book->soundUp = spec.soundUp;
@@ -54,6 +55,8 @@ void* MakeDataHandlerWithBooks(const std::vector<TESObjectBOOK*>& books) {
   auto count = static_cast<std::uint32_t>(books.size());
   std::memcpy(handler + qx::game::kDataHandlerBooksOffset, &array, sizeof(array));
   std::memcpy(handler + qx::game::kDataHandlerBookCountOffset, &count, sizeof(count));
+  KeepForProcess(handler);
+  KeepForProcess(array);
   return handler;
 }
 

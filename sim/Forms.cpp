@@ -3,6 +3,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <unordered_map>
+#include <vector>
 
 #include "sim/GameRegion.h"
 #include "sim/Rtti.h"
@@ -22,12 +23,18 @@ qx::game::TESForm* QX_CDECL LookupFormByIDStandIn(qx::game::FormID formID) {
 
 }  // namespace
 
+void KeepForProcess(const void* memory) {
+  static auto* kept = new std::vector<const void*>();
+  kept->push_back(memory);
+}
+
 qx::game::TESForm* MakeForm(const std::string& className, std::size_t size,
                             qx::game::FormID formID) {
   if (size < sizeof(qx::game::TESForm)) size = sizeof(qx::game::TESForm);
   auto* form = static_cast<qx::game::TESForm*>(std::calloc(1, size));
   form->vtable = GameClass(className).VTable();
   form->formID = formID;
+  KeepForProcess(form);
   return form;
 }
 

@@ -10,6 +10,10 @@
 
 namespace sim {
 
+// Keeps memory that the game holds for the rest of the process reachable (the leak checker
+// does not look into the game's region).
+void KeepForProcess(const void* memory);
+
 // A zero-filled object of `size` bytes (at least a TESForm) whose table is that of
 // `className`, with the given form ID. It lives until the process ends.
 [[nodiscard]] qx::game::TESForm* MakeForm(const std::string& className, std::size_t size,
