@@ -55,8 +55,14 @@ extern "C" qx::game::EffectSetting* QxChooseArtEffectFromHook(
   return qx::ChooseArtEffect(item, chosen);
 }
 
-extern "C" const std::uintptr_t gQxArtPickCallee asm("qx_ArtPickCallee") = qx::kArtPickCallee;
-extern "C" const std::uintptr_t gQxArtPickResume asm("qx_ArtPickResume") = qx::kArtPickResume;
+// Read only by the trampoline's indirect call and jump; declared extern so that they keep
+// external linkage and are never dropped as unused.
+extern "C" {
+extern const std::uintptr_t gQxArtPickCallee asm("qx_ArtPickCallee");
+extern const std::uintptr_t gQxArtPickResume asm("qx_ArtPickResume");
+const std::uintptr_t gQxArtPickCallee = qx::kArtPickCallee;
+const std::uintptr_t gQxArtPickResume = qx::kArtPickResume;
+}
 
 // Reached by a jmp from 0x006689CA with the game's registers and stack as they were for its
 // call of the pick (ecx: the magic item). The pick runs first, exactly as the game called it;

@@ -1,5 +1,6 @@
 #include "sim/HostRoutines.h"
 
+#include "sim/ArtPickSite.h"
 #include "sim/Forms.h"
 #include "sim/GameRegion.h"
 #include "sim/HostGlobals.h"
@@ -9,6 +10,7 @@ namespace sim {
 void PlaceHostRoutines() {
   ResetHostGlobals();
   PlaceFormRoutines();
+  PlaceArtPickSite();
 }
 
 }  // namespace sim

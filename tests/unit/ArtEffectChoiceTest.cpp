@@ -4,6 +4,7 @@
 
 #include "fixes/MagicEffectArtwork.h"
 #include "plugin/ProjectIni.h"
+#include "sim/ArtPickSite.h"
 #include "sim/Forms.h"
 #include "sim/Game.h"
 #include "sim/GameRegion.h"
@@ -100,84 +101,26 @@ TEST(ChooseArtEffect, DisableAllRemovesEveryArtwork) {
 
 // ---- the patched pick, run through its trampoline ------------------------------------------
 
-extern "C" {
-const std::uintptr_t gArtSite asm("art_test_site") = qx::kArtPickSite;
-const MagicItem* gArtItem asm("art_test_item") = nullptr;
-EffectSetting* gArtChosen asm("art_test_chosen") = nullptr;
-std::uint32_t gArtEspBefore asm("art_test_esp_before") = 0;
-std::uint32_t gArtEspAfter asm("art_test_esp_after") = 0;
-std::uint32_t gArtCalleeEsp asm("art_test_callee_esp") = 0;
-std::uint32_t gArtCalleeEcx asm("art_test_callee_ecx") = 0;
-std::uint32_t gArtOut[7] asm("art_test_out") = {};  // eax ebx ecx edx esi edi ebp
-}
-
 namespace {
 
-// The game's pick: sees the item in ecx, answers in eax and leaves the item in ecx.
-extern "C" __attribute__((naked)) void ArtPickStandIn() asm("art_test_pick");
-extern "C" __attribute__((naked)) void ArtPickStandIn() {
-  asm(".intel_syntax noprefix\n"
-      "  mov dword ptr [art_test_callee_esp], esp\n"
-      "  mov dword ptr [art_test_callee_ecx], ecx\n"
-      "  mov eax, dword ptr [art_test_chosen]\n"
-      "  mov ecx, dword ptr [art_test_item]\n"
-      "  ret\n"
-      ".att_syntax prefix\n");
-}
-
-// Enters the site with the item in ecx and known values in the other registers, and keeps
-// every register as the game finds them after its call.
-extern "C" __attribute__((naked)) void RunArtSite() asm("art_test_run");
-extern "C" __attribute__((naked)) void RunArtSite() {
-  asm(".intel_syntax noprefix\n"
-      "  push ebx\n  push esi\n  push edi\n  push ebp\n"
-      "  mov ecx, dword ptr [art_test_item]\n"
-      "  mov ebx, 0x11111111\n  mov edx, 0x22222222\n"
-      "  mov esi, 0x33333333\n  mov edi, 0x44444444\n  mov ebp, 0x55555555\n"
-      "  mov dword ptr [art_test_esp_before], esp\n"
-      "  call dword ptr [art_test_site]\n"
-      "  mov dword ptr [art_test_esp_after], esp\n"
-      "  mov dword ptr [art_test_out], eax\n"
-      "  mov dword ptr [art_test_out+4], ebx\n"
-      "  mov dword ptr [art_test_out+8], ecx\n"
-      "  mov dword ptr [art_test_out+12], edx\n"
-      "  mov dword ptr [art_test_out+16], esi\n"
-      "  mov dword ptr [art_test_out+20], edi\n"
-      "  mov dword ptr [art_test_out+24], ebp\n"
-      "  pop ebp\n  pop edi\n  pop esi\n  pop ebx\n"
-      "  ret\n"
-      ".att_syntax prefix\n");
-}
-
-void ExpectGameRegistersKept(const MagicItem* item) {
-  EXPECT_EQ(gArtOut[1], 0x11111111u);
-  EXPECT_EQ(gArtOut[2], reinterpret_cast<std::uintptr_t>(item));
-  EXPECT_EQ(gArtOut[3], 0x22222222u);
-  EXPECT_EQ(gArtOut[4], 0x33333333u);
-  EXPECT_EQ(gArtOut[5], 0x44444444u);
-  EXPECT_EQ(gArtOut[6], 0x55555555u);
-  EXPECT_EQ(gArtEspAfter, gArtEspBefore);
-  // The pick saw the stack and ecx as at the game's own call.
-  EXPECT_EQ(gArtCalleeEsp, gArtEspBefore - 8);
-  EXPECT_EQ(gArtCalleeEcx, reinterpret_cast<std::uintptr_t>(item));
+void ExpectGameRegistersKept(const sim::ArtPickRun& run, const MagicItem* item) {
+  EXPECT_EQ(run.ebx, sim::kArtRunEbx);
+  EXPECT_EQ(run.ecx, reinterpret_cast<std::uintptr_t>(item));
+  EXPECT_EQ(run.edx, sim::kArtRunEdx);
+  EXPECT_EQ(run.esi, sim::kArtRunEsi);
+  EXPECT_EQ(run.edi, sim::kArtRunEdi);
+  EXPECT_EQ(run.ebp, sim::kArtRunEbp);
+  EXPECT_TRUE(run.stackKept);
+  EXPECT_TRUE(run.pickSawTheCall);
 }
 
 TEST(ArtPickSite, RunsTheGamesPickThenTheChoice) {
   sim::Game::Start();
-  // The game's code at the site: call the pick, then (for this test) return.
-  std::uint8_t call[6] = {0xE8, 0, 0, 0, 0, 0xC3};
-  auto displacement = static_cast<std::uint32_t>(qx::kArtPickCallee - (qx::kArtPickSite + 5));
-  std::memcpy(call + 1, &displacement, 4);
-  sim::WriteGameBytes(qx::kArtPickSite, call, sizeof(call));
-  sim::PlaceRoutine(qx::kArtPickCallee, reinterpret_cast<const void*>(&ArtPickStandIn));
-
   Keywords k;
   TestItem item({{k.a}, {k.b}});
-  gArtItem = &item.item;
-  gArtChosen = item.mgefs[0];
-  RunArtSite();
-  EXPECT_EQ(gArtOut[0], reinterpret_cast<std::uintptr_t>(item.mgefs[0])) << "unpatched";
-  ExpectGameRegistersKept(&item.item);
+  sim::ArtPickRun run = sim::RunArtPickSite(&item.item, item.mgefs[0]);
+  EXPECT_EQ(run.eax, reinterpret_cast<std::uintptr_t>(item.mgefs[0])) << "unpatched";
+  ExpectGameRegistersKept(run, &item.item);
 
   auto* settings = new ProjectIni();
   settings->KeywordPriorityTable = {{k.b, 3}};
@@ -187,19 +130,17 @@ TEST(ArtPickSite, RunsTheGamesPickThenTheChoice) {
   EXPECT_EQ(sites[0].site, qx::kArtPickSite);
   EXPECT_EQ(sites[0].opcode, 0xE9);
 
-  RunArtSite();
-  EXPECT_EQ(gArtOut[0], reinterpret_cast<std::uintptr_t>(item.mgefs[1]));
-  ExpectGameRegistersKept(&item.item);
+  run = sim::RunArtPickSite(&item.item, item.mgefs[0]);
+  EXPECT_EQ(run.eax, reinterpret_cast<std::uintptr_t>(item.mgefs[1]));
+  ExpectGameRegistersKept(run, &item.item);
 
-  gArtChosen = nullptr;  // the game found nothing: nothing to overrule
-  RunArtSite();
-  EXPECT_EQ(gArtOut[0], 0u);
+  run = sim::RunArtPickSite(&item.item, nullptr);  // the game found nothing: nothing to overrule
+  EXPECT_EQ(run.eax, 0u);
 
   settings->meaoDisableAll = true;
-  gArtChosen = item.mgefs[0];
-  RunArtSite();
-  EXPECT_EQ(gArtOut[0], 0u);
-  ExpectGameRegistersKept(&item.item);
+  run = sim::RunArtPickSite(&item.item, item.mgefs[0]);
+  EXPECT_EQ(run.eax, 0u);
+  ExpectGameRegistersKept(run, &item.item);
 }
 
 }  // namespace
