@@ -275,7 +275,14 @@ TEST_F(SkillBooksTest, PollingOnlyForAPositiveInterval) {
 TEST_F(SkillBooksTest, RecountsFromSeveralThreadsKeepTheTotalWhole) {
   ProjectIni settings;
   SkillBooks books;
-  Build(books, settings);
+  books.Install(settings);
+  // Long lists, so that a full recount takes long enough to meet the others.
+  std::vector<qx::game::TESObjectBOOK*> shelf{library.alchemy1, library.destruction};
+  for (std::uint32_t i = 0; i < 2000; ++i) {
+    auto flags = static_cast<std::uint8_t>(kBookFlag_TeachesSkill | (i % 2 ? kBookFlag_Read : 0));
+    shelf.push_back(sim::MakeBook({0x1000 + i, flags, i % 40, ""}));
+  }
+  qxtest::CaptureLog([&] { books.BuildLists(sim::MakeDataHandlerWithBooks(shelf)); });
   std::atomic<bool> stop{false};
   std::vector<std::thread> threads;
   threads.emplace_back([&] {
