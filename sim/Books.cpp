@@ -33,18 +33,18 @@ constexpr std::size_t kDataHandlerSize = 0x800;
 
 }  // namespace
 
-TESObjectBOOK* MakeBook(const BookSpec& spec) {
-  auto* book = MakeFormOf<TESObjectBOOK>("TESObjectBOOK", spec.formID);
+TESObjectBOOK* MakeBook(const BookData& data) {
+  auto* book = MakeFormOf<TESObjectBOOK>("TESObjectBOOK", data.formID);
   auto* name = reinterpret_cast<SimFullName*>(&book->fullName);
   name->part.vtable = const_cast<void**>(FullNameTable());
-  char* text = new char[spec.name.size() + 1];
-  std::memcpy(text, spec.name.c_str(), spec.name.size() + 1);
+  char* text = new char[data.name.size() + 1];
+  std::memcpy(text, data.name.c_str(), data.name.size() + 1);
   name->name = text;
   KeepForProcess(text);
-  book->flags = spec.flags;
-  book->teaches = spec.teaches;
-  book->soundUp = spec.soundUp;
-  book->soundDown = spec.soundDown;
+  book->flags = data.flags;
+  book->teaches = data.teaches;
+  book->soundUp = data.soundUp;
+  book->soundDown = data.soundDown;
   return book;
 }
 

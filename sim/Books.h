@@ -8,7 +8,7 @@
 
 namespace sim {
 
-struct BookSpec {
+struct BookData {
   qx::game::FormID formID = 0;
   std::uint8_t flags = 0;          // kBookFlag_...
   std::uintptr_t teaches = 0;      // actor value index or SpellItem*
@@ -18,7 +18,7 @@ struct BookSpec {
 };
 
 // A book of class TESObjectBOOK with a working name part; it lives until the process ends.
-[[nodiscard]] qx::game::TESObjectBOOK* MakeBook(const BookSpec& spec);
+[[nodiscard]] qx::game::TESObjectBOOK* MakeBook(const BookData& data);
 
 // A data handler whose book array holds `books` (nulls allowed), zero elsewhere; it lives
 // until the process ends.
