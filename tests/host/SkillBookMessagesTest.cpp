@@ -1,6 +1,9 @@
 // The skill-book lists built on the data-loaded message and refreshed after each game load.
 #include "tests/host/HostFixture.h"
 
+#include <chrono>
+#include <thread>
+
 #include "sim/Books.h"
 #include "sim/Forms.h"
 
@@ -65,6 +68,18 @@ TEST(SkillBookMessages, GameLoadRecountsOtherwise) {
   sim::Game::SendPostLoadGame();
   EXPECT_EQ(LogLines().back(), "QX Papyrus Func: updating list of read skill books");
   EXPECT_EQ(shelf.herbs->flags, kBookFlag_TeachesSkill | kBookFlag_Read);
+}
+
+// The polling thread starts in the plugin's own process and recounts beside the game.
+TEST(SkillBookMessages, PollingThreadRunsBesideTheGame) {
+  sim::Game::Start();
+  Shelf shelf;
+  BootWithSettings("[books]\nskillreadpollingtimemillis=2\n");
+  sim::Game::SendDataLoaded();
+  std::this_thread::sleep_for(std::chrono::milliseconds(30));
+  sim::Game::SendPostLoadGame();
+  EXPECT_TRUE(LinesStartingWith(LogLines(), "QX Papyrus Func: could not start").empty());
+  EXPECT_EQ(LogLines().back(), "QX Papyrus Func: updating list of read skill books");
 }
 
 TEST(SkillBookMessages, NothingWithoutSettingsOrDataHandler) {
