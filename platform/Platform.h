@@ -30,6 +30,10 @@ void CreateDirectoryIgnoringErrors(const char* path);
 // The whole content of a file read in binary mode; false when it cannot be opened.
 [[nodiscard]] bool ReadWholeFile(const char* path, std::string& content);
 
+// fopen(path, "r"): the file for reading in text mode (CR LF read as LF on Windows).
+// Null when it does not exist or cannot be opened.
+[[nodiscard]] std::FILE* OpenTextFileForReading(const char* path);
+
 // Ends the process at once, after a failed assertion.
 [[noreturn]] void TerminateProcess();
 

@@ -2,6 +2,7 @@
 // the wrong host; Load reads the settings, patches the game, registers the script classes
 // and the message listener.
 #include "common/IDebugLog.h"
+#include "papyrus/SkillBooks.h"
 #include "platform/Platform.h"
 #include "plugin/InstallSteps.h"
 #include "plugin/MessageListener.h"
@@ -77,6 +78,7 @@ QX_EXPORT bool SKSEPlugin_Load(const skse::SKSEInterface* skse) {
     LogMessage("QX INI: could not load settings file; most fixes will be disabled");
   } else {
     RunInstallSteps(*settings);
+    InstallBookFunctions(*settings);
     LogMessage("QX Inject: papyrus functions loaded");
   }
   plugin::gPapyrus = QueryPapyrus(*skse);

@@ -5,6 +5,7 @@
 #include "camera/HorseCamFix.h"
 #include "camera/PlayerAudioRepositioner.h"
 #include "camera/TweenMenuCamera.h"
+#include "fixes/MagicEffectArtwork.h"
 #include "plugin/ProjectIni.h"
 
 namespace qx {
@@ -12,6 +13,8 @@ namespace {
 
 // In install order; features add their step here as they are built.
 constexpr InstallStep kInstallSteps[] = {
+    {"magic effect artwork overrides (0x006689CA)", &ArtworkOverridesWanted,
+     &InstallMagicEffectArtworkOverrides},
     {"player audio repositioner (0x00BA424A)",
      [](const ProjectIni& s) { return s.gEnablePlayerAudioRepositioner; },
      &camera::InstallPlayerAudioRepositioner},

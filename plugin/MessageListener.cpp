@@ -5,6 +5,8 @@
 #include "camera/HorseCamFix.h"
 #include "camera/PlayerAudioRepositioner.h"
 #include "common/IDebugLog.h"
+#include "fixes/PriorityOverrides.h"
+#include "papyrus/SkillBooks.h"
 #include "plugin/PluginState.h"
 #include "plugin/ProjectIni.h"
 #include "skse/GameGlobals.h"
@@ -41,13 +43,19 @@ void CapturePlayerCamera(const ProjectIni& settings) {
   }
 }
 
+// Stands in for the string utilities' resolver of load-independent form text until they are
+// part of the plugin: no file counts as loaded, so every entry is reported unrecognized.
+game::FormID ResolveNoFormText(const std::string&) { return 0; }
+
 void OnDataLoaded() {
   LogMessage("QX INI: begin post data load processing");
+  if (plugin::gSettings != nullptr) RegisterPriorityOverrides(*plugin::gSettings, &ResolveNoFormText);
   LogMessage("QX INI: post data load processing complete");
   if (plugin::gSettings != nullptr) CapturePlayerCamera(*plugin::gSettings);
+  BuildSkillBookLists();
 }
 
-void OnPostLoadGame() {}
+void OnPostLoadGame() { RefreshBooksAfterGameLoad(); }
 
 }  // namespace
 

@@ -5,7 +5,9 @@
 #include <cstring>
 
 #include "common/IDebugLog.h"
+#include "fixes/PriorityOverrides.h"
 #include "plugin/IniConverters.h"
+#include "plugin/PluginPath.h"
 
 namespace qx {
 namespace {
@@ -138,6 +140,11 @@ void ProjectIni::HandleKey(std::string section, std::string key, std::string val
   for (const char* name : kSections) knownSection = knownSection || section == name;
   if (!knownSection) {
     LogMessage("QX INI: unrecognized key '%s'='%s'", key.c_str(), value.c_str());
+    return;
+  }
+  // Not a field: the named file is read at once and logs its own lines.
+  if (section == "magiceffectartworkoverrides" && key == "priorityoverrides") {
+    ReadPriorityOverridesFile(*this, MakePluginPath(value));
     return;
   }
   for (const SettingDescriptor& setting : kSettings) {

@@ -1,6 +1,8 @@
 #include "sim/HostRoutines.h"
 
 #include "sim/CameraScene.h"
+#include "sim/ArtPickSite.h"
+#include "sim/Forms.h"
 #include "sim/GameRegion.h"
 #include "sim/HostGlobals.h"
 
@@ -9,6 +11,8 @@ namespace sim {
 void PlaceHostRoutines() {
   ResetHostGlobals();
   PlaceCameraSites();
+  PlaceFormRoutines();
+  PlaceArtPickSite();
 }
 
 }  // namespace sim

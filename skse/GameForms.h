@@ -3,6 +3,8 @@
 #include <cstddef>
 #include <cstdint>
 
+#include "skse/HostCall.h"
+
 namespace qx::game {
 
 // A form ID: the top byte is the mod index (0xFF for forms made while the game runs),
@@ -18,5 +20,13 @@ struct TESForm {
   FormID formID;          // 0C
 };
 static_assert(offsetof(TESForm, formID) == 0x0C);
+
+inline constexpr host::Address kLookupFormByID = 0x00451A30;  // cdecl (FormID) -> TESForm* or null
+
+using LookupFormByIDFn = TESForm* QX_CDECL(FormID formID);
+
+[[nodiscard]] inline TESForm* LookupFormByID(FormID formID) noexcept {
+  return host::Routine<LookupFormByIDFn>(kLookupFormByID)(formID);
+}
 
 }  // namespace qx::game

@@ -84,6 +84,10 @@ bool ReadWholeFile(const char* path, std::string& content) {
   return true;
 }
 
+std::FILE* OpenTextFileForReading(const char* path) {
+  return std::fopen(ToPosixPath(path).c_str(), "r");
+}
+
 void TerminateProcess() {
   std::fflush(nullptr);
   _exit(3);

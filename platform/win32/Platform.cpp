@@ -34,6 +34,8 @@ bool ReadWholeFile(const char* path, std::string& content) {
   return true;
 }
 
+std::FILE* OpenTextFileForReading(const char* path) { return std::fopen(path, "r"); }
+
 void TerminateProcess() {
   std::fflush(nullptr);
   ::TerminateProcess(GetCurrentProcess(), 3);

@@ -20,7 +20,11 @@ namespace qxtest {
 struct LoadedSettings {
   bool read = false;
   std::vector<std::string> log;
+  std::string gameFolder;  // removed again after the reading
 };
+
+// Files put beside qxKit.ini: name and content.
+using PluginFiles = std::vector<std::pair<std::string, std::string>>;
 
 inline std::filesystem::path FreshGameFolder() {
   static int counter = 0;
@@ -32,12 +36,17 @@ inline std::filesystem::path FreshGameFolder() {
   return folder;
 }
 
-inline LoadedSettings LoadSettings(qx::ProjectIni& settings, const std::string* text) {
+inline LoadedSettings LoadSettings(qx::ProjectIni& settings, const std::string* text,
+                                   const PluginFiles& files = {}) {
   auto folder = FreshGameFolder();
   if (text != nullptr) std::ofstream(folder / "Data/SKSE/Plugins/qxKit.ini", std::ios::binary) << *text;
+  for (const auto& [name, content] : files) {
+    std::ofstream(folder / "Data/SKSE/Plugins" / name, std::ios::binary) << content;
+  }
   IDebugLog::consoleLevel = IDebugLog::kLevel_Message;
   testing::internal::CaptureStdout();
   LoadedSettings result;
+  result.gameFolder = folder.string();
   result.read = settings.Load();
   std::istringstream out(testing::internal::GetCapturedStdout());
   for (std::string line; std::getline(out, line);) result.log.push_back(line);
@@ -45,8 +54,9 @@ inline LoadedSettings LoadSettings(qx::ProjectIni& settings, const std::string* 
   return result;
 }
 
-inline LoadedSettings LoadSettings(qx::ProjectIni& settings, const std::string& text) {
-  return LoadSettings(settings, &text);
+inline LoadedSettings LoadSettings(qx::ProjectIni& settings, const std::string& text,
+                                   const PluginFiles& files = {}) {
+  return LoadSettings(settings, &text, files);
 }
 
 }  // namespace qxtest

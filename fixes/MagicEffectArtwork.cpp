@@ -1,0 +1,111 @@
+#include "fixes/MagicEffectArtwork.h"
+
+#include "common/IDebugLog.h"
+#include "plugin/CodePatch.h"
+#include "plugin/ProjectIni.h"
+
+namespace qx {
+namespace {
+
+// Read by the patched pick on the game's threads; written once while the plugin loads.
+const ProjectIni* gArtworkSettings = nullptr;
+
+}  // namespace
+
+game::EffectSetting* ChooseArtEffect(const ProjectIni& settings, const game::MagicItem* item,
+                                     game::EffectSetting* chosen) noexcept {
+  if (settings.meaoDisableAll) return nullptr;
+  const auto& priorities = settings.KeywordPriorityTable;
+  if (item == nullptr || chosen == nullptr || priorities.empty() || item->numEffects <= 1 ||
+      item->effects == nullptr) {
+    return chosen;
+  }
+  std::uint32_t best = 0;
+  game::EffectSetting* result = chosen;
+  for (std::uint32_t i = 0; i < item->numEffects; ++i) {
+    const game::EffectItem* effect = item->effects[i];
+    if (effect == nullptr || effect->mgef == nullptr) continue;
+    const game::BGSKeywordForm& keywords = effect->mgef->keywordForm;
+    if (keywords.keywords == nullptr) continue;
+    for (std::uint32_t k = 0; k < keywords.numKeywords; ++k) {
+      auto found = priorities.find(keywords.keywords[k]);
+      if (found != priorities.end() && found->second > best) {
+        best = found->second;
+        result = effect->mgef;
+      }
+    }
+  }
+  return result;
+}
+
+game::EffectSetting* ChooseArtEffect(const game::MagicItem* item,
+                                     game::EffectSetting* chosen) noexcept {
+  if (gArtworkSettings == nullptr) return chosen;
+  return ChooseArtEffect(*gArtworkSettings, item, chosen);
+}
+
+}  // namespace qx
+
+// The trampoline's way into the choice: a plain function with a fixed assembler name.
+extern "C" qx::game::EffectSetting* QxChooseArtEffectFromHook(
+    const qx::game::MagicItem* item, qx::game::EffectSetting* chosen) noexcept
+    asm("qx_ChooseArtEffectFromHook");
+extern "C" qx::game::EffectSetting* QxChooseArtEffectFromHook(
+    const qx::game::MagicItem* item, qx::game::EffectSetting* chosen) noexcept {
+  return qx::ChooseArtEffect(item, chosen);
+}
+
+// Read only by the trampoline's indirect call and jump; declared extern so that they keep
+// external linkage and are never dropped as unused.
+extern "C" {
+extern const std::uintptr_t gQxArtPickCallee asm("qx_ArtPickCallee");
+extern const std::uintptr_t gQxArtPickResume asm("qx_ArtPickResume");
+const std::uintptr_t gQxArtPickCallee = qx::kArtPickCallee;
+const std::uintptr_t gQxArtPickResume = qx::kArtPickResume;
+}
+
+// Reached by a jmp from 0x006689CA with the game's registers and stack as they were for its
+// call of the pick (ecx: the magic item). The pick runs first, exactly as the game called it;
+// it returns the magic effect it chose in eax and leaves the item in ecx. Then the choice
+// runs with ebx, ecx, edx, esi, edi and ebp kept, and the game resumes after its call with
+// the choice in eax. The stack is aligned for the C++ call and put back before resuming.
+extern "C" __attribute__((naked)) void QxArtPickTrampoline() asm("qx_ArtPickTrampoline");
+extern "C" __attribute__((naked)) void QxArtPickTrampoline() {
+  asm(".intel_syntax noprefix\n"
+      "  call dword ptr [qx_ArtPickCallee]\n"
+      "  push ebx\n"
+      "  push ecx\n"
+      "  push edx\n"
+      "  push esi\n"
+      "  push edi\n"
+      "  push ebp\n"
+      "  mov ebp, esp\n"
+      "  and esp, 0xFFFFFFF0\n"
+      "  sub esp, 8\n"
+      "  push eax\n"
+      "  push ecx\n"
+      "  call qx_ChooseArtEffectFromHook\n"
+      "  mov esp, ebp\n"
+      "  pop ebp\n"
+      "  pop edi\n"
+      "  pop esi\n"
+      "  pop edx\n"
+      "  pop ecx\n"
+      "  pop ebx\n"
+      "  jmp dword ptr [qx_ArtPickResume]\n"
+      ".att_syntax prefix\n");
+}
+
+namespace qx {
+
+bool ArtworkOverridesWanted(const ProjectIni& settings) {
+  return settings.gEnableMagicEffectArtworkOverrides;
+}
+
+void InstallMagicEffectArtworkOverrides(ProjectIni& settings) {
+  gArtworkSettings = &settings;
+  WriteRelBranch(kArtPickSite, 0xE9, reinterpret_cast<std::uintptr_t>(&QxArtPickTrampoline));
+  LogMessage("QX Inject: magic effect artwork overrides loaded");
+}
+
+}  // namespace qx

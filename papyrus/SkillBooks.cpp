@@ -1,0 +1,171 @@
+#include "papyrus/SkillBooks.h"
+
+#include <chrono>
+#include <system_error>
+#include <thread>
+
+#include "common/IDebugLog.h"
+#include "plugin/ProjectIni.h"
+#include "skse/GameGlobals.h"
+
+namespace qx {
+
+void SkillBooks::Install(const ProjectIni& settings) {
+  settings_ = &settings;
+  total_ = 0;
+  polling_ = false;
+  for (auto& count : counts_) count = 0;
+}
+
+void SkillBooks::BuildLists(const void* dataHandler) {
+  if (settings_ == nullptr) {
+    LogMessage("QX Papyrus Func: no INI file was found");
+    return;
+  }
+  if (dataHandler == nullptr) {
+    LogMessage("QX Papyrus Func: could not retrieve data handler");
+    return;
+  }
+  for (game::TESObjectBOOK* book : game::DataHandlerBooks(dataHandler)) {
+    if (book == nullptr) continue;
+    if (book->flags & game::kBookFlag_TeachesSpell) {
+      spellBookIds_.insert(book->formID);
+      continue;
+    }
+    if (!(book->flags & game::kBookFlag_TeachesSkill)) continue;
+    if (book->teaches < kSkillLists) {
+      lists_[book->teaches].push_back(book);
+    } else {
+      // Still a skill book; it only has no list to be counted in.
+      LogMessage("QX Papyrus Func: skill book %08X teaches actor value index %u, which has no skill list; not counted",
+                 book->formID, static_cast<unsigned>(book->teaches));
+      unlisted_.push_back(book);
+    }
+    skillBookIds_.insert(book->formID);
+    if (settings_->bookDisableSkillGain) book->flags &= ~game::kBookFlag_TeachesSkill;
+  }
+
+  if (settings_->bookDumpSkills) {
+    for (std::uint32_t skill = 0; skill < kSkillLists; ++skill) {
+      if (lists_[skill].empty()) continue;
+      LogMessage("QX Papyrus Func: registered the following skill books for AV index %d",
+                 static_cast<int>(skill));
+      for (const game::TESObjectBOOK* book : lists_[skill]) {
+        if (book == nullptr) continue;
+        const char* name = book->DisplayName();
+        LogMessage(">>> %s", name != nullptr ? name : "");
+      }
+    }
+  }
+
+  if (settings_->bookSkillReadPollingTimeMillis > 0) {
+    StartPolling(settings_->bookSkillReadPollingTimeMillis);
+  }
+}
+
+void SkillBooks::StartPolling(std::int32_t intervalMillis) {
+  polling_ = true;
+  auto interval = std::chrono::milliseconds(intervalMillis);
+  try {
+    std::thread([this, interval] {
+      while (polling_.load()) {
+        std::this_thread::sleep_for(interval);
+        RecountAll();
+      }
+    }).detach();
+  } catch (const std::system_error& error) {
+    polling_ = false;
+    LogMessage("QX Papyrus Func: could not start the skill read polling thread (%s); counts refresh only on request",
+               error.what());
+  }
+}
+
+template <typename Fn>
+void SkillBooks::ForEachListedBook(Fn fn) {
+  for (auto& list : lists_) {
+    for (game::TESObjectBOOK* book : list) {
+      if (book != nullptr) fn(*book);
+    }
+  }
+  for (game::TESObjectBOOK* book : unlisted_) fn(*book);
+}
+
+void SkillBooks::AfterGameLoad() {
+  if (settings_ == nullptr) return;
+  auto lock = Lock();
+  if (settings_->bookDisableSkillGain) {
+    ForEachListedBook([](game::TESObjectBOOK& book) { book.flags &= ~game::kBookFlag_TeachesSkill; });
+  }
+  if (settings_->bookClearAllReadSkills) {
+    for (auto& count : counts_) count = 0;
+    ForEachListedBook([this](game::TESObjectBOOK& book) {
+      book.flags &= ~game::kBookFlag_Read;
+      if (IsInSkillBookSet(book.formID)) {
+        book.flags |= game::kBookFlag_TeachesSkill;
+      } else if (IsInSpellBookSet(book.formID)) {
+        book.flags |= game::kBookFlag_TeachesSpell;
+      }
+    });
+    LogMessage("QX Papyrus Func: cleared read flags for all skill books");
+    return;
+  }
+  LogMessage("QX Papyrus Func: updating list of read skill books");
+  lock.unlock();
+  RecountAll();
+}
+
+std::span<game::TESObjectBOOK* const> SkillBooks::BooksFor(std::uint32_t skill) const {
+  if (skill >= kSkillLists) return {};
+  return lists_[skill];
+}
+
+bool SkillBooks::IsInSkillBookSet(game::FormID formID) const { return skillBookIds_.contains(formID); }
+
+bool SkillBooks::IsInSpellBookSet(game::FormID formID) const { return spellBookIds_.contains(formID); }
+
+std::uint32_t SkillBooks::ReadCount(std::uint32_t skill) const {
+  return skill < kSkillLists ? counts_[skill].load() : 0;
+}
+
+std::uint32_t SkillBooks::CountRead(std::uint32_t skill) {
+  std::uint32_t read = 0;
+  for (const game::TESObjectBOOK* book : lists_[skill]) {
+    if (book != nullptr && (book->flags & game::kBookFlag_Read)) ++read;
+  }
+  counts_[skill] = read;
+  return read;
+}
+
+std::uint32_t SkillBooks::RecountSkill(std::uint32_t skill) {
+  if (skill >= kSkillLists) return 0;
+  auto lock = Lock();
+  std::uint32_t old = counts_[skill].load();
+  std::uint32_t now = CountRead(skill);
+  total_ = total_.load() - old + now;
+  return now;
+}
+
+std::uint32_t SkillBooks::RecountAll() {
+  auto lock = Lock();
+  std::uint32_t sum = 0;
+  for (std::uint32_t skill = 0; skill < kSkillLists; ++skill) {
+    sum += CountRead(skill);
+    total_ = sum;
+  }
+  return sum;
+}
+
+SkillBooks& PluginSkillBooks() {
+  static auto* books = new SkillBooks();  // the polling thread may outlive every static
+  return *books;
+}
+
+void InstallBookFunctions(const ProjectIni& settings) { PluginSkillBooks().Install(settings); }
+
+void BuildSkillBookLists() {
+  PluginSkillBooks().BuildLists(host::Global<const void*>(game::kDataHandlerSingleton));
+}
+
+void RefreshBooksAfterGameLoad() { PluginSkillBooks().AfterGameLoad(); }
+
+}  // namespace qx

@@ -1,0 +1,62 @@
+#pragma once
+// Books: what a book teaches (a skill or a spell), whether it has been read, its sounds and
+// its display name; and the data handler's array of every book.
+#include <cstddef>
+#include <cstdint>
+#include <span>
+
+#include "skse/GameForms.h"
+#include "skse/GameMagic.h"
+#include "skse/HostCall.h"
+
+namespace qx::game {
+
+struct BGSSoundDescriptorForm : TESForm {};
+
+// The name part embedded in named forms; slot 5 (thiscall, no arguments) gives the display
+// name as a zero-terminated text.
+struct TESFullName {
+  void* vtable;  // 00
+};
+inline constexpr unsigned kFullNameSlot_GetName = 5;
+using GetFullNameFn = const char* QX_THISCALL(const TESFullName* self);
+
+struct TESObjectBOOK : TESForm {
+  std::uint8_t unk10[0x20 - 0x10];        // 10
+  TESFullName fullName;                    // 20
+  std::uint8_t unk24[0x80 - 0x24];        // 24
+  BGSSoundDescriptorForm* soundUp;         // 80
+  BGSSoundDescriptorForm* soundDown;       // 84
+  std::uint8_t unk88[0x94 - 0x88];        // 88
+  std::uint8_t flags;                      // 94 kBookFlag_...
+  std::uint8_t unk95[3];                   // 95
+  std::uintptr_t teaches;                  // 98 actor value index (skill) or SpellItem* (spell)
+
+  [[nodiscard]] const char* DisplayName() const noexcept {
+    return host::VirtualSlot<GetFullNameFn>(&fullName, kFullNameSlot_GetName)(&fullName);
+  }
+};
+static_assert(offsetof(TESObjectBOOK, fullName) == 0x20);
+static_assert(offsetof(TESObjectBOOK, soundUp) == 0x80);
+static_assert(offsetof(TESObjectBOOK, soundDown) == 0x84);
+static_assert(offsetof(TESObjectBOOK, flags) == 0x94);
+static_assert(offsetof(TESObjectBOOK, teaches) == 0x98);
+
+inline constexpr std::uint8_t kBookFlag_TeachesSkill = 0x01;
+inline constexpr std::uint8_t kBookFlag_TeachesSpell = 0x04;
+inline constexpr std::uint8_t kBookFlag_Read = 0x08;
+
+// The data handler's book array: pointer to the first element, then the element count.
+inline constexpr std::size_t kDataHandlerBooksOffset = 0x14C;
+inline constexpr std::size_t kDataHandlerBookCountOffset = 0x154;
+
+// Every book the game loaded, in the data handler's order (elements may be null).
+[[nodiscard]] inline std::span<TESObjectBOOK* const> DataHandlerBooks(const void* dataHandler) noexcept {
+  const auto* bytes = static_cast<const std::uint8_t*>(dataHandler);
+  auto* const* first = *reinterpret_cast<TESObjectBOOK* const* const*>(bytes + kDataHandlerBooksOffset);
+  std::uint32_t count = *reinterpret_cast<const std::uint32_t*>(bytes + kDataHandlerBookCountOffset);
+  if (first == nullptr) return {};
+  return {first, count};
+}
+
+}  // namespace qx::game

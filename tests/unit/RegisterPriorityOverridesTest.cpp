@@ -1,0 +1,65 @@
+#include <gtest/gtest.h>
+
+#include "fixes/PriorityOverrides.h"
+#include "plugin/ProjectIni.h"
+#include "sim/Forms.h"
+#include "sim/Game.h"
+#include "tests/unit/LogCapture.h"
+
+namespace {
+
+using qx::ProjectIni;
+using Lines = std::vector<std::string>;
+
+constexpr const char* kPrefix = "QX Magic Effect Artwork Overrides: ";
+
+// Two files are loaded: Skyrim.esm at index 0 and Mine.esp at index 3.
+qx::game::FormID FakeResolve(const std::string& text) {
+  std::string name = text.substr(7);
+  std::uint32_t local = std::stoul(text.substr(0, 6), nullptr, 16);
+  if (name == "Skyrim.esm") return local;
+  if (name == "Mine.esp") return 0x03000000 | local;
+  return 0;
+}
+
+TEST(RegisterPriorityOverrides, RegistersKeywordsAndLogsEverySkip) {
+  sim::Game::Start();  // places the game's form lookup
+  auto* keyword = sim::MakeKeyword(0x00000D4E);
+  auto* derived = sim::MakeKeyword(0x03000801, "BGSLocationRefType");
+  auto* effect = sim::MakeForm("EffectSetting", sizeof(qx::game::EffectSetting), 0x00000D50);
+  for (auto* form : {static_cast<qx::game::TESForm*>(keyword), static_cast<qx::game::TESForm*>(derived), effect}) {
+    sim::RegisterForm(form);
+  }
+
+  ProjectIni s;
+  auto add = [&](const char* text, std::int32_t priority) {
+    s.pendingOverrideFormTexts.push_back(text);
+    s.pendingOverridePriorities.push_back(priority);
+  };
+  add("000D4E_Skyrim.esm", 5);
+  add("000D4E", 6);                  // too short to name a file
+  add("000D4E_Other.esp", 7);        // file not loaded
+  add("000D4E_Skyrim.esm ", 8);      // the blank is part of the name
+  add("000D51_Skyrim.esm", 9);       // no such form
+  add("000D50_Skyrim.esm", 10);      // not a keyword
+  add("000801_Mine.esp", -1);
+  add("000D4E_Skyrim.esm", 50);      // the last priority of a keyword stands
+
+  Lines log = qxtest::CaptureLog([&] { qx::RegisterPriorityOverrides(s, &FakeResolve); });
+  std::string p = kPrefix;
+  EXPECT_EQ(log, (Lines{p + "registered mgef keyword '000D4E_Skyrim.esm' with priority 5",
+                        p + "skipping unrecognized form ID '000D4E'",
+                        p + "skipping unrecognized form ID '000D4E_Other.esp'",
+                        p + "skipping unrecognized form ID '000D4E_Skyrim.esm '",
+                        p + "skipping unresolvable form ID '000D51_Skyrim.esm'",
+                        p + "form ID '000D50_Skyrim.esm' is not a keyword; skipping",
+                        p + "registered mgef keyword '000801_Mine.esp' with priority -1",
+                        p + "registered mgef keyword '000D4E_Skyrim.esm' with priority 50"}));
+  ASSERT_EQ(s.KeywordPriorityTable.size(), 2u);
+  EXPECT_EQ(s.KeywordPriorityTable.at(keyword), 50u);
+  EXPECT_EQ(s.KeywordPriorityTable.at(derived), 0xFFFFFFFFu);
+  EXPECT_TRUE(s.pendingOverrideFormTexts.empty());
+  EXPECT_TRUE(s.pendingOverridePriorities.empty());
+}
+
+}  // namespace
