@@ -1,12 +1,18 @@
 #include "sim/HostRoutines.h"
 
+#include "sim/ActorValueNames.h"
+#include "sim/Actors.h"
 #include "sim/GameRegion.h"
+#include "sim/GameplayRoutines.h"
 #include "sim/HostGlobals.h"
 
 namespace sim {
 
 void PlaceHostRoutines() {
   ResetHostGlobals();
+  PlaceActorValueNames();
+  PlaceActorRoutines();
+  PlaceGameplayRoutines();
 }
 
 }  // namespace sim
