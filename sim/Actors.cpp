@@ -59,8 +59,11 @@ bool QX_THISCALL AddSpell(Actor* self, SpellItem* spell) {
   if (spell == nullptr || HasSpell(self, spell)) return false;
   actor->spells.push_back(spell);
   std::vector<ActiveEffect*> items = actor->ActiveEffects();
+  std::vector<qx::game::EffectItem>& seen = actor->itemsAtAdd.emplace_back();
   for (std::uint32_t i = 0; i < spell->numEffects; ++i) {
-    if (spell->effects[i] != nullptr) items.push_back(NewActiveEffect(spell, spell->effects[i]));
+    qx::game::EffectItem* item = spell->effects[i];
+    seen.push_back(item != nullptr ? *item : qx::game::EffectItem{});
+    if (item != nullptr) items.push_back(NewActiveEffect(spell, item));
   }
   actor->SetActiveEffects(items);
   return true;

@@ -23,6 +23,8 @@ struct SimActor : qx::game::Actor {
   std::map<std::pair<std::uint32_t, std::uint32_t>, float> modifiers;  // (kind, index)
   bool hasEffectList = true;  // false: slot 7 gives null, as during an area transition
   std::vector<qx::game::SpellItem*> spells;
+  // The spell's effect items as they stood at each add, in order.
+  std::vector<std::vector<qx::game::EffectItem>> itemsAtAdd;
 
   // How often the game was asked, so tests see what the plugin read.
   int currentReads = 0;

@@ -2,6 +2,7 @@
 
 #include "sim/ActorValueNames.h"
 #include "sim/Actors.h"
+#include "sim/FixSites.h"
 #include "sim/GameRegion.h"
 #include "sim/GameplayRoutines.h"
 #include "sim/HostGlobals.h"
@@ -13,6 +14,7 @@ void PlaceHostRoutines() {
   PlaceActorValueNames();
   PlaceActorRoutines();
   PlaceGameplayRoutines();
+  PlaceFixSites();
 }
 
 }  // namespace sim
