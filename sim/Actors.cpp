@@ -27,18 +27,21 @@ SimActor* FromMagicTarget(void* magicTarget) {
 float QX_THISCALL CurrentValue(void* actorValues, std::uint32_t index) {
   SimActor* actor = FromActorValues(actorValues);
   ++actor->currentReads;
+  if (gOnActorValueRead != nullptr) gOnActorValueRead(actor);
   return index < qx::game::kActorValueCount ? actor->currentValue[index] : 0.0f;
 }
 
 float QX_THISCALL BaseMaximum(void* actorValues, std::uint32_t index) {
   SimActor* actor = FromActorValues(actorValues);
   ++actor->maximumReads;
+  if (gOnActorValueRead != nullptr) gOnActorValueRead(actor);
   return index < qx::game::kActorValueCount ? actor->baseMaximum[index] : 0.0f;
 }
 
 float QX_THISCALL Modifier(Actor* self, std::uint32_t kind, std::uint32_t index) {
   auto* actor = static_cast<SimActor*>(self);
   ++actor->modifierReads;
+  if (gOnActorValueRead != nullptr) gOnActorValueRead(actor);
   auto found = actor->modifiers.find({kind, index});
   return found != actor->modifiers.end() ? found->second : 0.0f;
 }

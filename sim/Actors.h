@@ -44,6 +44,9 @@ struct SimActor : qx::game::Actor {
   void SetActiveEffects(const std::vector<qx::game::ActiveEffect*>& items);
 };
 
+// Called on every read of an actor value or modifier, when set.
+inline void (*gOnActorValueRead)(SimActor* actor) = nullptr;
+
 // A new actor whose base form has `baseFormId` (objects live until the process ends).
 [[nodiscard]] SimActor* NewActor(qx::game::FormID baseFormId, qx::game::FormID formId = 0xFF000800);
 // Makes `actor` the player character (the global at 0x01B2E8E4); null clears it.

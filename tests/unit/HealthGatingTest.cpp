@@ -197,6 +197,30 @@ TEST_F(HealthGating, MagicHitsAreSizedByTheirEffectAndLeftAloneWhenNotGated) {
   EXPECT_FLOAT_EQ(effect->magnitude, -100.0f);
 }
 
+int gReadsWithLockFree = 0;
+int gReadsWithLockHeld = 0;
+void CheckGatingLockIsFree(sim::SimActor*) {
+  if (qx::gGatingLock.try_lock()) {
+    qx::gGatingLock.unlock();
+    ++gReadsWithLockFree;
+  } else {
+    ++gReadsWithLockHeld;
+  }
+}
+
+TEST_F(HealthGating, ActorValuesAreReadWithoutTheGatingLock) {
+  settings.hgRequireBelowAttackerHealth = true;
+  settings.hgAttackerHealthPercent = 0.9f;
+  attacker->currentValue[kActorValue_Health] = 10.0f;
+  sim::gOnActorValueRead = &CheckGatingLockIsFree;
+  Hit(-50.0f, attacker);   // opens the window
+  Hit(-100.0f, attacker);  // gated
+  sim::gOnActorValueRead = nullptr;
+  EXPECT_EQ(Health(), 10.0f);
+  EXPECT_GT(gReadsWithLockFree, 0);
+  EXPECT_EQ(gReadsWithLockHeld, 0);
+}
+
 TEST(ImmunityCleanup, RemovesExactlyTheEntriesWhoseAgeReachedTheImmunityTime) {
   qx::ImmunityTable.clear();
   qx::game::Actor actors[5]{};
