@@ -53,17 +53,17 @@ SimMagicEffect* NewMagicEffect(qx::game::FormID formId,
 }
 
 SimSpell* NewSpell(qx::game::FormID formId, std::uint32_t spellType,
-                   const std::vector<std::optional<EffectItemSpec>>& effects) {
+                   const std::vector<std::optional<EffectItemValues>>& effects) {
   auto* spell = Keep<SimSpell>();
   spell->vtable = const_cast<void**>(kFormTable);
   spell->formID = formId;
   spell->spellType = spellType;
-  for (const auto& spec : effects) {
+  for (const auto& values : effects) {
     qx::game::EffectItem* item = nullptr;
-    if (spec) {
+    if (values) {
       item = Keep<qx::game::EffectItem>();
-      *item = qx::game::EffectItem{spec->magnitude, spec->area, spec->duration, spec->mgef, 0,
-                                   spec->entryId};
+      *item = qx::game::EffectItem{values->magnitude, values->area, values->duration, values->mgef, 0,
+                                   values->entryId};
     }
     spell->effectStore.push_back(item);
   }

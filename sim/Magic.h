@@ -22,7 +22,7 @@ struct SimSpell : qx::game::SpellItem {
 struct SimActiveEffect : qx::game::ActiveEffect {};
 
 // One effect item of a new spell; no value makes a null entry in the spell's list.
-struct EffectItemSpec {
+struct EffectItemValues {
   float magnitude = 0.0f;
   std::uint32_t area = 0;
   std::uint32_t duration = 0;
@@ -35,7 +35,7 @@ struct EffectItemSpec {
 [[nodiscard]] SimMagicEffect* NewMagicEffect(qx::game::FormID formId,
                                              std::initializer_list<qx::game::BGSKeyword*> keywords = {});
 [[nodiscard]] SimSpell* NewSpell(qx::game::FormID formId, std::uint32_t spellType,
-                                 const std::vector<std::optional<EffectItemSpec>>& effects);
+                                 const std::vector<std::optional<EffectItemValues>>& effects);
 // An active effect as the game makes it from `item` of `spell` (magnitude and duration copied).
 [[nodiscard]] SimActiveEffect* NewActiveEffect(qx::game::MagicItem* spell, qx::game::EffectItem* item);
 

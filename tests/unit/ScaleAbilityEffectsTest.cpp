@@ -90,9 +90,9 @@ class ScaleAbility : public qxtest::GameTest {
     strength = sim::NewMagicEffect(0x802);
     speed = sim::NewMagicEffect(0x803);
     spell = sim::NewSpell(0x900, qx::game::kSpellType_Ability,
-                          {sim::EffectItemSpec{0.0f, 0, 0, counter, 1},
-                           sim::EffectItemSpec{10.0f, 4, 30, strength, 2},
-                           sim::EffectItemSpec{5.0f, 0, 60, speed, 3}});
+                          {sim::EffectItemValues{0.0f, 0, 0, counter, 1},
+                           sim::EffectItemValues{10.0f, 4, 30, strength, 2},
+                           sim::EffectItemValues{5.0f, 0, 60, speed, 3}});
   }
   qxnsSKSE::ActorExtended* Extended() {
     return static_cast<qxnsSKSE::ActorExtended*>(static_cast<qx::game::Actor*>(actor));
@@ -184,7 +184,7 @@ TEST_F(ScaleAbility, AreasRoundAndDurationsTruncate) {
 
 TEST_F(ScaleAbility, NotStackableScalesFromTheFirstEffect) {
   spell = sim::NewSpell(0x901, qx::game::kSpellType_Ability,
-                        {sim::EffectItemSpec{10.0f, 0, 0, strength, 2}, sim::EffectItemSpec{5.0f, 0, 0, speed, 3}});
+                        {sim::EffectItemValues{10.0f, 0, 0, strength, 2}, sim::EffectItemValues{5.0f, 0, 0, speed, 3}});
   ScriptNumbers types = Ints({10, 0});
   ScriptNumbers operands = Floats({4.0f, 7.0f});
   EXPECT_FALSE(Scale(Floats({0.0f, 1.0f, 0.0f}), {&types, &operands}));
@@ -214,8 +214,8 @@ TEST_F(ScaleAbility, RejectedCallsLogAndLeaveTheActorAlone) {
                    }));
   EXPECT_TRUE(actor->spells.empty());
 
-  sim::SimSpell* single = sim::NewSpell(0x902, qx::game::kSpellType_Ability, {sim::EffectItemSpec{}});
-  sim::SimSpell* power = sim::NewSpell(0x903, 3, {sim::EffectItemSpec{}});
+  sim::SimSpell* single = sim::NewSpell(0x902, qx::game::kSpellType_Ability, {sim::EffectItemValues{}});
+  sim::SimSpell* power = sim::NewSpell(0x903, 3, {sim::EffectItemValues{}});
   lines = qxtest::LoggedLines([&] {
     ScriptNumbers add = Floats({1.0f, 1.0f, 0.0f});
     EXPECT_TRUE(qx::papyrus::ScaleAbilityEffects(Extended(), single, &add, {}, {}, {}));
@@ -252,8 +252,8 @@ TEST_F(ActiveEffectReads, CountStopsAtTheFirstNullItemButKeywordsLookFurther) {
   qx::game::BGSKeyword* fire = sim::NewEffectKeyword(0x501);
   qx::game::BGSKeyword* frost = sim::NewEffectKeyword(0x502);
   sim::SimMagicEffect* burning = sim::NewMagicEffect(0x801, {fire});
-  sim::SimSpell* spell = sim::NewSpell(0x900, 0, {sim::EffectItemSpec{1.0f, 0, 0, burning, 1},
-                                                  sim::EffectItemSpec{1.0f, 0, 0, nullptr, 2}});
+  sim::SimSpell* spell = sim::NewSpell(0x900, 0, {sim::EffectItemValues{1.0f, 0, 0, burning, 1},
+                                                  sim::EffectItemValues{1.0f, 0, 0, nullptr, 2}});
   auto* a = sim::NewActiveEffect(spell, spell->effects[0]);
   auto* b = sim::NewActiveEffect(spell, spell->effects[1]);
   auto* c = sim::NewActiveEffect(spell, nullptr);
