@@ -3,7 +3,11 @@
 #include "sim/CameraScene.h"
 #include "sim/ArtPickSite.h"
 #include "sim/Forms.h"
+#include "sim/ActorValueNames.h"
+#include "sim/Actors.h"
+#include "sim/FixSites.h"
 #include "sim/GameRegion.h"
+#include "sim/GameplayRoutines.h"
 #include "sim/HostGlobals.h"
 
 namespace sim {
@@ -13,6 +17,10 @@ void PlaceHostRoutines() {
   PlaceCameraSites();
   PlaceFormRoutines();
   PlaceArtPickSite();
+  PlaceActorValueNames();
+  PlaceActorRoutines();
+  PlaceGameplayRoutines();
+  PlaceFixSites();
 }
 
 }  // namespace sim

@@ -8,6 +8,13 @@
 
 namespace qx::game {
 
+// Member of Actor (this = the victim): applies a hit's health change; six stack arguments,
+// the third the change (float), the fourth the attacker, the sixth the hit's source.
+inline constexpr host::Address kActorApplyHitDamage = 0x006E0760;
+// Hands a jump's value on; a member call whose stack holds the jumping actor at +0x0C and
+// the value (a double) at +0x10.
+inline constexpr host::Address kActorHandleJumpValue = 0x004D5230;
+
 struct TESObjectREFR : TESForm {
   std::uint8_t unk10[0x24 - 0x10];  // 10
   TESForm* baseForm;                // 24
@@ -31,12 +38,21 @@ struct ActorValueOwner {
   }
 };
 
+// The magic-target part embedded in every Actor: a table pointer; slot 7 (no arguments)
+// returns the head node of the actor's active-effect list, or null.
+struct MagicTarget {
+  void* vtable;  // 00
+};
+
 struct Actor : TESObjectREFR {
-  std::uint8_t unk40[0x60 - 0x40];  // 40
+  std::uint8_t unk40[0x54 - 0x40];  // 40
+  MagicTarget magicTarget;          // 54
+  std::uint8_t unk58[0x60 - 0x58];  // 58
   ActorValueOwner actorValues;      // 60
   std::uint32_t unk64;              // 64
   std::uint32_t stateWord;          // 68 bits 28..31: a 4-bit state (6 = bashing)
 };
+static_assert(offsetof(Actor, magicTarget) == 0x54);
 static_assert(offsetof(Actor, actorValues) == 0x60);
 static_assert(offsetof(Actor, stateWord) == 0x68);
 

@@ -96,6 +96,15 @@ static_assert(sizeof(ActiveEffectNode) == 8);
 
 // The magic-target part of an Actor, at 0x54; slot 7 returns the head node or null.
 inline constexpr std::size_t kActorMagicTargetOffset = 0x54;
+static_assert(offsetof(Actor, magicTarget) == kActorMagicTargetOffset);
 inline constexpr unsigned kMagicTargetSlot_ActiveEffects = 7;
+
+// Calling forms of the routines above.
+using MagicTargetActiveEffectsFn = ActiveEffectNode* QX_THISCALL(MagicTarget* target);
+using KeywordFormHasKeywordFn = bool QX_THISCALL(BGSKeywordForm* form, BGSKeyword* keyword);
+using ActorHasSpellFn = bool QX_THISCALL(Actor* actor, SpellItem* spell);
+using ActorRemoveSpellFn = bool QX_THISCALL(Actor* actor, SpellItem* spell);
+using ActorAddSpellFn = bool QX_THISCALL(Actor* actor, SpellItem* spell);
+using ActorGetAVModifierFn = float QX_THISCALL(Actor* actor, std::uint32_t kind, std::uint32_t index);
 
 }  // namespace qx::game

@@ -125,7 +125,9 @@ TEST(Startup, EverySettingIsLoggedInFileOrderWithItsFormat) {
   ASSERT_GE(lines.size(), expected.size());
   EXPECT_EQ(Lines(lines.begin(), lines.begin() + expected.size()), expected);
   // With the actor value fix on, validation has nothing to say; Load goes on to inject.
-  EXPECT_EQ(lines[expected.size()], "QX Inject: papyrus functions loaded");
+  ASSERT_GE(lines.size(), expected.size() + 2);
+  EXPECT_EQ(lines[expected.size()], "QX Inject: actor value percentage fix loaded");
+  EXPECT_EQ(lines[expected.size() + 1], "QX Inject: papyrus functions loaded");
 }
 
 TEST(Startup, ReadSettingsWithoutTheActorValueFixNoteHealthGatingOnEveryStart) {

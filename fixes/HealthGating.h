@@ -1,0 +1,61 @@
+#pragma once
+// Health gating: a hit that would kill a healthy actor leaves it at a set fraction of its
+// health instead, and the actor then ignores health changes for a short immunity time.
+#include <cstdint>
+#include <mutex>
+#include <unordered_map>
+#include <vector>
+
+#include "skse/GameActor.h"
+#include "skse/GameMagic.h"
+
+namespace qx {
+
+class ProjectIni;
+
+// Milliseconds of the wall clock since 1970-01-01 UTC.
+using Timestamp = std::int64_t;
+using ActorTimestamps = std::unordered_map<const game::Actor*, Timestamp>;
+
+// When each victim's last gated hit was gated.
+extern ActorTimestamps ImmunityTable;
+// When each victim's gating window opened.
+extern ActorTimestamps GatingWindowTable;
+// Guards both tables: every test-and-change on them, the cleanup's walk and removals.
+extern std::mutex gGatingLock;
+
+// Set by the install step when the patch is written; null keeps every hit unchanged.
+inline const ProjectIni* gHealthGatingSettings = nullptr;
+inline bool gCleanupThreadRun = false;
+inline std::uint64_t gCleanupIntervalMillis = 10000;
+
+using MillisClock = Timestamp (*)() noexcept;
+[[nodiscard]] Timestamp WallClockMillis() noexcept;
+// Where the hit path and the cleanup take "now" from.
+inline MillisClock gGatingClock = &WallClockMillis;
+
+// The change the game's hit-damage routine is to apply. A source that is neither the
+// attacker nor the victim makes a magic hit, and is then the ActiveEffect.
+extern "C" [[nodiscard]] float GateHealthChange(game::Actor* victim, float change,
+                                                game::Actor* attacker, void* source) noexcept
+    asm("qx_GateHealthChange");
+
+// Whether this hit is cut down; opens or closes the victim's gating window on the way.
+// `effect` is the ActiveEffect of a magic hit, null for a physical one.
+[[nodiscard]] bool ShouldGate(game::Actor* victim, game::Actor* attacker, float change,
+                              game::ActiveEffect* effect, Timestamp now) noexcept;
+
+// Whether the actor's base form is the player character's base form.
+[[nodiscard]] bool CountsAsPlayer(const game::Actor* actor) noexcept;
+
+// One cleanup pass: removes every ImmunityTable entry whose age at `now` reached the
+// immunity time. `expired` is scratch space kept by the caller (left empty). Returns how
+// many entries were removed.
+std::size_t TrimImmunityTable(Timestamp now, std::uint32_t immunityMillis,
+                              std::vector<const game::Actor*>& expired);
+
+// Writes the call (when `healthgating` / `isenabled`), starts the cleanup thread and logs
+// the step's line.
+void InstallHealthGating(ProjectIni& settings);
+
+}  // namespace qx

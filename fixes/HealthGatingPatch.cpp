@@ -1,0 +1,92 @@
+// The hit-damage call that health gating sits in, and the thread that trims the immunity
+// table.
+#include <chrono>
+#include <system_error>
+#include <thread>
+
+#include "common/IDebugLog.h"
+#include "fixes/HealthGating.h"
+#include "plugin/CodePatch.h"
+#include "plugin/ProjectIni.h"
+
+namespace qx {
+
+extern "C" {
+__attribute__((used)) extern const std::uintptr_t kHitDamageRoutine asm("qx_HitDamageRoutine") =
+    game::kActorApplyHitDamage;
+__attribute__((used)) extern const std::uintptr_t kHitDamageResume asm("qx_HitDamageResume") = 0x006AC33A;
+void GateHitDamage() asm("qx_GateHitDamage");
+}
+
+// 0x006AC333 (E8, over `mov ecx, esi` and the call that follows it): the victim is in esi,
+// and under the return address lie the six arguments of the game's hit-damage routine:
+// +04, +08, the change (float) at +0C, the attacker at +10, +14, the source at +18. The
+// gated change replaces the third argument; then the routine is called as the game would.
+__attribute__((naked)) void GateHitDamage() {
+  asm(".intel_syntax noprefix\n"
+      "push eax\n"
+      "push ebx\n"
+      "push ecx\n"
+      "push edx\n"
+      "push esi\n"
+      "push edi\n"
+      "push ebp\n"
+      "push dword ptr [esp + 0x1C + 0x18]\n"  // source
+      "push dword ptr [esp + 0x20 + 0x10]\n"  // attacker
+      "push dword ptr [esp + 0x24 + 0x0C]\n"  // change
+      "push esi\n"                            // victim
+      "call qx_GateHealthChange\n"
+      "add esp, 16\n"
+      "fstp dword ptr [esp + 0x1C + 0x0C]\n"  // the change the routine is to apply
+      "pop ebp\n"
+      "pop edi\n"
+      "pop esi\n"
+      "pop edx\n"
+      "pop ecx\n"
+      "pop ebx\n"
+      "pop eax\n"
+      "add esp, 4\n"  // the return address: the routine's arguments are on top again
+      "mov ecx, esi\n"
+      "call dword ptr [qx_HitDamageRoutine]\n"
+      "jmp dword ptr [qx_HitDamageResume]\n"
+      ".att_syntax prefix\n");
+}
+
+namespace {
+
+void TrimForever(std::uint32_t immunityMillis) {
+  std::vector<const game::Actor*> expired;
+  expired.reserve(64);
+  while (gCleanupThreadRun) {
+    std::this_thread::sleep_for(std::chrono::milliseconds(gCleanupIntervalMillis));
+    TrimImmunityTable(gGatingClock(), immunityMillis, expired);
+  }
+}
+
+void StartCleanupThread(std::uint32_t immunityMillis) {
+  try {
+    std::thread(&TrimForever, immunityMillis).detach();
+  } catch (const std::system_error&) {
+    // Immunity is still decided by timestamps; only the table's trimming is lost.
+    LogMessage("QX Health Gating: could not start the cleanup thread; the immunity table will not be trimmed");
+  }
+}
+
+}  // namespace
+
+void InstallHealthGating(ProjectIni& settings) {
+  if (!settings.hgIsEnabled) {
+    LogMessage("QX Inject: health gating loaded; current status DISABLED");
+    return;
+  }
+  gHealthGatingSettings = &settings;
+  WriteRelBranch(0x006AC333, kOpcodeCall, reinterpret_cast<std::uintptr_t>(&GateHitDamage));
+  gCleanupThreadRun = true;
+  if (static_cast<float>(settings.hgCleanupPollingTimeMillis) > 0.0f) {
+    gCleanupIntervalMillis = settings.hgCleanupPollingTimeMillis;
+    StartCleanupThread(settings.hgImmunityTimeMillis);
+  }
+  LogMessage("QX Inject: health gating loaded; current status ENABLED");
+}
+
+}  // namespace qx

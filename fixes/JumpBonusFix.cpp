@@ -1,0 +1,52 @@
+#include "fixes/JumpBonusFix.h"
+
+#include "common/IDebugLog.h"
+#include "plugin/CodePatch.h"
+#include "skse/GameActorValues.h"
+
+namespace qx {
+
+extern "C" double ScaleJumpValue(double jumpValue, game::Actor* actor) noexcept {
+  if (actor == nullptr) return jumpValue;
+  std::uint32_t index = game::LookupActorValueByName("JumpingBonus");
+  if (index >= game::kActorValueCount) return jumpValue;
+  float bonus = actor->actorValues.Read(game::kActorValueSlot_Current, index);
+  float factor = bonus / 100.0f + 1.0f;
+  return jumpValue * static_cast<double>(factor);
+}
+
+extern "C" {
+__attribute__((used)) extern const std::uintptr_t kJumpValueRoutine asm("qx_JumpValueRoutine") =
+    game::kActorHandleJumpValue;
+__attribute__((used)) extern const std::uintptr_t kJumpValueResume asm("qx_JumpValueResume") = 0x006B5A3E;
+void ScaleJumpBeforeHandOn() asm("qx_ScaleJumpBeforeHandOn");
+}
+
+// 0x006B5A39 (E9, over the game's call that hands the jump value on): the call's stack is
+// laid out, the jumping actor at +0C and the value (a double) at +10. The value is scaled in
+// place, then the call is made as the game would, with the game's ecx.
+__attribute__((naked)) void ScaleJumpBeforeHandOn() {
+  asm(".intel_syntax noprefix\n"
+      "push eax\n"
+      "push ecx\n"
+      "push edx\n"
+      "push dword ptr [esp + 0x0C + 0x0C]\n"  // actor
+      "push dword ptr [esp + 0x10 + 0x14]\n"  // value, high half
+      "push dword ptr [esp + 0x14 + 0x10]\n"  // value, low half
+      "call qx_ScaleJumpValue\n"
+      "add esp, 12\n"
+      "fstp qword ptr [esp + 0x0C + 0x10]\n"
+      "pop edx\n"
+      "pop ecx\n"
+      "pop eax\n"
+      "call dword ptr [qx_JumpValueRoutine]\n"
+      "jmp dword ptr [qx_JumpValueResume]\n"
+      ".att_syntax prefix\n");
+}
+
+void InstallJumpBonusFix(ProjectIni&) {
+  WriteRelBranch(0x006B5A39, kOpcodeJump, reinterpret_cast<std::uintptr_t>(&ScaleJumpBeforeHandOn));
+  LogMessage("QX Inject: jump bonus fix loaded");
+}
+
+}  // namespace qx

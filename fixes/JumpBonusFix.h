@@ -1,0 +1,18 @@
+#pragma once
+// The JumpingBonus actor value made to count: a jump's value is multiplied by
+// 1 + JumpingBonus / 100 before the game hands it on.
+#include "skse/GameActor.h"
+
+namespace qx {
+
+class ProjectIni;
+
+// The jump value scaled by the actor's JumpingBonus; unchanged for a null actor or when the
+// game knows no actor value of that name.
+extern "C" [[nodiscard]] double ScaleJumpValue(double jumpValue, game::Actor* actor) noexcept
+    asm("qx_ScaleJumpValue");
+
+// Writes the jump; logs "QX Inject: jump bonus fix loaded".
+void InstallJumpBonusFix(ProjectIni& settings);
+
+}  // namespace qx

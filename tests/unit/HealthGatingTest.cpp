@@ -1,0 +1,243 @@
+// The gating decision and the immunity that follows it, on a clock the test moves.
+#include <cmath>
+
+#include "fixes/HealthGating.h"
+#include "plugin/ProjectIni.h"
+#include "tests/unit/GameFixture.h"
+
+namespace {
+
+using qx::GateHealthChange;
+using qx::game::kActorValue_Health;
+using qx::game::kActorValue_Magicka;
+using qx::game::kActorValue_Stamina;
+
+qx::Timestamp gNow = 0;
+qx::Timestamp TestClock() noexcept { return gNow; }
+
+class HealthGating : public qxtest::GameTest {
+ protected:
+  void SetUp() override {
+    GameTest::SetUp();
+    settings.hgIsEnabled = true;
+    settings.hgEnablePhysical = true;
+    settings.hgEnableMagic = true;
+    settings.hgForMainPlayerOnly = false;
+    settings.hgMinHealthPercent = 0.5f;
+    settings.hgResultHealthPercent = 0.1f;
+    settings.hgImmunityTimeMillis = 500;
+    settings.hgGatingWindowMillis = 17;
+    qx::gHealthGatingSettings = &settings;
+    qx::gGatingClock = &TestClock;
+    qx::ImmunityTable.clear();
+    qx::GatingWindowTable.clear();
+    gNow = 1'700'000'000'000;
+    victim = NewActorAt(80.0f);
+    attacker = NewActorAt(100.0f, 0x1234);
+  }
+  void TearDown() override { qx::gHealthGatingSettings = nullptr; }
+
+  static sim::SimActor* NewActorAt(float health, qx::game::FormID base = 0x4321) {
+    sim::SimActor* actor = sim::NewActor(base);
+    actor->SetActorValue(kActorValue_Health, 100.0f, health);
+    return actor;
+  }
+  // A hit as the game applies it: the routine's change lands on the victim's health.
+  float Hit(float change, qx::game::Actor* from, void* source = nullptr) {
+    float applied = GateHealthChange(victim, change, from, source);
+    victim->currentValue[kActorValue_Health] += applied;
+    return applied;
+  }
+  float Health() const { return victim->currentValue[kActorValue_Health]; }
+
+  qx::ProjectIni settings;
+  sim::SimActor* victim = nullptr;
+  sim::SimActor* attacker = nullptr;
+};
+
+TEST_F(HealthGating, LethalHitFromHealthLeavesTheResultFractionThenImmunity) {
+  EXPECT_FLOAT_EQ(Hit(-100.0f, attacker), -70.0f);
+  EXPECT_FLOAT_EQ(Health(), 10.0f);
+  ASSERT_EQ(qx::ImmunityTable.count(victim), 1u);
+  EXPECT_EQ(qx::ImmunityTable[victim], gNow);
+
+  gNow += 500;  // the last immune millisecond
+  EXPECT_EQ(Hit(-5.0f, attacker), 0.0f);
+  EXPECT_EQ(Hit(+5.0f, attacker), 0.0f);
+  EXPECT_EQ(Hit(0.0f, attacker), 0.0f);
+  gNow += 1;
+  EXPECT_FLOAT_EQ(Hit(-5.0f, attacker), -5.0f);
+}
+
+TEST_F(HealthGating, ANonLethalHitOpensTheWindowThatGatesTheNextLethalOne) {
+  EXPECT_FLOAT_EQ(Hit(-50.0f, attacker), -50.0f);
+  ASSERT_EQ(qx::GatingWindowTable.count(victim), 1u);
+  qx::Timestamp opened = gNow;
+  gNow += 17;
+  // A second non-lethal hit while open does not move the window.
+  EXPECT_FLOAT_EQ(GateHealthChange(victim, -1.0f, attacker, nullptr), -1.0f);
+  EXPECT_EQ(qx::GatingWindowTable[victim], opened);
+  EXPECT_FLOAT_EQ(Hit(-40.0f, attacker), -20.0f);
+  EXPECT_FLOAT_EQ(Health(), 10.0f);
+}
+
+TEST_F(HealthGating, ALethalHitAfterTheWindowKillsAndClosesIt) {
+  Hit(-50.0f, attacker);
+  gNow += 18;
+  EXPECT_FLOAT_EQ(Hit(-40.0f, attacker), -40.0f);
+  EXPECT_EQ(qx::GatingWindowTable.count(victim), 0u);
+  EXPECT_EQ(qx::ImmunityTable.count(victim), 0u);
+}
+
+TEST_F(HealthGating, BelowTheFloorWithoutWindowIsNotGated) {
+  victim->currentValue[kActorValue_Health] = 40.0f;
+  EXPECT_FLOAT_EQ(Hit(-100.0f, attacker), -100.0f);
+  EXPECT_EQ(qx::GatingWindowTable.count(victim), 0u);
+}
+
+TEST_F(HealthGating, BoundariesCountForTheVictim) {
+  // Health equal to the hit is lethal; a fraction equal to the floor is above it.
+  victim->currentValue[kActorValue_Health] = 50.0f;
+  EXPECT_FLOAT_EQ(Hit(-50.0f, attacker), -40.0f);
+  // A victim already at or below the result fraction gets no change at all.
+  sim::SimActor* low = NewActorAt(8.0f);
+  victim = low;
+  settings.hgMinHealthPercent = 0.05f;
+  EXPECT_EQ(Hit(-8.0f, attacker), 0.0f);
+}
+
+TEST_F(HealthGating, TheResultIsMeasuredAgainstTheEffectiveMaximum) {
+  victim->SetActorValue(kActorValue_Health, 50.0f, 80.0f, 50.0f);
+  EXPECT_FLOAT_EQ(Hit(-100.0f, attacker), -70.0f);
+}
+
+TEST_F(HealthGating, ThePlayerIsNeverGatedAgainstButImmunityStillHolds) {
+  sim::SimActor* player = NewActorAt(100.0f, 0x7);
+  sim::SimActor* playerClone = NewActorAt(100.0f, 0x7);  // same base form: counts as the player
+  sim::SetPlayerCharacter(player);
+  EXPECT_FLOAT_EQ(Hit(-100.0f, playerClone), -100.0f);
+  victim->currentValue[kActorValue_Health] = 80.0f;
+  EXPECT_FLOAT_EQ(Hit(-100.0f, attacker), -70.0f);
+  EXPECT_EQ(Hit(-100.0f, player), 0.0f);
+}
+
+TEST_F(HealthGating, OnlyThePlayerWhenAsked) {
+  settings.hgForMainPlayerOnly = true;
+  EXPECT_FLOAT_EQ(GateHealthChange(victim, -100.0f, attacker, nullptr), -100.0f);  // no player at all
+  sim::SetPlayerCharacter(victim);
+  EXPECT_FLOAT_EQ(GateHealthChange(victim, -100.0f, attacker, nullptr), -70.0f);
+}
+
+TEST_F(HealthGating, NoVictimOrSelfInflictedOrPositiveOrSwitchedOffKindsPassThrough) {
+  EXPECT_FLOAT_EQ(GateHealthChange(nullptr, -100.0f, attacker, nullptr), -100.0f);
+  EXPECT_FLOAT_EQ(GateHealthChange(victim, -100.0f, victim, nullptr), -100.0f);
+  EXPECT_FLOAT_EQ(GateHealthChange(victim, 30.0f, attacker, nullptr), 30.0f);
+  settings.hgEnablePhysical = false;
+  EXPECT_FLOAT_EQ(GateHealthChange(victim, -100.0f, attacker, nullptr), -100.0f);
+  // The attacker as source is still a physical hit.
+  EXPECT_FLOAT_EQ(GateHealthChange(victim, -100.0f, attacker, attacker), -100.0f);
+  EXPECT_TRUE(qx::ImmunityTable.empty());
+  // Without an attacker the attacker conditions do not apply.
+  settings.hgEnablePhysical = true;
+  settings.hgRequireBelowAttackerHealth = true;
+  settings.hgAttackerHealthPercent = 0.5f;
+  EXPECT_FLOAT_EQ(GateHealthChange(victim, -100.0f, nullptr, nullptr), -70.0f);
+}
+
+TEST_F(HealthGating, AttackerConditionsNeedTheAttackerBelowTheirThresholds) {
+  settings.hgRequireBelowAttackerHealth = true;
+  settings.hgAttackerHealthPercent = 0.5f;
+  attacker->currentValue[kActorValue_Health] = 50.0f;  // at the threshold: not below
+  EXPECT_FLOAT_EQ(GateHealthChange(victim, -100.0f, attacker, nullptr), -100.0f);
+  attacker->currentValue[kActorValue_Health] = 49.0f;
+  settings.hgRequireBelowAttackerStamina = true;
+  settings.hgAttackerStaminaPercent = 0.3f;
+  attacker->SetActorValue(kActorValue_Stamina, 100.0f, 30.0f);
+  attacker->SetActorValue(kActorValue_Magicka, 100.0f, 10.0f);
+  EXPECT_FLOAT_EQ(GateHealthChange(victim, -100.0f, attacker, nullptr), -100.0f);
+  // Magic hits read magicka instead when asked.
+  settings.hgSwapAttackerStaminaMagicka = true;
+  sim::SimActiveEffect* effect = sim::NewActiveEffect(nullptr, nullptr);
+  effect->magnitude = -100.0f;
+  EXPECT_FLOAT_EQ(GateHealthChange(victim, -100.0f, attacker, effect), -70.0f);
+}
+
+TEST_F(HealthGating, MagicHitsRescaleTheEffectAndThisCallsShare) {
+  sim::SimActiveEffect* effect = sim::NewActiveEffect(nullptr, nullptr);
+  effect->magnitude = -100.0f;
+  EXPECT_FLOAT_EQ(GateHealthChange(victim, -100.0f, attacker, effect), -70.0f);
+  EXPECT_FLOAT_EQ(effect->magnitude, -70.0f);
+
+  sim::SimActor* other = NewActorAt(60.0f);
+  sim::SimActiveEffect* burn = sim::NewActiveEffect(nullptr, nullptr);
+  burn->magnitude = -80.0f;
+  EXPECT_FLOAT_EQ(GateHealthChange(other, -8.0f, attacker, burn), -5.0f);
+  EXPECT_FLOAT_EQ(burn->magnitude, -50.0f);
+
+  // Immune: the effect is emptied, whatever its magnitude.
+  sim::SimActiveEffect* later = sim::NewActiveEffect(nullptr, nullptr);
+  later->magnitude = -30.0f;
+  EXPECT_EQ(GateHealthChange(other, -3.0f, attacker, later), 0.0f);
+  EXPECT_EQ(later->magnitude, 0.0f);
+  sim::SimActiveEffect* spent = sim::NewActiveEffect(nullptr, nullptr);  // magnitude 0
+  float share = GateHealthChange(other, -3.0f, attacker, spent);
+  EXPECT_FALSE(std::isnan(share));
+  EXPECT_EQ(share, 0.0f);
+}
+
+TEST_F(HealthGating, MagicHitsAreSizedByTheirEffectAndLeftAloneWhenNotGated) {
+  sim::SimActiveEffect* effect = sim::NewActiveEffect(nullptr, nullptr);
+  effect->magnitude = -20.0f;  // not lethal, though this call's change alone would be
+  EXPECT_FLOAT_EQ(GateHealthChange(victim, -90.0f, attacker, effect), -90.0f);
+  EXPECT_FLOAT_EQ(effect->magnitude, -20.0f);
+  settings.hgEnableMagic = false;
+  effect->magnitude = -100.0f;
+  qx::GatingWindowTable.clear();
+  EXPECT_FLOAT_EQ(GateHealthChange(victim, -100.0f, attacker, effect), -100.0f);
+  EXPECT_FLOAT_EQ(effect->magnitude, -100.0f);
+}
+
+int gReadsWithLockFree = 0;
+int gReadsWithLockHeld = 0;
+void CheckGatingLockIsFree(sim::SimActor*) {
+  if (qx::gGatingLock.try_lock()) {
+    qx::gGatingLock.unlock();
+    ++gReadsWithLockFree;
+  } else {
+    ++gReadsWithLockHeld;
+  }
+}
+
+TEST_F(HealthGating, ActorValuesAreReadWithoutTheGatingLock) {
+  settings.hgRequireBelowAttackerHealth = true;
+  settings.hgAttackerHealthPercent = 0.9f;
+  attacker->currentValue[kActorValue_Health] = 10.0f;
+  sim::gOnActorValueRead = &CheckGatingLockIsFree;
+  Hit(-50.0f, attacker);   // opens the window
+  Hit(-100.0f, attacker);  // gated
+  sim::gOnActorValueRead = nullptr;
+  EXPECT_EQ(Health(), 10.0f);
+  EXPECT_GT(gReadsWithLockFree, 0);
+  EXPECT_EQ(gReadsWithLockHeld, 0);
+}
+
+TEST(ImmunityCleanup, RemovesExactlyTheEntriesWhoseAgeReachedTheImmunityTime) {
+  qx::ImmunityTable.clear();
+  qx::game::Actor actors[5]{};
+  const qx::Timestamp now = 10'000;
+  qx::ImmunityTable[&actors[0]] = now - 499;
+  qx::ImmunityTable[&actors[1]] = now - 500;
+  qx::ImmunityTable[&actors[2]] = now - 9'000;
+  qx::ImmunityTable[&actors[3]] = now + 5;  // stamped in the future
+  qx::ImmunityTable[&actors[4]] = now;
+  std::vector<const qx::game::Actor*> scratch;
+  EXPECT_EQ(qx::TrimImmunityTable(now, 500, scratch), 2u);
+  EXPECT_TRUE(scratch.empty());
+  EXPECT_EQ(qx::ImmunityTable.size(), 3u);
+  EXPECT_EQ(qx::ImmunityTable.count(&actors[1]), 0u);
+  EXPECT_EQ(qx::ImmunityTable.count(&actors[2]), 0u);
+  EXPECT_EQ(qx::TrimImmunityTable(now + 1, 500, scratch), 1u);  // actor 0 reached 500
+  qx::ImmunityTable.clear();
+}
+
+}  // namespace
