@@ -2,11 +2,13 @@
 
 #include "sim/GameRegion.h"
 #include "sim/HostGlobals.h"
+#include "sim/Vm.h"
 
 namespace sim {
 
 void PlaceHostRoutines() {
   ResetHostGlobals();
+  Vm::PlaceRoutines();
 }
 
 }  // namespace sim
