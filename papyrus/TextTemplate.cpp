@@ -4,6 +4,7 @@
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 
 namespace qx::papyrus {
 namespace {
@@ -86,11 +87,22 @@ bool IsDecimalText(std::string_view text, float* value) noexcept {
     }
   }
   if (!sawDigit) return false;
-  std::string copy(text);
+  // strtof needs a terminated text: short ones (all practical numbers) are copied to the
+  // stack, only very long ones to the heap.
+  char shortCopy[64];
+  std::string longCopy;
+  const char* terminated = shortCopy;
+  if (text.size() < sizeof shortCopy) {
+    std::memcpy(shortCopy, text.data(), text.size());
+    shortCopy[text.size()] = '\0';
+  } else {
+    longCopy.assign(text);
+    terminated = longCopy.c_str();
+  }
   errno = 0;
   char* end = nullptr;
-  float number = std::strtof(copy.c_str(), &end);
-  if (end != copy.c_str() + copy.size() || errno == ERANGE || !std::isfinite(number)) return false;
+  float number = std::strtof(terminated, &end);
+  if (end != terminated + text.size() || errno == ERANGE || !std::isfinite(number)) return false;
   if (value != nullptr) *value = number;
   return true;
 }

@@ -71,7 +71,9 @@ class Vm {
 
   // Classes.
   [[nodiscard]] static ScriptClassInfo* ClassOf(std::uint32_t formType);  // null when unknown
-  static void ForgetClass(std::uint32_t formType);
+  // The registry stops knowing the class (returned, so a test can give it back).
+  static ScriptClassInfo* ForgetClass(std::uint32_t formType);
+  static void RestoreClass(std::uint32_t formType, ScriptClassInfo* info);
   [[nodiscard]] static std::size_t DestroyedClassInfos();
 
   // Game objects, handles and identifiers.

@@ -292,9 +292,16 @@ ScriptClassInfo* Vm::ClassOf(std::uint32_t formType) {
   return found != vm::State().classes.end() ? found->second : nullptr;
 }
 
-void Vm::ForgetClass(std::uint32_t formType) {
+ScriptClassInfo* Vm::ForgetClass(std::uint32_t formType) {
   std::lock_guard<std::recursive_mutex> guard(vm::State().lock);
+  ScriptClassInfo* info = ClassOf(formType);
   vm::State().classes.erase(formType);
+  return info;
+}
+
+void Vm::RestoreClass(std::uint32_t formType, ScriptClassInfo* info) {
+  std::lock_guard<std::recursive_mutex> guard(vm::State().lock);
+  if (info != nullptr) vm::State().classes[formType] = info;
 }
 
 std::size_t Vm::DestroyedClassInfos() { return vm::State().destroyedClasses; }

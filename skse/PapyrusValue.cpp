@@ -25,7 +25,7 @@ std::uint32_t UnpackInt(const ScriptValue& value) noexcept {
       float f;
       std::memcpy(&f, &value.data, sizeof f);
       // Truncated toward zero; what no 32-bit pattern can hold (NaN, out of range) gives 0.
-      if (!(f > -2147483649.0f && f < 4294967296.0f)) return 0;
+      if (!(f >= -2147483648.0f && f < 4294967296.0f)) return 0;
       if (f < 0) return static_cast<std::uint32_t>(static_cast<std::int32_t>(f));
       return static_cast<std::uint32_t>(f);
     }
