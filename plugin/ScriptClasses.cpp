@@ -3,13 +3,20 @@
 #include <array>
 
 #include "common/IDebugLog.h"
+#include "papyrus/QXStringUtil.h"
 #include "plugin/ProjectIni.h"
 
 namespace qx {
 namespace {
 
-// Script classes add their row here as they are built.
-constexpr std::array<ScriptClassRegistration, 0> kScriptClasses{};
+bool Always(const ProjectIni&, bool) { return true; }
+
+// In registration order: QXAVPF, QXIOUtil, QXStringUtil, QXAEUtil, QXPapyrusFunc. Script
+// classes add their row in that order as they are built.
+constexpr std::array kScriptClasses{
+    ScriptClassRegistration{&Always, &papyrus::RegisterQXStringUtil, &papyrus::QXStringUtilClass,
+                            "QX Papyrus: registered string utils functions"},
+};
 
 }  // namespace
 

@@ -2,6 +2,7 @@
 // The script classes Load registers with the Papyrus interface, in registration order.
 #include <span>
 
+#include "skse/NativeFunction.h"
 #include "skse/PluginAPI.h"
 
 namespace qx {
@@ -9,10 +10,12 @@ namespace qx {
 class ProjectIni;
 
 struct ScriptClassRegistration {
-  const char* className;
   // Whether the class is registered, given the settings and whether they were read.
   bool (*wanted)(const ProjectIni& settings, bool settingsRead);
   skse::RegisterFunctionsCallback registerFunctions;
+  // The class's functions with their script types: what registration builds and what
+  // script sources declare.
+  const papyrus::NativeClassDef& (*functions)();
   const char* logLine;  // logged after the Register call, whatever it returned
 };
 

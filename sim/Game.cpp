@@ -7,6 +7,7 @@
 #include "sim/GameRegion.h"
 #include "sim/HostRoutines.h"
 #include "sim/PluginModule.h"
+#include "sim/Vm.h"
 
 namespace sim {
 namespace {
@@ -42,6 +43,8 @@ BootResult Game::Boot(const BootOptions& options) {
   BootResult result;
   result.queried = plugin.query(skse.Interface(), &result.info);
   if (result.queried) result.loaded = plugin.load(skse.Interface());
+  // The VM starts after the plugins have loaded and runs their Papyrus registrations.
+  if (result.loaded) Vm::RunRegistrations();
   return result;
 }
 

@@ -9,6 +9,7 @@
 #include "sim/GameRegion.h"
 #include "sim/GameplayRoutines.h"
 #include "sim/HostGlobals.h"
+#include "sim/Vm.h"
 
 namespace sim {
 
@@ -21,6 +22,7 @@ void PlaceHostRoutines() {
   PlaceActorRoutines();
   PlaceGameplayRoutines();
   PlaceFixSites();
+  Vm::PlaceRoutines();
 }
 
 }  // namespace sim

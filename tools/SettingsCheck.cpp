@@ -248,7 +248,7 @@ SettingsCheck CheckSettings(const std::string& path, std::string_view bytes) {
 
   out << "Script classes that would be registered:\n";
   for (const qx::ScriptClassRegistration& entry : qx::ScriptClassRegistrations()) {
-    if (entry.wanted(settings, true)) out << "  " << entry.className << "\n";
+    if (entry.wanted(settings, true)) out << "  " << entry.functions().className << "\n";
   }
 
   out << "Priority overrides file:\n";
