@@ -61,6 +61,10 @@ class Vm {
   [[nodiscard]] static ScriptValue StringArray(const std::vector<std::string>& texts);
   [[nodiscard]] static ScriptValue Array(std::uint32_t typeCode, const std::vector<ScriptValue>& elements);
   [[nodiscard]] static ScriptValue Object(SimForm* object);  // none for null
+  // Any game object the simulated game built (actor, spell, book, ...), held as `formType`.
+  [[nodiscard]] static ScriptValue Object(void* gameObject, std::uint32_t formType);
+  // The game object an object value stands for; null for none or another kind of value.
+  [[nodiscard]] static void* GameObjectOf(const ScriptValue& value);
   [[nodiscard]] static std::string Text(const ScriptValue& value);  // "<null>" for a null string
   [[nodiscard]] static std::vector<std::string> Texts(const ScriptValue& array);
   [[nodiscard]] static float FloatOf(const ScriptValue& value);
@@ -78,8 +82,10 @@ class Vm {
 
   // Game objects, handles and identifiers.
   [[nodiscard]] static SimForm* NewForm(std::uint32_t formType, std::uint32_t formId);
-  static void Unload(SimForm* object);  // its handle is no longer usable
-  [[nodiscard]] static std::uint64_t HandleOf(const SimForm* object);
+  // Gives a game object a handle of `formType` (once; later calls return the same handle).
+  static std::uint64_t Adopt(void* gameObject, std::uint32_t formType);
+  static void Unload(const void* gameObject);  // its handle is no longer usable
+  [[nodiscard]] static std::uint64_t HandleOf(const void* gameObject);
   [[nodiscard]] static std::int32_t HandleReferences(std::uint64_t handle);
   [[nodiscard]] static ScriptObjectId* BoundIdentifier(std::uint64_t handle, std::uint32_t formType);
   [[nodiscard]] static std::uint32_t UseCount(const ScriptObjectId* id);

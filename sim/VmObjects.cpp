@@ -24,7 +24,11 @@ struct ObjectState {
   std::map<std::uint32_t, ScriptClassInfo*> classes;  // by form type
   std::map<std::string, std::uint32_t> typeIds;      // class name -> form type
   std::map<const void*, std::uint64_t> handles;
-  std::map<std::uint64_t, SimForm*> objects;
+  struct HeldObject {
+    void* object;
+    std::uint32_t formType;
+  };
+  std::map<std::uint64_t, HeldObject> objects;
   std::map<std::uint64_t, bool> unloaded;
   std::map<std::uint64_t, std::int32_t> handleReferences;
   std::map<std::pair<std::uint64_t, std::string>, ScriptObjectId*> bound;
@@ -57,7 +61,7 @@ std::uint64_t Handle(std::uint32_t low, std::uint32_t high) {
 bool QX_THISCALL IsType(PolicyObject*, std::uint32_t formType, std::uint64_t handle) {
   std::lock_guard<std::recursive_mutex> guard(State().lock);
   auto found = State().objects.find(handle);
-  return found != State().objects.end() && found->second->formType == formType;
+  return found != State().objects.end() && found->second.formType == formType;
 }
 bool QX_THISCALL IsUsable(PolicyObject*, std::uint64_t handle) {
   std::lock_guard<std::recursive_mutex> guard(State().lock);
@@ -68,13 +72,13 @@ std::uint64_t QX_THISCALL Create(PolicyObject*, std::uint32_t formType, void* ob
   std::lock_guard<std::recursive_mutex> guard(State().lock);
   auto found = State().handles.find(object);
   if (found == State().handles.end()) return kInvalidHandle;
-  if (State().objects[found->second]->formType != formType) return kInvalidHandle;
+  if (State().objects[found->second].formType != formType) return kInvalidHandle;
   return found->second;
 }
 void* QX_THISCALL Resolve(PolicyObject* policy, std::uint32_t formType, std::uint64_t handle) {
   std::lock_guard<std::recursive_mutex> guard(State().lock);
   if (!IsType(policy, formType, handle) || !IsUsable(policy, handle)) return nullptr;
-  return State().objects[handle];
+  return State().objects[handle].object;
 }
 void QX_THISCALL AddRef(PolicyObject*, std::uint32_t low, std::uint32_t high) {
   std::lock_guard<std::recursive_mutex> guard(State().lock);
@@ -268,11 +272,15 @@ void PlaceObjectRoutines() {
 }  // namespace vm
 
 ScriptValue Vm::Object(SimForm* object) {
+  return object == nullptr ? None() : Object(object, object->formType);
+}
+
+ScriptValue Vm::Object(void* object, std::uint32_t formType) {
   if (object == nullptr) return None();
-  ScriptClassInfo* info = ClassOf(object->formType);
+  ScriptClassInfo* info = ClassOf(formType);
   if (info == nullptr) vm::Unexpected("an object of a type without class");
-  std::uint64_t handle = HandleOf(object);
-  ScriptObjectId* id = BoundIdentifier(handle, object->formType);
+  std::uint64_t handle = Adopt(object, formType);
+  ScriptObjectId* id = BoundIdentifier(handle, formType);
   if (id == nullptr) {
     vm::CreateIdentifier(Registry(), &info->name, &id);
     ScriptObjectId* slot = id;
@@ -284,6 +292,14 @@ ScriptValue Vm::Object(SimForm* object) {
   // The local reference becomes the value's.
   return {static_cast<std::uint32_t>(reinterpret_cast<std::uintptr_t>(info)),
           static_cast<std::uint32_t>(reinterpret_cast<std::uintptr_t>(id))};
+}
+
+void* Vm::GameObjectOf(const ScriptValue& value) {
+  if (value.type <= 15 || (value.type & 1) != 0 || value.data == 0) return nullptr;
+  auto* id = reinterpret_cast<ScriptObjectId*>(static_cast<std::uintptr_t>(value.data));
+  std::lock_guard<std::recursive_mutex> guard(vm::State().lock);
+  auto found = vm::State().objects.find(id->Handle());
+  return found != vm::State().objects.end() ? found->second.object : nullptr;
 }
 
 ScriptClassInfo* Vm::ClassOf(std::uint32_t formType) {
@@ -310,19 +326,26 @@ SimForm* Vm::NewForm(std::uint32_t formType, std::uint32_t formId) {
   auto* object = new SimForm{};
   object->form.formID = formId;
   object->formType = formType;
-  std::lock_guard<std::recursive_mutex> guard(vm::State().lock);
-  std::uint64_t handle = (static_cast<std::uint64_t>(formType) << 32) | vm::State().nextSerial++;
-  vm::State().handles[object] = handle;
-  vm::State().objects[handle] = object;
+  (void)Adopt(object, formType);
   return object;
 }
 
-void Vm::Unload(SimForm* object) {
+std::uint64_t Vm::Adopt(void* object, std::uint32_t formType) {
+  std::lock_guard<std::recursive_mutex> guard(vm::State().lock);
+  auto [found, added] = vm::State().handles.try_emplace(object, 0);
+  if (added) {
+    found->second = (static_cast<std::uint64_t>(formType) << 32) | vm::State().nextSerial++;
+    vm::State().objects[found->second] = {object, formType};
+  }
+  return found->second;
+}
+
+void Vm::Unload(const void* object) {
   std::lock_guard<std::recursive_mutex> guard(vm::State().lock);
   vm::State().unloaded[HandleOf(object)] = true;
 }
 
-std::uint64_t Vm::HandleOf(const SimForm* object) {
+std::uint64_t Vm::HandleOf(const void* object) {
   std::lock_guard<std::recursive_mutex> guard(vm::State().lock);
   auto found = vm::State().handles.find(object);
   return found != vm::State().handles.end() ? found->second : vm::kInvalidHandle;
