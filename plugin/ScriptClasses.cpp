@@ -3,6 +3,7 @@
 #include <array>
 
 #include "common/IDebugLog.h"
+#include "papyrus/QXIOUtil.h"
 #include "papyrus/QXStringUtil.h"
 #include "plugin/ProjectIni.h"
 
@@ -14,6 +15,8 @@ bool Always(const ProjectIni&, bool) { return true; }
 // In registration order: QXAVPF, QXIOUtil, QXStringUtil, QXAEUtil, QXPapyrusFunc. Script
 // classes add their row in that order as they are built.
 constexpr std::array kScriptClasses{
+    ScriptClassRegistration{&Always, &papyrus::RegisterQXIOUtil, &papyrus::QXIOUtilClass,
+                            "QX Papyrus: registered IO utils functions"},
     ScriptClassRegistration{&Always, &papyrus::RegisterQXStringUtil, &papyrus::QXStringUtilClass,
                             "QX Papyrus: registered string utils functions"},
 };
