@@ -5,6 +5,7 @@
 #include "common/IDebugLog.h"
 #include "fixes/QXAVPF.h"
 #include "papyrus/QXAEUtil.h"
+#include "papyrus/QXIOUtil.h"
 #include "papyrus/QXStringUtil.h"
 #include "plugin/ProjectIni.h"
 
@@ -21,6 +22,8 @@ bool WithActorValueFix(const ProjectIni& settings, bool settingsRead) {
 constexpr std::array kScriptClasses{
     ScriptClassRegistration{&WithActorValueFix, &papyrus::RegisterQXAVPF, &papyrus::QXAVPFClass,
                             "QX Papyrus: registered actor value percentage fix functions"},
+    ScriptClassRegistration{&Always, &papyrus::RegisterQXIOUtil, &papyrus::QXIOUtilClass,
+                            "QX Papyrus: registered IO utils functions"},
     ScriptClassRegistration{&Always, &papyrus::RegisterQXStringUtil, &papyrus::QXStringUtilClass,
                             "QX Papyrus: registered string utils functions"},
     ScriptClassRegistration{&Always, &papyrus::RegisterQXAEUtil, &papyrus::QXAEUtilClass,

@@ -23,6 +23,15 @@ inline void BootForScripts() {
   ASSERT_TRUE(boot.loaded);
 }
 
+// The registered objects of one class, in registration order.
+inline std::vector<qx::papyrus::IFunction*> FunctionsOf(const char* className) {
+  std::vector<qx::papyrus::IFunction*> found;
+  for (qx::papyrus::IFunction* f : Vm::RegisteredFunctions()) {
+    if (f->className.data != nullptr && std::string(f->className.data) == className) found.push_back(f);
+  }
+  return found;
+}
+
 // Calls QXStringUtil.<function> and returns its result value.
 inline ScriptValue CallStringUtil(const std::string& function, const std::vector<ScriptValue>& arguments) {
   return Vm::CallNative("QXStringUtil", function, arguments);

@@ -135,6 +135,7 @@ TEST(Startup, ReadSettingsWithoutTheActorValueFixNoteHealthGatingOnEveryStart) {
   Lines lines = LogLines();
   EXPECT_EQ(lines, (Lines{"QXKit", "QX Health Gating: cannot enable (AV percentage fix is not enabled)",
                           "QX Inject: papyrus functions loaded",
+                          "QX Papyrus: registered IO utils functions",
                           "QX Papyrus: registered string utils functions",
                           "QX Papyrus: registered actor effects functions",
                           "QX Papyrus: all registrations succeeded without errors"}));

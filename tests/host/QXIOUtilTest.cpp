@@ -1,0 +1,278 @@
+// QXIOUtil as scripts use it: every call goes through the function's run slot, on real files
+// in a folder of the test's own (a Windows path under Wine, a POSIX path on Linux).
+#include <filesystem>
+#include <string>
+#include <vector>
+
+#include "tests/host/PapyrusFixture.h"
+
+namespace {
+
+using namespace qxtest;
+using qx::papyrus::kType_Bool;
+using qx::papyrus::kType_String;
+using Lines = std::vector<std::string>;
+
+// How a text-mode line feed lands on disk.
+#ifdef _WIN32
+const std::string kEnd = "\r\n";
+#else
+const std::string kEnd = "\n";
+#endif
+
+std::string OnDisk(const Lines& lines) {
+  std::string bytes;
+  for (const std::string& line : lines) bytes += line + kEnd;
+  return bytes;
+}
+
+bool Call(const std::string& function, const std::vector<ScriptValue>& arguments) {
+  ScriptValue result = Vm::CallNative("QXIOUtil", function, arguments);
+  EXPECT_EQ(result.type, kType_Bool) << function;
+  EXPECT_LE(result.data, 1u) << function;
+  return result.data != 0;
+}
+
+std::string NextLine(const ScriptValue& path) {
+  ScriptValue result = Vm::CallNative("QXIOUtil", "NextLine", {path});
+  EXPECT_EQ(result.type, kType_String);
+  return Vm::Text(result);
+}
+
+ScriptValue Load(const std::string& path, bool read, bool append, std::int32_t bufferSize) {
+  return Vm::CallNative("QXIOUtil", "LoadFile",
+                        {Vm::String(path), Vm::Bool(read), Vm::Bool(append), Vm::Int(bufferSize)});
+}
+
+class QXIOUtilScripts : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    BootForScripts();
+    folder_ = sim::GameFolders::MakeTemporaryFolder();
+    logged_ = LogLines().size();
+  }
+  void TearDown() override {
+    std::error_code ignored;
+    std::filesystem::remove_all(folder_, ignored);
+  }
+
+  // A path text inside the test's folder, with "/" before the name as scripts often write.
+  [[nodiscard]] std::string In(const std::string& name) const { return folder_ + "/" + name; }
+  // The path as the log shows it.
+  [[nodiscard]] static std::string Logged(std::string path) {
+    for (char& c : path) {
+      if (c == '/') c = '\\';
+    }
+    return path;
+  }
+  // The plugin's log lines since the previous call.
+  Lines NewLogLines() {
+    Lines all = LogLines();
+    Lines fresh(all.begin() + static_cast<std::ptrdiff_t>(logged_), all.end());
+    logged_ = all.size();
+    return fresh;
+  }
+  [[nodiscard]] static bool LoadFile(const std::string& path, bool read, bool append, std::int32_t size) {
+    ScriptValue result = Load(path, read, append, size);
+    EXPECT_EQ(result.type, kType_Bool);
+    return result.data != 0;
+  }
+  // Every line, asking HasNextLine first as scripts do.
+  static Lines ReadAll(const std::string& path) {
+    Lines lines;
+    while (Call("HasNextLine", {Vm::String(path)})) lines.push_back(NextLine(Vm::String(path)));
+    return lines;
+  }
+
+  std::string folder_;
+  std::size_t logged_ = 0;
+};
+
+TEST_F(QXIOUtilScripts, RegistersElevenFunctionsWithTheirScriptTypes) {
+  struct Expected {
+    const char* name;
+    std::vector<std::uint32_t> parameters;
+    std::uint32_t result;
+  };
+  const Expected expected[] = {
+      {"ExistsFile", {2}, 5},  {"LoadFile", {2, 5, 5, 3}, 5}, {"CloseFile", {2}, 5},
+      {"DeleteAnyFile", {2}, 5}, {"IsLoaded", {2}, 5},        {"IsGood", {2}, 5},
+      {"IsReadOnly", {2}, 5},  {"IsWriteOnly", {2}, 5},       {"HasNextLine", {2}, 5},
+      {"NextLine", {2}, 2},    {"WriteLine", {2, 2}, 5},
+  };
+  std::vector<qx::papyrus::IFunction*> functions = FunctionsOf("QXIOUtil");
+  ASSERT_EQ(functions.size(), std::size(expected));
+  for (std::size_t i = 0; i < functions.size(); ++i) {
+    SCOPED_TRACE(expected[i].name);
+    EXPECT_STREQ(functions[i]->name.data, expected[i].name);
+    ASSERT_EQ(functions[i]->parameterCount, expected[i].parameters.size());
+    for (std::size_t p = 0; p < expected[i].parameters.size(); ++p) {
+      EXPECT_EQ(functions[i]->parameters[p].type, expected[i].parameters[p]);
+    }
+    EXPECT_EQ(functions[i]->resultType, expected[i].result);
+  }
+  Lines lines = LogLines();
+  EXPECT_TRUE(HasLine(lines, "QX Papyrus: registered IO utils functions"));
+}
+
+TEST_F(QXIOUtilScripts, WritingReachesTheFileAFullBufferAtATimeAndTheRestOnClose) {
+  std::string path = In("out.txt");
+  ScriptValue p = Vm::String(path);
+  ASSERT_TRUE(LoadFile(path, /*read=*/false, /*append=*/false, 2));
+  EXPECT_EQ(NewLogLines(), (Lines{"QX IO Util: loading file '" + Logged(path) + "'...",
+                                  "QX IO Util:   file successfully loaded"}));
+  EXPECT_TRUE(Call("IsLoaded", {p}));
+  EXPECT_TRUE(Call("IsGood", {p}));
+  EXPECT_TRUE(Call("IsWriteOnly", {p}));
+  EXPECT_FALSE(Call("IsReadOnly", {p}));
+  EXPECT_FALSE(Call("HasNextLine", {p}));
+  EXPECT_EQ(NextLine(p), "");
+
+  EXPECT_TRUE(Call("WriteLine", {p, Vm::String("one")}));
+  EXPECT_TRUE(Call("WriteLine", {p, Vm::String("\x07two")}));  // data like any other line
+  EXPECT_EQ(sim::ReadFile(path), "");
+  EXPECT_TRUE(Call("WriteLine", {p, Vm::String("three")}));
+  EXPECT_EQ(sim::ReadFile(path), OnDisk({"one", "\x07two"}));
+  EXPECT_TRUE(Call("CloseFile", {p}));
+  EXPECT_EQ(sim::ReadFile(path), OnDisk({"one", "\x07two", "three"}));
+  EXPECT_EQ(NewLogLines(), (Lines{"QX IO Util: closed file '" + Logged(path) + "'"}));
+
+  // Closed: every query is false, and nothing more is written.
+  for (const char* query : {"IsLoaded", "IsGood", "IsWriteOnly", "IsReadOnly", "CloseFile"}) {
+    EXPECT_FALSE(Call(query, {p})) << query;
+  }
+  EXPECT_FALSE(Call("WriteLine", {p, Vm::String("late")}));
+  EXPECT_EQ(sim::ReadFile(path), OnDisk({"one", "\x07two", "three"}));
+}
+
+TEST_F(QXIOUtilScripts, AppendAddsAfterTheTextAndWritingWithoutAppendEmptiesAtOnce) {
+  std::string path = In("journal.txt");
+  ASSERT_TRUE(sim::WriteFile(path, OnDisk({"old"})));
+  ASSERT_TRUE(LoadFile(path, false, /*append=*/true, 10));
+  EXPECT_TRUE(Call("WriteLine", {Vm::String(path), Vm::String("new")}));
+  EXPECT_TRUE(Call("CloseFile", {Vm::String(path)}));
+  EXPECT_EQ(sim::ReadFile(path), OnDisk({"old", "new"}));
+
+  ASSERT_TRUE(LoadFile(path, false, /*append=*/false, 10));
+  EXPECT_EQ(sim::ReadFile(path), "");
+  EXPECT_TRUE(Call("CloseFile", {Vm::String(path)}));
+  EXPECT_EQ(sim::ReadFile(path), "");
+
+  // Either way a missing file is created.
+  for (bool append : {false, true}) {
+    std::string created = In(append ? "appended.txt" : "emptied.txt");
+    EXPECT_FALSE(Call("ExistsFile", {Vm::String(created)}));
+    ASSERT_TRUE(LoadFile(created, false, append, 1));
+    EXPECT_TRUE(Call("ExistsFile", {Vm::String(created)}));
+    EXPECT_TRUE(Call("CloseFile", {Vm::String(created)}));
+  }
+}
+
+TEST_F(QXIOUtilScripts, ReadsBackExactlyWhatWasWritten) {
+  const Lines written{"plain", "", "\x07 bell first", "tab\there", "  spaced  ", "",
+                      std::string(20000, 'x'), "\x07", "last"};
+  std::string path = In("round trip.txt");
+  ScriptValue p = Vm::String(path);
+  for (std::int32_t bufferSize : {1, 3, 2147483647}) {
+    SCOPED_TRACE(bufferSize);
+    ASSERT_TRUE(LoadFile(path, false, false, bufferSize));
+    for (const std::string& line : written) EXPECT_TRUE(Call("WriteLine", {p, Vm::String(line)}));
+    ASSERT_TRUE(Call("CloseFile", {p}));
+    EXPECT_EQ(sim::ReadFile(path), OnDisk(written));
+
+    ASSERT_TRUE(LoadFile(path, true, false, bufferSize));
+    EXPECT_TRUE(Call("IsReadOnly", {p}));
+    EXPECT_FALSE(Call("WriteLine", {p, Vm::String("not written")}));
+    EXPECT_EQ(ReadAll(path), written);
+    // At the end the one-character end marker, as often as asked.
+    for (int i = 0; i < 3; ++i) {
+      EXPECT_EQ(NextLine(p), "\x07");
+      EXPECT_FALSE(Call("HasNextLine", {p}));
+    }
+    EXPECT_TRUE(Call("CloseFile", {p}));
+  }
+
+  // Files written elsewhere: either line end, a last line without one.
+  ASSERT_TRUE(sim::WriteFile(path, "a\r\n\nb\nc"));
+  ASSERT_TRUE(LoadFile(path, true, false, 2));
+  EXPECT_EQ(ReadAll(path), (Lines{"a", "", "b", "c"}));
+  EXPECT_TRUE(Call("CloseFile", {p}));
+}
+
+TEST_F(QXIOUtilScripts, AFileOpenForWritingIsWrittenOutBeforeItIsDeleted) {
+  std::string path = In("doomed.txt");
+  ScriptValue p = Vm::String(path);
+  ASSERT_TRUE(LoadFile(path, false, false, 5));
+  EXPECT_TRUE(Call("WriteLine", {p, Vm::String("buffered")}));
+  NewLogLines();
+  EXPECT_TRUE(Call("DeleteAnyFile", {p}));
+  EXPECT_EQ(NewLogLines(), (Lines{"QX IO Util: closed file '" + Logged(path) + "'"}));
+  EXPECT_FALSE(Call("ExistsFile", {p}));
+  EXPECT_FALSE(Call("IsLoaded", {p}));
+
+  // A file that is not open is opened for reading first, then closed and deleted.
+  ASSERT_TRUE(sim::WriteFile(path, "x\n"));
+  EXPECT_TRUE(Call("DeleteAnyFile", {p}));
+  EXPECT_EQ(NewLogLines(), (Lines{"QX IO Util: loading file '" + Logged(path) + "'...",
+                                  "QX IO Util:   file successfully loaded",
+                                  "QX IO Util: closed file '" + Logged(path) + "'"}));
+  EXPECT_FALSE(Call("ExistsFile", {p}));
+  EXPECT_FALSE(Call("IsLoaded", {p}));
+
+  // Nothing to delete.
+  EXPECT_FALSE(Call("DeleteAnyFile", {p}));
+  EXPECT_EQ(NewLogLines(), (Lines{"QX IO Util: loading file '" + Logged(path) + "'...",
+                                  "QX IO Util:   file does not exist; aborting load"}));
+}
+
+TEST_F(QXIOUtilScripts, MissingFilesAndIllegalBufferSizesLeaveNothingOpen) {
+  std::string missing = In("missing.txt");
+  EXPECT_FALSE(Call("ExistsFile", {Vm::String(missing)}));
+  EXPECT_FALSE(Call("ExistsFile", {Vm::String(In("no/such/folder.txt"))}));
+  EXPECT_TRUE(Call("ExistsFile", {Vm::String(folder_)}));
+  EXPECT_FALSE(LoadFile(missing, /*read=*/true, false, 4));
+  EXPECT_EQ(NewLogLines(), (Lines{"QX IO Util: loading file '" + Logged(missing) + "'...",
+                                  "QX IO Util:   file does not exist; aborting load"}));
+  EXPECT_FALSE(Call("IsLoaded", {Vm::String(missing)}));
+  EXPECT_FALSE(Call("CloseFile", {Vm::String(missing)}));
+
+  // Scripts pass signed sizes; the log shows them as such, and no file is created.
+  std::string path = In("sized.txt");
+  for (std::int32_t size : {0, -5}) {
+    EXPECT_FALSE(LoadFile(path, false, false, size));
+    EXPECT_EQ(NewLogLines(), (Lines{"QX IO Util: loading file '" + Logged(path) + "'...",
+                                    "QX IO Util:   illegal buffer size '" + std::to_string(size) + "'"}));
+    EXPECT_FALSE(Call("IsLoaded", {Vm::String(path)}));
+  }
+  EXPECT_FALSE(Call("ExistsFile", {Vm::String(path)}));
+
+  // A file that cannot be created.
+  std::string unreachable = In("no/such/folder.txt");
+  EXPECT_FALSE(LoadFile(unreachable, false, false, 1));
+  EXPECT_EQ(NewLogLines(), (Lines{"QX IO Util: loading file '" + Logged(unreachable) + "'...",
+                                  "QX IO Util:   could not open or create file"}));
+}
+
+TEST_F(QXIOUtilScripts, ArgumentsOfAnotherTypeNameNoFileAndWriteEmptyLines) {
+  // A path given as an int or none reaches the functions as a reference to nothing.
+  for (const ScriptValue& wrong : {Vm::Int(7), Vm::None(), Vm::Float(1.5f)}) {
+    EXPECT_FALSE(Call("ExistsFile", {wrong}));
+    EXPECT_FALSE(Call("IsLoaded", {wrong}));
+    EXPECT_FALSE(Call("HasNextLine", {wrong}));
+    EXPECT_EQ(NextLine(wrong), "");
+    EXPECT_FALSE(Call("WriteLine", {wrong, Vm::String("x")}));
+    EXPECT_FALSE(Call("CloseFile", {wrong}));
+    EXPECT_FALSE(Call("DeleteAnyFile", {wrong}));
+    EXPECT_FALSE(Call("LoadFile", {wrong, Vm::Bool(false), Vm::Bool(false), Vm::Int(1)}));
+  }
+
+  // A line given as another type is an empty line.
+  std::string path = In("typed.txt");
+  ASSERT_TRUE(LoadFile(path, false, false, 4));
+  EXPECT_TRUE(Call("WriteLine", {Vm::String(path), Vm::Int(3)}));
+  EXPECT_TRUE(Call("WriteLine", {Vm::String(path), Vm::String("after")}));
+  EXPECT_TRUE(Call("CloseFile", {Vm::String(path)}));
+  EXPECT_EQ(sim::ReadFile(path), OnDisk({"", "after"}));
+}
+
+}  // namespace
