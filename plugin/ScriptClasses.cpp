@@ -3,6 +3,7 @@
 #include <array>
 
 #include "common/IDebugLog.h"
+#include "papyrus/QXPapyrusFunc.h"
 #include "papyrus/QXStringUtil.h"
 #include "plugin/ProjectIni.h"
 
@@ -16,6 +17,9 @@ bool Always(const ProjectIni&, bool) { return true; }
 constexpr std::array kScriptClasses{
     ScriptClassRegistration{&Always, &papyrus::RegisterQXStringUtil, &papyrus::QXStringUtilClass,
                             "QX Papyrus: registered string utils functions"},
+    ScriptClassRegistration{&Always, &papyrus_func::RegisterQXPapyrusFunc,
+                            &papyrus_func::QXPapyrusFuncClass,
+                            "QX Papyrus: registered general functions"},
 };
 
 }  // namespace
