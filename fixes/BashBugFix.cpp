@@ -4,6 +4,7 @@
 
 #include "common/IDebugLog.h"
 #include "plugin/CodePatch.h"
+#include "plugin/TrampolineAsm.h"
 
 namespace qx {
 
@@ -25,53 +26,29 @@ void FilterBashResetB() asm("qx_FilterBashResetB");
 // 0x00780D1A (E9 over the seven bytes of the reset): the actor is at esp+0C, the event
 // name's string reference at esp+00.
 __attribute__((naked)) void FilterBashResetA() {
-  asm(".intel_syntax noprefix\n"
-      "push eax\n"
-      "push ebx\n"
-      "push ecx\n"
-      "push edx\n"
-      "push esi\n"
-      "push edi\n"
-      "push ebp\n"
+  asm(QX_ASM_BEGIN
+      QX_ASM_SAVE_GAME_REGISTERS
       "push dword ptr [esp + 0x1C + 0x00]\n"  // event name
       "push dword ptr [esp + 0x20 + 0x0C]\n"  // actor
       "call qx_FilterBashStateReset\n"
       "add esp, 8\n"
-      "pop ebp\n"
-      "pop edi\n"
-      "pop esi\n"
-      "pop edx\n"
-      "pop ecx\n"
-      "pop ebx\n"
-      "pop eax\n"
+      QX_ASM_RESTORE_GAME_REGISTERS
       "jmp dword ptr [qx_BashResumeA]\n"
-      ".att_syntax prefix\n");
+      QX_ASM_END);
 }
 
 // 0x007807A4 (E9 over the seven bytes of the reset): the actor in esi, the event name's
 // string reference in edi.
 __attribute__((naked)) void FilterBashResetB() {
-  asm(".intel_syntax noprefix\n"
-      "push eax\n"
-      "push ebx\n"
-      "push ecx\n"
-      "push edx\n"
-      "push esi\n"
-      "push edi\n"
-      "push ebp\n"
+  asm(QX_ASM_BEGIN
+      QX_ASM_SAVE_GAME_REGISTERS
       "push edi\n"
       "push esi\n"
       "call qx_FilterBashStateReset\n"
       "add esp, 8\n"
-      "pop ebp\n"
-      "pop edi\n"
-      "pop esi\n"
-      "pop edx\n"
-      "pop ecx\n"
-      "pop ebx\n"
-      "pop eax\n"
+      QX_ASM_RESTORE_GAME_REGISTERS
       "jmp dword ptr [qx_BashResumeB]\n"
-      ".att_syntax prefix\n");
+      QX_ASM_END);
 }
 
 void InstallBashBugFix(ProjectIni&) {

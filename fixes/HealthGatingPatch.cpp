@@ -8,6 +8,7 @@
 #include "fixes/HealthGating.h"
 #include "plugin/CodePatch.h"
 #include "plugin/ProjectIni.h"
+#include "plugin/TrampolineAsm.h"
 
 namespace qx {
 
@@ -23,14 +24,8 @@ void GateHitDamage() asm("qx_GateHitDamage");
 // +04, +08, the change (float) at +0C, the attacker at +10, +14, the source at +18. The
 // gated change replaces the third argument; then the routine is called as the game would.
 __attribute__((naked)) void GateHitDamage() {
-  asm(".intel_syntax noprefix\n"
-      "push eax\n"
-      "push ebx\n"
-      "push ecx\n"
-      "push edx\n"
-      "push esi\n"
-      "push edi\n"
-      "push ebp\n"
+  asm(QX_ASM_BEGIN
+      QX_ASM_SAVE_GAME_REGISTERS
       "push dword ptr [esp + 0x1C + 0x18]\n"  // source
       "push dword ptr [esp + 0x20 + 0x10]\n"  // attacker
       "push dword ptr [esp + 0x24 + 0x0C]\n"  // change
@@ -38,18 +33,12 @@ __attribute__((naked)) void GateHitDamage() {
       "call qx_GateHealthChange\n"
       "add esp, 16\n"
       "fstp dword ptr [esp + 0x1C + 0x0C]\n"  // the change the routine is to apply
-      "pop ebp\n"
-      "pop edi\n"
-      "pop esi\n"
-      "pop edx\n"
-      "pop ecx\n"
-      "pop ebx\n"
-      "pop eax\n"
+      QX_ASM_RESTORE_GAME_REGISTERS
       "add esp, 4\n"  // the return address: the routine's arguments are on top again
       "mov ecx, esi\n"
       "call dword ptr [qx_HitDamageRoutine]\n"
       "jmp dword ptr [qx_HitDamageResume]\n"
-      ".att_syntax prefix\n");
+      QX_ASM_END);
 }
 
 namespace {

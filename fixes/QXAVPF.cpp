@@ -13,4 +13,23 @@ float GetAVModifier(qxnsSKSE::ActorExtended* actor, std::uint32_t kind, const ch
   return actor->GetAVModifier(kind, index);
 }
 
+namespace {
+
+float GetAVModifierOfScript(StaticFunctionTag*, qxnsSKSE::ActorExtended* actor, std::uint32_t kind,
+                            StringCache::Ref actorValueName) {
+  return GetAVModifier(actor, kind, actorValueName.c_str());
+}
+
+const NativeFunctionDef kFunctions[] = {
+    DefineNative("GetAVModifier", &GetAVModifierOfScript),
+};
+
+const NativeClassDef kClass{"QXAVPF", kFunctions};
+
+}  // namespace
+
+const NativeClassDef& QXAVPFClass() { return kClass; }
+
+bool RegisterQXAVPF(ScriptRegistry* registry) { return RegisterNativeClass(registry, kClass); }
+
 }  // namespace qx::papyrus

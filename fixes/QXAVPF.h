@@ -3,6 +3,7 @@
 #include <cstdint>
 
 #include "papyrus/ActorExtended.h"
+#include "skse/NativeFunction.h"
 
 namespace qx::papyrus {
 
@@ -10,5 +11,9 @@ namespace qx::papyrus {
 // `kind` (handed on unchecked) for that actor value.
 [[nodiscard]] float GetAVModifier(qxnsSKSE::ActorExtended* actor, std::uint32_t kind,
                                   const char* actorValueName);
+
+// The class's one function as scripts see it, and the Papyrus registration callback.
+[[nodiscard]] const NativeClassDef& QXAVPFClass();
+bool RegisterQXAVPF(ScriptRegistry* registry);
 
 }  // namespace qx::papyrus

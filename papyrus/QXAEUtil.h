@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "papyrus/ActorExtended.h"
+#include "skse/NativeFunction.h"
 
 namespace qx::papyrus {
 
@@ -18,5 +19,10 @@ namespace qx::papyrus {
 // Effects anywhere in the list whose magic effect carries `keyword`.
 [[nodiscard]] std::uint32_t GetEffectKeywordCount(qxnsSKSE::ActorExtended* actor,
                                                   game::BGSKeyword* keyword) noexcept;
+
+// The class's functions as scripts see them, in registration order, and the Papyrus
+// registration callback.
+[[nodiscard]] const NativeClassDef& QXAEUtilClass();
+bool RegisterQXAEUtil(ScriptRegistry* registry);
 
 }  // namespace qx::papyrus

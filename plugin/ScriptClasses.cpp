@@ -3,6 +3,8 @@
 #include <array>
 
 #include "common/IDebugLog.h"
+#include "fixes/QXAVPF.h"
+#include "papyrus/QXAEUtil.h"
 #include "papyrus/QXPapyrusFunc.h"
 #include "papyrus/QXStringUtil.h"
 #include "plugin/ProjectIni.h"
@@ -11,12 +13,19 @@ namespace qx {
 namespace {
 
 bool Always(const ProjectIni&, bool) { return true; }
+bool WithActorValueFix(const ProjectIni& settings, bool settingsRead) {
+  return settingsRead && settings.gEnableAVPercentFix;
+}
 
 // In registration order: QXAVPF, QXIOUtil, QXStringUtil, QXAEUtil, QXPapyrusFunc. Script
 // classes add their row in that order as they are built.
 constexpr std::array kScriptClasses{
+    ScriptClassRegistration{&WithActorValueFix, &papyrus::RegisterQXAVPF, &papyrus::QXAVPFClass,
+                            "QX Papyrus: registered actor value percentage fix functions"},
     ScriptClassRegistration{&Always, &papyrus::RegisterQXStringUtil, &papyrus::QXStringUtilClass,
                             "QX Papyrus: registered string utils functions"},
+    ScriptClassRegistration{&Always, &papyrus::RegisterQXAEUtil, &papyrus::QXAEUtilClass,
+                            "QX Papyrus: registered actor effects functions"},
     ScriptClassRegistration{&Always, &papyrus_func::RegisterQXPapyrusFunc,
                             &papyrus_func::QXPapyrusFuncClass,
                             "QX Papyrus: registered general functions"},

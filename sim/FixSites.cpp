@@ -4,6 +4,7 @@
 
 #include "sim/Actors.h"
 #include "sim/GameRegion.h"
+#include "sim/SiteRunner.h"
 
 namespace sim {
 namespace {
@@ -51,6 +52,8 @@ void PlaceFixSites() {
   WriteGameBytes(0x00780D1A, resetInEax, sizeof(resetInEax));
   const std::uint8_t resetInEsi[7] = {0x81, 0x66, 0x68, 0xFF, 0xFF, 0xFF, 0x0F};
   WriteGameBytes(0x007807A4, resetInEsi, sizeof(resetInEsi));
+
+  for (const FixSite& site : kFixSites) PlaceResumeCatcher(site.resume);
 }
 
 }  // namespace sim

@@ -1,7 +1,7 @@
 #pragma once
 // The game's code at the eight places the gameplay fixes patch, as the game has it there
 // before any patch: a test enters a site with the registers and stack the game has there
-// and catches control at the site's resume address.
+// (sim::RunSite) and catches control at the site's resume address.
 //
 //   0x005067DF  call <fraction of actor value>      ecx actor, eax index, one argument pushed
 //   0x00506A0C  call <stamina fraction>             ecx actor

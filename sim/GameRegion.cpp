@@ -50,16 +50,37 @@ void PlaceRoutine(std::uintptr_t address, const void* standIn) {
   WriteGameBytes(address, jump, sizeof(jump));
 }
 
+namespace {
+
+bool IsBranchOpcode(std::uint8_t byte) { return byte == 0xE8 || byte == 0xE9; }
+
+// Where the write that changed `first` began. A branch written over a branch leaves the
+// opcode as it was: when the first changed byte opens no branch of its own and lies in the
+// four bytes behind an unchanged E8 or E9, the write began at that opcode.
+std::size_t BranchStartOf(std::size_t first, std::size_t notBefore, const std::uint8_t* now) {
+  if (IsBranchOpcode(now[first])) return first;
+  for (std::size_t back = 1; back <= 4 && first >= notBefore + back; ++back) {
+    std::size_t at = first - back;
+    if (now[at] == gSealedCode[at] && IsBranchOpcode(now[at])) return at;
+  }
+  return first;
+}
+
+}  // namespace
+
 std::vector<PatchedSite> PatchedSites() {
   std::vector<PatchedSite> sites;
   if (!gSealed) return sites;
   const auto* now = reinterpret_cast<const std::uint8_t*>(kGameRegionBegin);
+  std::size_t notBefore = 0;  // just behind the last site reported
   for (std::size_t i = 0; i < kCodeSize; ++i) {
     if (now[i] == gSealedCode[i]) continue;
-    PatchedSite site{kGameRegionBegin + i, now[i], 0};
-    if (i + 5 <= kCodeSize) std::memcpy(&site.displacement, now + i + 1, 4);
+    std::size_t start = BranchStartOf(i, notBefore, now);
+    PatchedSite site{kGameRegionBegin + start, now[start], 0};
+    if (start + 5 <= kCodeSize) std::memcpy(&site.displacement, now + start + 1, 4);
     sites.push_back(site);
-    i += 4;
+    i = start + 4;
+    notBefore = start + 5;
   }
   return sites;
 }

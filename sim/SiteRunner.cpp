@@ -28,6 +28,7 @@ struct SiteMachine {
   std::uint32_t stackOut[kMaxSiteStackWords];      // 190
   double fpu[kMaxSiteFpuValues];                   // 290
   std::uint32_t scratch[4];                        // 2D0 a stack for reading the flags
+  double st0;                                      // 2E0 ST0 at the catcher (NaN when empty)
 };
 static_assert(offsetof(SiteMachine, entry) == 0x1C);
 static_assert(offsetof(SiteMachine, out) == 0x28);
@@ -39,6 +40,7 @@ static_assert(offsetof(SiteMachine, stack) == 0x90);
 static_assert(offsetof(SiteMachine, stackOut) == 0x190);
 static_assert(offsetof(SiteMachine, fpu) == 0x290);
 static_assert(offsetof(SiteMachine, scratch) == 0x2D0);
+static_assert(offsetof(SiteMachine, st0) == 0x2E0);
 
 extern "C" SiteMachine gSiteMachine asm("qxsim_site_machine");
 SiteMachine gSiteMachine{};
@@ -101,6 +103,9 @@ extern "C" __attribute__((naked)) void CatchSite() {
       "  pushfd\n"
       "  pop dword ptr [qxsim_site_machine+0x48]\n"
       "  fnstenv [qxsim_site_machine+0x58]\n"
+      // fnstenv masked the x87 exceptions: an empty ST0 stores the indefinite NaN, and the
+      // runner's environment is loaded again below.
+      "  fst qword ptr [qxsim_site_machine+0x2E0]\n"
       "  cld\n"
       "  mov esi, dword ptr [qxsim_site_machine+0x4C]\n"
       "  lea edi, [qxsim_site_machine+0x190]\n"
@@ -177,6 +182,7 @@ SiteExit RunSite(const SiteEntry& entry) {
   unsigned top = (exit.fpuStatus >> 11) & 7u;
   exit.fpuDepth = (8u - top) & 7u;
   exit.stack.assign(m.stackOut, m.stackOut + m.stackCount);
+  exit.st0 = m.st0;
   return exit;
 }
 

@@ -28,6 +28,7 @@ struct SiteExit {
   std::uint32_t eflags = 0;
   std::uint16_t fpuStatus = 0;
   unsigned fpuDepth = 0;  // registers on the x87 stack, from the status word's TOP
+  double st0 = 0.0;       // the top of the x87 stack, when fpuDepth is above 0
   std::vector<std::uint32_t> stack;  // the entry's stack words as they are now
 
   [[nodiscard]] bool ZeroFlag() const { return (eflags & 0x40) != 0; }

@@ -1,7 +1,7 @@
 // Install steps 1 to 4: which branches Load writes into the game's code, in which order it
 // logs them, and that the code pages keep their protection.
 #include <algorithm>
-#include <cstring>
+#include <iterator>
 
 #include "tests/host/HostFixture.h"
 
@@ -9,18 +9,6 @@ namespace {
 
 using namespace qxtest;
 using Lines = std::vector<std::string>;
-
-struct Branch {
-  std::uint8_t opcode;
-  std::uintptr_t target;
-};
-
-Branch BranchAt(std::uintptr_t site) {
-  const auto* bytes = reinterpret_cast<const std::uint8_t*>(site);
-  std::int32_t displacement;
-  std::memcpy(&displacement, bytes + 1, 4);
-  return {bytes[0], site + 5 + static_cast<std::uintptr_t>(displacement)};
-}
 
 bool InGame(std::uintptr_t address) {
   return address >= sim::kGameRegionBegin && address < sim::kGameRegionEnd;
@@ -38,17 +26,22 @@ TEST(GameplayFixesInstall, AllFourWriteTheirBranchesIntoThePlugin) {
     std::uintptr_t site;
     std::uint8_t opcode;
   };
-  const Expected expected[] = {
+  Expected expected[] = {
       {0x005067DF, 0xE8}, {0x00506A0C, 0xE8}, {0x00506A8C, 0xE8}, {0x008DA706, 0xE8},
       {0x006B5A39, 0xE9}, {0x00780D1A, 0xE9}, {0x007807A4, 0xE9}, {0x006AC333, 0xE8},
   };
+  std::vector<sim::PatchedSite> sites = sim::PatchedSites();
+  ASSERT_EQ(sites.size(), std::size(expected));
+  std::sort(std::begin(expected), std::end(expected),
+            [](const Expected& a, const Expected& b) { return a.site < b.site; });
   std::vector<std::uintptr_t> targets;
-  for (const Expected& e : expected) {
-    Branch branch = BranchAt(e.site);
-    EXPECT_EQ(branch.opcode, e.opcode) << std::hex << e.site;
-    EXPECT_FALSE(InGame(branch.target)) << std::hex << e.site << " leads into the game";
+  for (std::size_t i = 0; i < sites.size(); ++i) {
+    const Expected& e = expected[i];
+    EXPECT_EQ(sites[i].site, e.site);
+    EXPECT_EQ(sites[i].opcode, e.opcode) << std::hex << e.site;
+    EXPECT_FALSE(InGame(sites[i].Target())) << std::hex << e.site << " leads into the game";
     EXPECT_EQ(sim::CodeProtection(e.site), protection) << std::hex << e.site;
-    targets.push_back(branch.target);
+    targets.push_back(sites[i].Target());
   }
   std::sort(targets.begin(), targets.end());
   EXPECT_EQ(std::unique(targets.begin(), targets.end()), targets.end()) << "one routine per site";
@@ -61,11 +54,10 @@ TEST(GameplayFixesInstall, AllFourWriteTheirBranchesIntoThePlugin) {
 }
 
 TEST(GameplayFixesInstall, HealthGatingSwitchedOffWritesNothingButSaysSo) {
-  sim::Game::Start();
-  std::uint8_t before[5];
-  std::memcpy(before, reinterpret_cast<const void*>(0x006AC333), 5);
   BootWithSettings("[general]\nenableavpercentfix=1\nenablehealthgating=1\n[healthgating]\nisenabled=0\n");
-  EXPECT_EQ(std::memcmp(before, reinterpret_cast<const void*>(0x006AC333), 5), 0);
+  std::vector<sim::PatchedSite> sites = sim::PatchedSites();
+  ASSERT_EQ(sites.size(), 4u) << "the actor value fix alone";
+  EXPECT_EQ(sites.back().site, 0x008DA706u);
   Lines inject = LinesStartingWith(LogLines(), "QX Inject: ");
   EXPECT_EQ(inject, (Lines{"QX Inject: actor value percentage fix loaded",
                            "QX Inject: health gating loaded; current status DISABLED",
@@ -77,7 +69,7 @@ TEST(GameplayFixesInstall, HealthGatingNeedsTheActorValueFix) {
   Lines lines = LogLines();
   EXPECT_TRUE(HasLine(lines, "QX Health Gating: cannot enable (AV percentage fix is not enabled)"));
   EXPECT_EQ(LinesStartingWith(lines, "QX Inject: "), (Lines{"QX Inject: papyrus functions loaded"}));
-  EXPECT_EQ(BranchAt(0x006AC333).opcode, 0x89) << "the game's own mov ecx, esi";
+  EXPECT_TRUE(sim::PatchedSites().empty());
 }
 
 }  // namespace

@@ -36,10 +36,10 @@ const std::vector<Expected> kStringUtil = {
 };
 
 // The registered functions of one class, in registration order.
-std::vector<IFunction*> FunctionsOf(const char* className) {
+std::vector<IFunction*> FunctionsOf(const std::string& className) {
   std::vector<IFunction*> found;
   for (IFunction* f : Vm::RegisteredFunctions()) {
-    if (std::strcmp(f->className.data, className) == 0) found.push_back(f);
+    if (className == f->className.data) found.push_back(f);
   }
   return found;
 }

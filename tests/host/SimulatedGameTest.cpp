@@ -33,6 +33,17 @@ TEST(SimulatedGame, WritesOverSealedCodeAreListedAsPatches) {
   EXPECT_EQ(sites[0].site, 0x008412D3u);
   EXPECT_EQ(sites[0].opcode, 0xE9);
   EXPECT_EQ(sites[0].Target(), 0x008412DAu);
+
+  // A call over the game's call keeps the first byte; the site is still the call's.
+  sim::ProtectRegion(0x00506000, 0x1000, true, true);
+  auto* call = reinterpret_cast<std::uint8_t*>(0x00506A8C);
+  ASSERT_EQ(call[0], 0xE8);
+  call[2] ^= 0x01;
+  sim::ProtectRegion(0x00506000, 0x1000, false, true);
+  sites = sim::PatchedSites();
+  ASSERT_EQ(sites.size(), 2u);
+  EXPECT_EQ(sites[0].site, 0x00506A8Cu);
+  EXPECT_EQ(sites[0].opcode, 0xE8);
 }
 
 }  // namespace

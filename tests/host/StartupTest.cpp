@@ -136,6 +136,7 @@ TEST(Startup, ReadSettingsWithoutTheActorValueFixNoteHealthGatingOnEveryStart) {
   EXPECT_EQ(lines, (Lines{"QXKit", "QX Health Gating: cannot enable (AV percentage fix is not enabled)",
                           "QX Inject: papyrus functions loaded",
                           "QX Papyrus: registered string utils functions",
+                          "QX Papyrus: registered actor effects functions",
                           "QX Papyrus: registered general functions",
                           "QX Papyrus: all registrations succeeded without errors"}));
 }
