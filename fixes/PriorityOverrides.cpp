@@ -5,6 +5,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <limits>
+#include <utility>
 
 #include "common/IDebugLog.h"
 #include "platform/Platform.h"
@@ -16,8 +17,7 @@ namespace qx {
 namespace {
 
 constexpr const char* kSeparators = " \t";
-// Load-independent form text: six digits of local ID, one separator, then the file name.
-constexpr std::size_t kMinimumFormTextLength = 7;
+constexpr const char* kMessagePrefix = "QX Magic Effect Artwork Overrides: ";
 
 enum class LineRead { kLine, kEnd, kError };
 
@@ -53,42 +53,61 @@ bool ParsePriority(const std::string& text, std::int32_t& priority) {
 
 void ReadPriorityOverridesFile(ProjectIni& settings, const std::string& path) {
   LogMessage("QX INI: using magic art priority overrides file '%s'", path.c_str());
+  OverridesFileRead read = ReadPriorityOverrideLines(
+      path, [&](const std::string& line, int number) { ParsePriorityOverrideLine(settings, line, number); });
+  if (read == OverridesFileRead::kReadError) {
+    LogMessage("QX Magic Effect Artwork Overrides: could not read '%s'", path.c_str());
+  }
+}
+
+OverridesFileRead ReadPriorityOverrideLines(
+    const std::string& path, const std::function<void(const std::string& line, int number)>& onLine) {
   std::FILE* file = platform::OpenTextFileForReading(path.c_str());
-  if (file == nullptr) return;
+  if (file == nullptr) return OverridesFileRead::kNotOpened;
+  OverridesFileRead result = OverridesFileRead::kRead;
   std::string line;
   for (int number = 0;; ++number) {
     LineRead read = ReadLine(file, line);
     if (read == LineRead::kEnd) break;
     if (read == LineRead::kError) {
-      LogMessage("QX Magic Effect Artwork Overrides: could not read '%s'", path.c_str());
+      result = OverridesFileRead::kReadError;
       break;
     }
-    ParsePriorityOverrideLine(settings, line, number);
+    onLine(line, number);
   }
   std::fclose(file);
+  return result;
+}
+
+PriorityOverrideLine ParsePriorityOverride(const std::string& line, int number) {
+  PriorityOverrideLine parsed;
+  auto skip = [&](const char* why) {
+    parsed.skipMessage = std::string(kMessagePrefix) + why + " on line " + std::to_string(number) +
+                         ":'" + line + "'; skipping";
+    return parsed;
+  };
+  std::size_t separator = line.find_first_of(kSeparators);
+  if (separator == std::string::npos || separator == 0) return skip("could not parse priority");
+  if (!ParsePriority(line.substr(0, separator), parsed.priority)) {
+    parsed.skipMessage = std::string(kMessagePrefix) + "priority on line " + std::to_string(number) +
+                         ":'" + line + "' is not an integer; skipping";
+    return parsed;
+  }
+  std::size_t formText = line.find_first_not_of(kSeparators, separator);
+  if (formText == std::string::npos) return skip("no form ID given");
+  parsed.isEntry = true;
+  parsed.formText = line.substr(formText);
+  return parsed;
 }
 
 void ParsePriorityOverrideLine(ProjectIni& settings, const std::string& line, int number) {
-  std::size_t separator = line.find_first_of(kSeparators);
-  if (separator == std::string::npos || separator == 0) {
-    LogMessage("QX Magic Effect Artwork Overrides: could not parse priority on line %d:'%s'; skipping",
-               number, line.c_str());
+  PriorityOverrideLine parsed = ParsePriorityOverride(line, number);
+  if (!parsed.isEntry) {
+    LogMessage("%s", parsed.skipMessage.c_str());
     return;
   }
-  std::int32_t priority = 0;
-  if (!ParsePriority(line.substr(0, separator), priority)) {
-    LogMessage("QX Magic Effect Artwork Overrides: priority on line %d:'%s' is not an integer; skipping",
-               number, line.c_str());
-    return;
-  }
-  std::size_t formText = line.find_first_not_of(kSeparators, separator);
-  if (formText == std::string::npos) {
-    LogMessage("QX Magic Effect Artwork Overrides: no form ID given on line %d:'%s'; skipping",
-               number, line.c_str());
-    return;
-  }
-  settings.pendingOverrideFormTexts.push_back(line.substr(formText));
-  settings.pendingOverridePriorities.push_back(priority);
+  settings.pendingOverrideFormTexts.push_back(std::move(parsed.formText));
+  settings.pendingOverridePriorities.push_back(parsed.priority);
 }
 
 void RegisterPriorityOverrides(ProjectIni& settings, FormTextResolver resolve, FormLookup lookup) {

@@ -5,6 +5,7 @@
 // File format, one entry per line: a priority (base-10 integer), one or more blanks or tabs,
 // then the load-independent form text of a keyword ("000D4E_Skyrim.esm"), taken whole.
 #include <cstdint>
+#include <functional>
 #include <string>
 
 #include "skse/GameForms.h"
@@ -13,9 +14,28 @@ namespace qx {
 
 class ProjectIni;
 
+// Load-independent form text: six digits of local ID, one separator, then the file name.
+// Shorter text names no file and is skipped as unrecognized.
+inline constexpr std::size_t kMinimumFormTextLength = 7;
+
 // Logs the path, then hands every line of the file to ParsePriorityOverrideLine. A file that
 // cannot be opened gives no lines; a read error is logged and ends the reading.
 void ReadPriorityOverridesFile(ProjectIni& settings, const std::string& path);
+
+enum class OverridesFileRead { kRead, kNotOpened, kReadError };
+// The file's lines as the plugin reads them (text mode, without their line feeds; a last
+// line without one counts), each with its number from 0. A read error ends the lines.
+OverridesFileRead ReadPriorityOverrideLines(const std::string& path,
+                                            const std::function<void(const std::string& line, int number)>& onLine);
+
+// What one line of the file gives: an entry, or the log line that says why it is skipped.
+struct PriorityOverrideLine {
+  bool isEntry = false;
+  std::int32_t priority = 0;
+  std::string formText;     // taken whole, trailing blanks included
+  std::string skipMessage;  // the log line, when it is no entry
+};
+[[nodiscard]] PriorityOverrideLine ParsePriorityOverride(const std::string& line, int number);
 
 // Appends (form text, priority) to the pending lists, or logs why the line is skipped.
 // `number` counts the file's lines from 0.

@@ -138,4 +138,85 @@ void RemoveBookSkillSpell(SkillBooks& books, TESObjectBOOK* book) {
   book->teaches = 0;
 }
 
+// What scripts call: the functions above on the plugin's lists, with the binding's types
+// (int results travel as their 32-bit pattern, so -1 stays -1).
+namespace script {
+namespace {
+
+using StringCache::Ref;
+
+SkillBooks& Books() { return PluginSkillBooks(); }
+std::uint32_t Int(std::int32_t value) { return static_cast<std::uint32_t>(value); }
+
+BGSSoundDescriptorForm* GetBookSoundUp(StaticFunctionTag*, TESObjectBOOK* book) {
+  return papyrus_func::GetBookSoundUp(book);
+}
+BGSSoundDescriptorForm* GetBookSoundDown(StaticFunctionTag*, TESObjectBOOK* book) {
+  return papyrus_func::GetBookSoundDown(book);
+}
+std::uint32_t GetNumSkillBooksReadFor(StaticFunctionTag*, Ref skill, bool recount) {
+  return Int(papyrus_func::GetNumSkillBooksReadFor(Books(), skill, recount));
+}
+std::uint32_t GetNumSkillBooksRead(StaticFunctionTag*, bool recount) {
+  return Int(papyrus_func::GetNumSkillBooksRead(Books(), recount));
+}
+std::uint32_t GetNumSkillBooksFor(StaticFunctionTag*, Ref skill) {
+  return Int(papyrus_func::GetNumSkillBooksFor(Books(), skill));
+}
+std::uint32_t GetNumSkillBooks(StaticFunctionTag*) { return Int(papyrus_func::GetNumSkillBooks(Books())); }
+std::uint32_t GetNumSpellBooks(StaticFunctionTag*) { return Int(papyrus_func::GetNumSpellBooks(Books())); }
+bool IsSkillBook(StaticFunctionTag*, TESObjectBOOK* book) { return papyrus_func::IsSkillBook(Books(), book); }
+bool IsSpellBook(StaticFunctionTag*, TESObjectBOOK* book) { return papyrus_func::IsSpellBook(Books(), book); }
+std::uint32_t GetSkill(StaticFunctionTag*, TESObjectBOOK* book) {
+  return Int(papyrus_func::GetSkill(Books(), book));
+}
+bool IsSkill(StaticFunctionTag*, TESObjectBOOK* book, Ref skill) {
+  return papyrus_func::IsSkill(Books(), book, skill);
+}
+SpellItem* GetSpell(StaticFunctionTag*, TESObjectBOOK* book) { return papyrus_func::GetSpell(Books(), book); }
+void SetIsRead(StaticFunctionTag*, TESObjectBOOK* book, bool read) {
+  papyrus_func::SetIsRead(Books(), book, read);
+}
+void SetBookSkill(StaticFunctionTag*, TESObjectBOOK* book, Ref skill) {
+  papyrus_func::SetBookSkill(Books(), book, skill);
+}
+void SetBookSpell(StaticFunctionTag*, TESObjectBOOK* book, SpellItem* spell) {
+  papyrus_func::SetBookSpell(Books(), book, spell);
+}
+void RemoveBookSkillSpell(StaticFunctionTag*, TESObjectBOOK* book) {
+  papyrus_func::RemoveBookSkillSpell(Books(), book);
+}
+
+using papyrus::DefineNative;
+
+const papyrus::NativeFunctionDef kFunctions[] = {
+    DefineNative("GetBookSoundUp", &GetBookSoundUp),
+    DefineNative("GetBookSoundDown", &GetBookSoundDown),
+    DefineNative("GetNumSkillBooksReadFor", &GetNumSkillBooksReadFor),
+    DefineNative("GetNumSkillBooksRead", &GetNumSkillBooksRead),
+    DefineNative("GetNumSkillBooksFor", &GetNumSkillBooksFor),
+    DefineNative("GetNumSkillBooks", &GetNumSkillBooks),
+    DefineNative("GetNumSpellBooks", &GetNumSpellBooks),
+    DefineNative("IsSkillBook", &IsSkillBook),
+    DefineNative("IsSpellBook", &IsSpellBook),
+    DefineNative("GetSkill", &GetSkill),
+    DefineNative("IsSkill", &IsSkill),
+    DefineNative("GetSpell", &GetSpell),
+    DefineNative("SetIsRead", &SetIsRead),
+    DefineNative("SetBookSkill", &SetBookSkill),
+    DefineNative("SetBookSpell", &SetBookSpell),
+    DefineNative("RemoveBookSkillSpell", &RemoveBookSkillSpell),
+};
+
+const papyrus::NativeClassDef kClass{"QXPapyrusFunc", kFunctions};
+
+}  // namespace
+}  // namespace script
+
+const papyrus::NativeClassDef& QXPapyrusFuncClass() { return script::kClass; }
+
+bool RegisterQXPapyrusFunc(ScriptRegistry* registry) {
+  return papyrus::RegisterNativeClass(registry, script::kClass);
+}
+
 }  // namespace qx::papyrus_func

@@ -8,6 +8,7 @@
 #include "papyrus/SkillBooks.h"
 #include "skse/GameBooks.h"
 #include "skse/GameStrings.h"
+#include "skse/NativeFunction.h"
 
 namespace qx::papyrus_func {
 
@@ -38,5 +39,10 @@ void SetIsRead(SkillBooks& books, TESObjectBOOK* book, bool read);
 void SetBookSkill(SkillBooks& books, TESObjectBOOK* book, StringCache::Ref skill);
 void SetBookSpell(SkillBooks& books, TESObjectBOOK* book, SpellItem* spell);
 void RemoveBookSkillSpell(SkillBooks& books, TESObjectBOOK* book);
+
+// The script class: each function is the one above on the plugin's skill-book lists.
+[[nodiscard]] const papyrus::NativeClassDef& QXPapyrusFuncClass();
+// The Papyrus registration callback.
+bool RegisterQXPapyrusFunc(ScriptRegistry* registry);
 
 }  // namespace qx::papyrus_func

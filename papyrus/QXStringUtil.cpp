@@ -3,23 +3,17 @@
 #include <string>
 
 #include "papyrus/FormText.h"
+#include "papyrus/GameLoadedMods.h"
 #include "papyrus/HexText.h"
 #include "papyrus/TextSplit.h"
 #include "papyrus/TextTemplate.h"
-#include "skse/GameDataHandler.h"
+#include "skse/GameStrings.h"
 
 namespace qx::papyrus {
 namespace {
 
 using StringCache::Ref;
 using game::TextOf;
-
-class GameLoadedMods final : public LoadedMods {
- public:
-  std::uint32_t IndexOf(const char* name) const override { return game::ModIndexOfFile(name); }
-  const char* NameAt(std::uint32_t index) const override { return game::FileNameOfModIndex(index); }
-};
-const GameLoadedMods kGameMods;
 
 Ref MakeRef(const std::string& text) { return game::MakeStringRef(text.c_str()); }
 
@@ -86,27 +80,27 @@ bool IsCustomObjectDec(StaticFunctionTag*, std::uint32_t formId) { return (formI
 std::uint32_t GetModIndex(StaticFunctionTag*, Ref hex) { return ModIndexOfHex(TextOf(hex)); }
 
 std::uint32_t ResolveLoadIndependentForm(StaticFunctionTag*, Ref text) {
-  return ResolveLoadIndependentFormText(TextOf(text), false, kGameMods);
+  return ResolveLoadIndependentFormText(TextOf(text), false, GameLoadedMods());
 }
 
 Ref GetLoadIndependentFormHex(StaticFunctionTag*, Ref hex) {
-  return MakeRef(LoadIndependentFormText(TextOf(hex), false, kGameMods));
+  return MakeRef(LoadIndependentFormText(TextOf(hex), false, GameLoadedMods()));
 }
 
 Ref GetLoadIndependentFormDec(StaticFunctionTag*, std::uint32_t formId) {
-  return MakeRef(LoadIndependentFormText(DecToHex(formId, 4), false, kGameMods));
+  return MakeRef(LoadIndependentFormText(DecToHex(formId, 4), false, GameLoadedMods()));
 }
 
 std::uint32_t ResolveLoadIndependentFormAllowCustom(StaticFunctionTag*, Ref text) {
-  return ResolveLoadIndependentFormText(TextOf(text), true, kGameMods);
+  return ResolveLoadIndependentFormText(TextOf(text), true, GameLoadedMods());
 }
 
 Ref GetLoadIndependentFormHexAllowCustom(StaticFunctionTag*, Ref hex) {
-  return MakeRef(LoadIndependentFormText(TextOf(hex), true, kGameMods));
+  return MakeRef(LoadIndependentFormText(TextOf(hex), true, GameLoadedMods()));
 }
 
 Ref GetLoadIndependentFormDecAllowCustom(StaticFunctionTag*, std::uint32_t formId) {
-  return MakeRef(LoadIndependentFormText(DecToHex(formId, 4), true, kGameMods));
+  return MakeRef(LoadIndependentFormText(DecToHex(formId, 4), true, GameLoadedMods()));
 }
 
 Ref FormToHex(StaticFunctionTag*, std::uint32_t formId) { return MakeRef(DecToHex(formId, 4)); }

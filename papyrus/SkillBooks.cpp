@@ -17,7 +17,7 @@ void SkillBooks::Install(const ProjectIni& settings) {
   for (auto& count : counts_) count = 0;
 }
 
-void SkillBooks::BuildLists(const void* dataHandler) {
+void SkillBooks::BuildLists(const game::DataHandler* dataHandler) {
   if (settings_ == nullptr) {
     LogMessage("QX Papyrus Func: no INI file was found");
     return;
@@ -26,7 +26,7 @@ void SkillBooks::BuildLists(const void* dataHandler) {
     LogMessage("QX Papyrus Func: could not retrieve data handler");
     return;
   }
-  for (game::TESObjectBOOK* book : game::DataHandlerBooks(dataHandler)) {
+  for (game::TESObjectBOOK* book : dataHandler->Books()) {
     if (book == nullptr) continue;
     if (book->flags & game::kBookFlag_TeachesSpell) {
       spellBookIds_.insert(book->formID);
@@ -163,7 +163,7 @@ SkillBooks& PluginSkillBooks() {
 void InstallBookFunctions(const ProjectIni& settings) { PluginSkillBooks().Install(settings); }
 
 void BuildSkillBookLists() {
-  PluginSkillBooks().BuildLists(host::Global<const void*>(game::kDataHandlerSingleton));
+  PluginSkillBooks().BuildLists(host::Global<const game::DataHandler*>(game::kDataHandlerSingleton));
 }
 
 void RefreshBooksAfterGameLoad() { PluginSkillBooks().AfterGameLoad(); }

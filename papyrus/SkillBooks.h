@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "skse/GameBooks.h"
+#include "skse/GameDataHandler.h"
 
 namespace qx {
 
@@ -27,7 +28,7 @@ class SkillBooks {
 
   // Once the game's data is loaded: sorts the data handler's books into the lists and sets,
   // dumps the lists when asked and starts the polling thread when an interval is set.
-  void BuildLists(const void* dataHandler);
+  void BuildLists(const game::DataHandler* dataHandler);
   // After each game load: strips skill gain, or clears read flags, or recounts.
   void AfterGameLoad();
 

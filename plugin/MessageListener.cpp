@@ -6,6 +6,7 @@
 #include "camera/PlayerAudioRepositioner.h"
 #include "common/IDebugLog.h"
 #include "fixes/PriorityOverrides.h"
+#include "papyrus/GameLoadedMods.h"
 #include "papyrus/SkillBooks.h"
 #include "plugin/PluginState.h"
 #include "plugin/ProjectIni.h"
@@ -43,13 +44,11 @@ void CapturePlayerCamera(const ProjectIni& settings) {
   }
 }
 
-// Stands in for the string utilities' resolver of load-independent form text until they are
-// part of the plugin: no file counts as loaded, so every entry is reported unrecognized.
-game::FormID ResolveNoFormText(const std::string&) { return 0; }
-
 void OnDataLoaded() {
   LogMessage("QX INI: begin post data load processing");
-  if (plugin::gSettings != nullptr) RegisterPriorityOverrides(*plugin::gSettings, &ResolveNoFormText);
+  if (plugin::gSettings != nullptr) {
+    RegisterPriorityOverrides(*plugin::gSettings, &papyrus::ResolveGameFormText);
+  }
   LogMessage("QX INI: post data load processing complete");
   if (plugin::gSettings != nullptr) CapturePlayerCamera(*plugin::gSettings);
   BuildSkillBookLists();

@@ -6,6 +6,7 @@
 #include "fixes/QXAVPF.h"
 #include "papyrus/QXAEUtil.h"
 #include "papyrus/QXIOUtil.h"
+#include "papyrus/QXPapyrusFunc.h"
 #include "papyrus/QXStringUtil.h"
 #include "plugin/ProjectIni.h"
 
@@ -28,6 +29,9 @@ constexpr std::array kScriptClasses{
                             "QX Papyrus: registered string utils functions"},
     ScriptClassRegistration{&Always, &papyrus::RegisterQXAEUtil, &papyrus::QXAEUtilClass,
                             "QX Papyrus: registered actor effects functions"},
+    ScriptClassRegistration{&Always, &papyrus_func::RegisterQXPapyrusFunc,
+                            &papyrus_func::QXPapyrusFuncClass,
+                            "QX Papyrus: registered general functions"},
 };
 
 }  // namespace

@@ -1,8 +1,9 @@
 #pragma once
 // The game's artwork pick: at 0x006689CA the game calls its pick (0x00406C70) with the
 // magic item in ecx; the pick answers the magic effect in eax and leaves the item in ecx.
-// The simulated site is that call followed by a return, so a test can enter it like a
-// function and see every register as the game's code after the call would.
+// The simulated site is that call, with the shared resume catcher right after it
+// (0x006689CF), so a test runs it with RunSite and sees every register as the game's code
+// after the call would.
 #include <cstdint>
 
 #include "skse/GameMagic.h"
@@ -11,26 +12,21 @@ namespace sim {
 
 inline constexpr std::uintptr_t kArtPickSite = 0x006689CA;
 inline constexpr std::uintptr_t kArtPickCallee = 0x00406C70;
+inline constexpr std::uintptr_t kArtPickResume = 0x006689CF;
 
-// Writes the site's call and places the pick; called while the game's routines are placed.
+// Writes the site's call and its catcher and places the pick; called while the game's
+// routines are placed.
 void PlaceArtPickSite();
 
-struct ArtPickRun {
-  std::uint32_t eax, ebx, ecx, edx, esi, edi, ebp;
-  bool stackKept;        // esp after the site as before it
-  bool pickSawTheCall;   // the pick saw the stack and ecx of the game's own call
+// What the pick answers from now on.
+void SetArtPickAnswer(qx::game::EffectSetting* chosen);
+
+// How the pick was called last: ecx and the two stack words above its return address.
+struct ArtPickCall {
+  std::uint32_t calls = 0;
+  std::uint32_t ecx = 0;
+  std::uint32_t stack[2] = {};
 };
-
-// Enters the site with `item` in ecx and fixed values in ebx, edx, esi, edi and ebp; the
-// pick answers `chosen`.
-[[nodiscard]] ArtPickRun RunArtPickSite(const qx::game::MagicItem* item,
-                                        qx::game::EffectSetting* chosen);
-
-// The values the site is entered with.
-inline constexpr std::uint32_t kArtRunEbx = 0x11111111;
-inline constexpr std::uint32_t kArtRunEdx = 0x22222222;
-inline constexpr std::uint32_t kArtRunEsi = 0x33333333;
-inline constexpr std::uint32_t kArtRunEdi = 0x44444444;
-inline constexpr std::uint32_t kArtRunEbp = 0x55555555;
+[[nodiscard]] ArtPickCall LastArtPickCall();
 
 }  // namespace sim

@@ -3,8 +3,8 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "sim/DataHandler.h"
 #include "sim/Forms.h"
-#include "sim/HostGlobals.h"
 
 namespace sim {
 namespace {
@@ -29,7 +29,14 @@ void* const* FullNameTable() {
   return table;
 }
 
-constexpr std::size_t kDataHandlerSize = 0x800;
+// The array is the game's: one element more than asked for, never freed.
+void SetBooks(qx::game::DataHandler& handler, const std::vector<TESObjectBOOK*>& books) {
+  auto* array = static_cast<TESObjectBOOK**>(std::calloc(books.size() + 1, sizeof(TESObjectBOOK*)));
+  KeepForProcess(array);
+  if (!books.empty()) std::memcpy(array, books.data(), books.size() * sizeof(TESObjectBOOK*));
+  handler.books = array;
+  handler.bookCount = static_cast<std::uint32_t>(books.size());
+}
 
 }  // namespace
 
@@ -48,28 +55,13 @@ TESObjectBOOK* MakeBook(const BookData& data) {
   return book;
 }
 
-void* MakeDataHandlerWithBooks(const std::vector<TESObjectBOOK*>& books) {
-  auto* handler = static_cast<std::uint8_t*>(std::calloc(1, kDataHandlerSize));
-  auto* array = static_cast<TESObjectBOOK**>(std::calloc(books.size() + 1, sizeof(TESObjectBOOK*)));
-  if (!books.empty()) std::memcpy(array, books.data(), books.size() * sizeof(TESObjectBOOK*));
-  auto count = static_cast<std::uint32_t>(books.size());
-  std::memcpy(handler + qx::game::kDataHandlerBooksOffset, &array, sizeof(array));
-  std::memcpy(handler + qx::game::kDataHandlerBookCountOffset, &count, sizeof(count));
+qx::game::DataHandler* MakeDataHandlerWithBooks(const std::vector<TESObjectBOOK*>& books) {
+  auto* handler = new qx::game::DataHandler{};
   KeepForProcess(handler);
-  KeepForProcess(array);
+  SetBooks(*handler, books);
   return handler;
 }
 
-void SetDataHandlerBooks(const std::vector<TESObjectBOOK*>& books) {
-  auto*& handler = GameGlobal<std::uint8_t*>(qx::game::kDataHandlerSingleton);
-  if (handler == nullptr) {
-    handler = static_cast<std::uint8_t*>(MakeDataHandlerWithBooks(books));
-    return;
-  }
-  auto* made = static_cast<std::uint8_t*>(MakeDataHandlerWithBooks(books));
-  std::memcpy(handler + qx::game::kDataHandlerBooksOffset, made + qx::game::kDataHandlerBooksOffset, 4);
-  std::memcpy(handler + qx::game::kDataHandlerBookCountOffset,
-              made + qx::game::kDataHandlerBookCountOffset, 4);
-}
+void SetDataHandlerBooks(const std::vector<TESObjectBOOK*>& books) { SetBooks(GameDataHandler(), books); }
 
 }  // namespace sim

@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "skse/GameBooks.h"
+#include "skse/GameDataHandler.h"
 
 namespace sim {
 
@@ -20,11 +21,11 @@ struct BookData {
 // A book of class TESObjectBOOK with a working name part; it lives until the process ends.
 [[nodiscard]] qx::game::TESObjectBOOK* MakeBook(const BookData& data);
 
-// A data handler whose book array holds `books` (nulls allowed), zero elsewhere; it lives
-// until the process ends.
-[[nodiscard]] void* MakeDataHandlerWithBooks(const std::vector<qx::game::TESObjectBOOK*>& books);
+// A data handler of its own (not the game's) whose book array holds `books` (nulls allowed),
+// zero elsewhere; it lives until the process ends.
+[[nodiscard]] qx::game::DataHandler* MakeDataHandlerWithBooks(const std::vector<qx::game::TESObjectBOOK*>& books);
 
-// Gives the game's data handler (made when there is none yet) this book array.
+// Gives the game's data handler (sim/DataHandler.h) this book array.
 void SetDataHandlerBooks(const std::vector<qx::game::TESObjectBOOK*>& books);
 
 }  // namespace sim

@@ -3,6 +3,9 @@
 #include <deque>
 #include <memory>
 
+#include "sim/Forms.h"
+#include "sim/Rtti.h"
+
 namespace sim {
 namespace {
 
@@ -22,7 +25,8 @@ void* const kKeywordFormTable[] = {
 };
 static_assert(qx::game::kKeywordFormSlot_HasKeyword == 4);
 
-void* const kFormTable[] = {reinterpret_cast<void*>(&UnusedSlot)};
+// The objects' own tables carry the game's type records, as the plugin's class checks read them.
+void* TableOf(const char* className) { return GameClass(className).VTable(); }
 
 template <typename T>
 T* Keep() {
@@ -33,17 +37,12 @@ T* Keep() {
 
 }  // namespace
 
-qx::game::BGSKeyword* NewEffectKeyword(qx::game::FormID formId) {
-  auto* keyword = Keep<qx::game::BGSKeyword>();
-  keyword->vtable = const_cast<void**>(kFormTable);
-  keyword->formID = formId;
-  return keyword;
-}
+qx::game::BGSKeyword* NewEffectKeyword(qx::game::FormID formId) { return MakeKeyword(formId); }
 
 SimMagicEffect* NewMagicEffect(qx::game::FormID formId,
                                std::initializer_list<qx::game::BGSKeyword*> keywords) {
   auto* effect = Keep<SimMagicEffect>();
-  effect->vtable = const_cast<void**>(kFormTable);
+  effect->vtable = TableOf("EffectSetting");
   effect->formID = formId;
   effect->keywordStore.assign(keywords);
   effect->keywordForm.vtable = const_cast<void**>(kKeywordFormTable);
@@ -55,7 +54,7 @@ SimMagicEffect* NewMagicEffect(qx::game::FormID formId,
 SimSpell* NewSpell(qx::game::FormID formId, std::uint32_t spellType,
                    const std::vector<std::optional<EffectItemValues>>& effects) {
   auto* spell = Keep<SimSpell>();
-  spell->vtable = const_cast<void**>(kFormTable);
+  spell->vtable = TableOf("SpellItem");
   spell->formID = formId;
   spell->spellType = spellType;
   for (const auto& values : effects) {
@@ -74,7 +73,7 @@ SimSpell* NewSpell(qx::game::FormID formId, std::uint32_t spellType,
 
 SimActiveEffect* NewActiveEffect(qx::game::MagicItem* spell, qx::game::EffectItem* item) {
   auto* effect = Keep<SimActiveEffect>();
-  effect->vtable = const_cast<void**>(kFormTable);
+  effect->vtable = TableOf("ActiveEffect");
   effect->item = spell;
   effect->effect = item;
   if (item != nullptr) {

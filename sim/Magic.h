@@ -30,7 +30,8 @@ struct EffectItemValues {
   std::uint32_t entryId = 0;
 };
 
-// Objects live until the process ends.
+// Objects live until the process ends; their tables carry the game's type records
+// (sim/Rtti.h). A keyword is the one MakeKeyword (sim/Forms.h) builds.
 [[nodiscard]] qx::game::BGSKeyword* NewEffectKeyword(qx::game::FormID formId);
 [[nodiscard]] SimMagicEffect* NewMagicEffect(qx::game::FormID formId,
                                              std::initializer_list<qx::game::BGSKeyword*> keywords = {});

@@ -24,6 +24,7 @@ constexpr KnownClass kKnownClasses[] = {
     {"SpellItem", "MagicItem"},
     {"TESObjectBOOK", "TESForm"},
     {"BGSSoundDescriptorForm", "TESForm"},
+    {"ActiveEffect", nullptr},
 };
 
 }  // namespace
@@ -62,14 +63,12 @@ RttiClass::RttiClass(const std::string& name, const RttiClass* base) {
 RttiClass& GameClass(const std::string& name) {
   static auto* classes = new std::map<std::string, std::unique_ptr<RttiClass>>();
   if (auto found = classes->find(name); found != classes->end()) return *found->second;
-  const RttiClass* base = nullptr;
-  if (name != "TESForm") {
-    std::string baseName = "TESForm";
-    for (const KnownClass& known : kKnownClasses) {
-      if (name == known.name && known.base != nullptr) baseName = known.base;
-    }
-    base = &GameClass(baseName);
+  // Unknown classes are forms; known classes name their base, or none.
+  const char* baseName = "TESForm";
+  for (const KnownClass& known : kKnownClasses) {
+    if (name == known.name) baseName = known.base;
   }
+  const RttiClass* base = baseName != nullptr ? &GameClass(baseName) : nullptr;
   auto& slot = (*classes)[name];
   slot = std::make_unique<RttiClass>(name, base);
   return *slot;

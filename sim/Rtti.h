@@ -45,7 +45,8 @@ class RttiClass {
 
 // One lasting instance per game class name, with the game's own base chains for the classes
 // the plugin reads: TESForm, BGSKeyword, BGSLocationRefType (a keyword), EffectSetting,
-// MagicItem, SpellItem, TESObjectBOOK, BGSSoundDescriptorForm. Unknown names derive from TESForm.
+// MagicItem, SpellItem, TESObjectBOOK, BGSSoundDescriptorForm; ActiveEffect (not a form).
+// Unknown names derive from TESForm.
 [[nodiscard]] RttiClass& GameClass(const std::string& name);
 
 }  // namespace sim

@@ -1,9 +1,8 @@
 #pragma once
 // Books: what a book teaches (a skill or a spell), whether it has been read, its sounds and
-// its display name; and the data handler's array of every book.
+// its display name. The data handler's array of every book is in skse/GameDataHandler.h.
 #include <cstddef>
 #include <cstdint>
-#include <span>
 
 #include "skse/GameForms.h"
 #include "skse/GameMagic.h"
@@ -45,18 +44,5 @@ static_assert(offsetof(TESObjectBOOK, teaches) == 0x98);
 inline constexpr std::uint8_t kBookFlag_TeachesSkill = 0x01;
 inline constexpr std::uint8_t kBookFlag_TeachesSpell = 0x04;
 inline constexpr std::uint8_t kBookFlag_Read = 0x08;
-
-// The data handler's book array: pointer to the first element, then the element count.
-inline constexpr std::size_t kDataHandlerBooksOffset = 0x14C;
-inline constexpr std::size_t kDataHandlerBookCountOffset = 0x154;
-
-// Every book the game loaded, in the data handler's order (elements may be null).
-[[nodiscard]] inline std::span<TESObjectBOOK* const> DataHandlerBooks(const void* dataHandler) noexcept {
-  const auto* bytes = static_cast<const std::uint8_t*>(dataHandler);
-  auto* const* first = *reinterpret_cast<TESObjectBOOK* const* const*>(bytes + kDataHandlerBooksOffset);
-  std::uint32_t count = *reinterpret_cast<const std::uint32_t*>(bytes + kDataHandlerBookCountOffset);
-  if (first == nullptr) return {};
-  return {first, count};
-}
 
 }  // namespace qx::game

@@ -1,7 +1,9 @@
 #pragma once
-// The game's data handler: the list of loaded plugin files, in load order.
+// The game's data handler: the list of loaded plugin files, in load order, and the array of
+// every book the game loaded.
 #include <cstddef>
 #include <cstdint>
+#include <span>
 
 #include "skse/GameGlobals.h"
 
@@ -19,10 +21,24 @@ struct LoadedModNode {
 };
 static_assert(offsetof(LoadedModNode, next) == 0x04);
 
+struct TESObjectBOOK;
+
 struct DataHandler {
-  std::uint8_t unk000[0x694];  // 000
-  LoadedModNode loadedMods;    // 694 first node, embedded
+  std::uint8_t unk000[0x14C];          // 000
+  TESObjectBOOK** books;               // 14C first element; elements may be null
+  std::uint32_t unk150;                // 150
+  std::uint32_t bookCount;             // 154
+  std::uint8_t unk158[0x694 - 0x158];  // 158
+  LoadedModNode loadedMods;            // 694 first node, embedded
+
+  // Every book the game loaded, in the data handler's order.
+  [[nodiscard]] std::span<TESObjectBOOK* const> Books() const noexcept {
+    if (books == nullptr) return {};
+    return {books, bookCount};
+  }
 };
+static_assert(offsetof(DataHandler, books) == 0x14C);
+static_assert(offsetof(DataHandler, bookCount) == 0x154);
 static_assert(offsetof(DataHandler, loadedMods) == 0x694);
 
 inline constexpr std::uint32_t kModIndexNotLoaded = 0xFF;

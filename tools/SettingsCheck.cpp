@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "common/IDebugLog.h"
+#include "fixes/PriorityOverrides.h"
 #include "platform/Platform.h"
 #include "plugin/IniConverters.h"
 #include "plugin/IniFile.h"
@@ -136,6 +137,41 @@ std::string FolderOf(const std::string& path) {
   return cut == std::string::npos ? std::string() : path.substr(0, cut + 1);
 }
 
+// The file line by line as the plugin reads and parses it, with the plugin's own message for
+// each line it skips, and entries that cannot name a loaded file whatever is loaded.
+template <typename Problem>
+void ListPriorityOverrides(const std::string& overridesPath, std::ostringstream& out, Problem& problem) {
+  out << "  " << overridesPath << "\n";
+  int entries = 0;
+  qx::OverridesFileRead read = qx::ReadPriorityOverrideLines(overridesPath, [&](const std::string& line, int number) {
+    qx::PriorityOverrideLine parsed = qx::ParsePriorityOverride(line, number);
+    if (!parsed.isEntry) {
+      problem(parsed.skipMessage);
+      return;
+    }
+    std::string entry = "line " + std::to_string(number) + ": priority " + std::to_string(parsed.priority) +
+                        " for '" + parsed.formText + "'";
+    if (parsed.formText.size() < qx::kMinimumFormTextLength) {
+      problem(entry + " is too short to name a plugin file (six hex digits, '_', the file name); "
+              "the plugin skips it as unrecognized");
+    } else if (parsed.formText.find_last_not_of(" \t") != parsed.formText.size() - 1) {
+      problem(entry + " ends in blanks, which count as part of the file name; the plugin skips it "
+              "as unrecognized");
+    } else {
+      out << "    " << entry << "\n";
+      ++entries;
+    }
+  });
+  if (read == qx::OverridesFileRead::kNotOpened) {
+    problem(overridesPath + " cannot be read; the plugin would register no overrides");
+  } else if (read == qx::OverridesFileRead::kReadError) {
+    problem(overridesPath + " could not be read to its end; the plugin stops at the same line");
+  } else {
+    out << "    " << entries << " entr" << (entries == 1 ? "y" : "ies")
+        << " to resolve once the game's data is loaded\n";
+  }
+}
+
 }  // namespace
 
 std::size_t EditDistance(std::string_view a, std::string_view b) {
@@ -255,13 +291,7 @@ SettingsCheck CheckSettings(const std::string& path, std::string_view bytes) {
   if (overridesFile.empty()) {
     out << "  (none named)\n";
   } else {
-    std::string overridesPath = FolderOf(path) + overridesFile;
-    std::string content;
-    if (!qx::platform::ReadWholeFile(overridesPath.c_str(), content)) {
-      problem(overridesPath + " cannot be read; the plugin would register no overrides");
-    } else {
-      out << "  " << overridesPath << "\n";
-    }
+    ListPriorityOverrides(FolderOf(path) + overridesFile, out, problem);
   }
 
   out << (check.problems == 0 ? "Nothing needs attention.\n"

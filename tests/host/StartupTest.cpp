@@ -138,6 +138,7 @@ TEST(Startup, ReadSettingsWithoutTheActorValueFixNoteHealthGatingOnEveryStart) {
                           "QX Papyrus: registered IO utils functions",
                           "QX Papyrus: registered string utils functions",
                           "QX Papyrus: registered actor effects functions",
+                          "QX Papyrus: registered general functions",
                           "QX Papyrus: all registrations succeeded without errors"}));
 }
 

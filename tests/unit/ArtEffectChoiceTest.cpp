@@ -4,10 +4,7 @@
 
 #include "fixes/MagicEffectArtwork.h"
 #include "plugin/ProjectIni.h"
-#include "sim/ArtPickSite.h"
 #include "sim/Forms.h"
-#include "sim/Game.h"
-#include "sim/GameRegion.h"
 
 namespace {
 
@@ -95,52 +92,6 @@ TEST(ChooseArtEffect, DisableAllRemovesEveryArtwork) {
   s.KeywordPriorityTable = {{k.a, 5}};
   TestItem two({{k.b}, {k.a}});
   EXPECT_EQ(qx::ChooseArtEffect(s, &two.item, two.mgefs[0]), nullptr);
-}
-
-}  // namespace
-
-// ---- the patched pick, run through its trampoline ------------------------------------------
-
-namespace {
-
-void ExpectGameRegistersKept(const sim::ArtPickRun& run, const MagicItem* item) {
-  EXPECT_EQ(run.ebx, sim::kArtRunEbx);
-  EXPECT_EQ(run.ecx, reinterpret_cast<std::uintptr_t>(item));
-  EXPECT_EQ(run.edx, sim::kArtRunEdx);
-  EXPECT_EQ(run.esi, sim::kArtRunEsi);
-  EXPECT_EQ(run.edi, sim::kArtRunEdi);
-  EXPECT_EQ(run.ebp, sim::kArtRunEbp);
-  EXPECT_TRUE(run.stackKept);
-  EXPECT_TRUE(run.pickSawTheCall);
-}
-
-TEST(ArtPickSite, RunsTheGamesPickThenTheChoice) {
-  sim::Game::Start();
-  Keywords k;
-  TestItem item({{k.a}, {k.b}});
-  sim::ArtPickRun run = sim::RunArtPickSite(&item.item, item.mgefs[0]);
-  EXPECT_EQ(run.eax, reinterpret_cast<std::uintptr_t>(item.mgefs[0])) << "unpatched";
-  ExpectGameRegistersKept(run, &item.item);
-
-  auto* settings = new ProjectIni();
-  settings->KeywordPriorityTable = {{k.b, 3}};
-  qx::InstallMagicEffectArtworkOverrides(*settings);
-  auto sites = sim::PatchedSites();
-  ASSERT_EQ(sites.size(), 1u);
-  EXPECT_EQ(sites[0].site, qx::kArtPickSite);
-  EXPECT_EQ(sites[0].opcode, 0xE9);
-
-  run = sim::RunArtPickSite(&item.item, item.mgefs[0]);
-  EXPECT_EQ(run.eax, reinterpret_cast<std::uintptr_t>(item.mgefs[1]));
-  ExpectGameRegistersKept(run, &item.item);
-
-  run = sim::RunArtPickSite(&item.item, nullptr);  // the game found nothing: nothing to overrule
-  EXPECT_EQ(run.eax, 0u);
-
-  settings->meaoDisableAll = true;
-  run = sim::RunArtPickSite(&item.item, item.mgefs[0]);
-  EXPECT_EQ(run.eax, 0u);
-  ExpectGameRegistersKept(run, &item.item);
 }
 
 }  // namespace

@@ -1,6 +1,9 @@
 #include <gtest/gtest.h>
 
+#include <filesystem>
+
 #include "platform/Platform.h"
+#include "tests/unit/FileTestSupport.h"
 #include "tools/SettingsCheck.h"
 
 namespace {
@@ -75,6 +78,39 @@ TEST(SettingsCheck, MissingOverridesFileNeedsAttention) {
                              "[magiceffectartworkoverrides]\npriorityoverrides=prio.txt\n");
   EXPECT_EQ(check.problems, 1) << check.report;
   EXPECT_TRUE(Has(check.report, "/nonexistent/prio.txt cannot be read"));
+}
+
+// Each line of the overrides file with the plugin's own reading: entries, the plugin's skip
+// messages, and entries no loaded file can match.
+TEST(SettingsCheck, OverridesFileLineByLine) {
+  std::string folder = qxtest::MakeTemporaryFolder();
+  ASSERT_FALSE(folder.empty());
+  qxtest::WriteBytes(folder + "/prio.txt",
+                     "50 000D4E_Skyrim.esm\n"
+                     "50\n"
+                     "ten 000D4E_Skyrim.esm\n"
+                     "20 \t\n"
+                     "-1\t000801_Mine.esp\n"
+                     "5 0D4E\n"
+                     "7 000D4E_Skyrim.esm \n"
+                     "12abc 000D4F_Skyrim.esm");
+  auto check = CheckSettings(folder + "/qxKit.ini",
+                             "[magiceffectartworkoverrides]\npriorityoverrides=prio.txt\n");
+  std::filesystem::remove_all(folder);
+  const std::string p = "  ! QX Magic Effect Artwork Overrides: ";
+  EXPECT_TRUE(Has(check.report, "Priority overrides file:\n  " + folder + "/prio.txt\n"
+                                "    line 0: priority 50 for '000D4E_Skyrim.esm'\n" +
+                                p + "could not parse priority on line 1:'50'; skipping\n" +
+                                p + "priority on line 2:'ten 000D4E_Skyrim.esm' is not an integer; skipping\n" +
+                                p + "no form ID given on line 3:'20 \t'; skipping\n"
+                                "    line 4: priority -1 for '000801_Mine.esp'\n"
+                                "  ! line 5: priority 5 for '0D4E' is too short to name a plugin file"))
+      << check.report;
+  EXPECT_TRUE(Has(check.report, "  ! line 6: priority 7 for '000D4E_Skyrim.esm ' ends in blanks"));
+  EXPECT_TRUE(Has(check.report, "    line 7: priority 12 for '000D4F_Skyrim.esm'\n"
+                                "    3 entries to resolve once the game's data is loaded\n"))
+      << check.report;
+  EXPECT_EQ(check.problems, 5) << check.report;
 }
 
 TEST(SettingsCheck, EditDistance) {

@@ -50,7 +50,7 @@ struct Library {
   qx::game::TESObjectBOOK* noList = sim::MakeBook({0x106, kBookFlag_TeachesSkill, 300, "Odd"});
   qx::game::TESObjectBOOK* both = sim::MakeBook(
       {0x107, kBookFlag_TeachesSkill | kBookFlag_TeachesSpell, reinterpret_cast<std::uintptr_t>(spell), "Both"});
-  void* dataHandler = sim::MakeDataHandlerWithBooks(
+  qx::game::DataHandler* dataHandler = sim::MakeDataHandlerWithBooks(
       {alchemy1, nullptr, alchemy2, destruction, spellBook, plain, noList, both});
 };
 
