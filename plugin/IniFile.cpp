@@ -26,11 +26,18 @@ std::vector<std::string> SplitLines(std::string_view bytes) {
 }
 
 // "key\=part = 5": the backslash-equals pair stands for an '=' inside the key.
-void ReplaceAll(std::string& text, std::string_view from, std::string_view to) {
-  for (std::size_t at = text.find(from); at != std::string::npos;
-       at = text.find(from, at + to.size())) {
-    text.replace(at, from.size(), to);
+std::string ReplaceAll(std::string_view text, std::string_view from, std::string_view to) {
+  std::string replaced;
+  replaced.reserve(text.size());
+  for (std::size_t i = 0; i < text.size();) {
+    if (text.substr(i, from.size()) == from) {
+      replaced.append(to);
+      i += from.size();
+    } else {
+      replaced.push_back(text[i++]);
+    }
   }
+  return replaced;
 }
 
 }  // namespace
@@ -82,12 +89,10 @@ SettingsDocument SettingsDocument::Parse(std::string_view bytes) {
       }
     }
 
-    std::string masked = line;
-    ReplaceAll(masked, "\\=", "  ");
+    std::string masked = ReplaceAll(line, "\\=", "  ");
     std::size_t equals = masked.find('=');
     if (equals == std::string::npos || current == nullptr) continue;
-    std::string key = TrimBlanks(std::string_view(line).substr(0, equals));
-    ReplaceAll(key, "\\=", "=");
+    std::string key = ReplaceAll(TrimBlanks(std::string_view(line).substr(0, equals)), "\\=", "=");
     current->Set(LowerCase(TrimBlanks(key)), TrimBlanks(std::string_view(line).substr(equals + 1)));
   }
   return document;
