@@ -17,6 +17,8 @@
 #include <string>
 #include <vector>
 
+#include "sim/CameraScene.h"
+#include "sim/DataHandler.h"
 #include "sim/Game.h"
 #include "sim/GameFolders.h"
 #include "sim/GameRegion.h"
@@ -56,7 +58,12 @@ int Boot(const std::vector<std::string>& args) {
     return 1;
   }
   sim::BootResult result = sim::Game::Boot(options);
-  if (result.loaded) sim::Game::SendDataLoaded();
+  if (result.loaded) {
+    // A game whose data has loaded: its camera, player and (empty) data handler exist.
+    static sim::CameraScene scene;
+    (void)sim::GameDataHandler();
+    sim::Game::SendDataLoaded();
+  }
 
   std::printf("== QXKit.log ==\n%s", sim::GameFolders::ReadLog().c_str());
   std::printf("== patched game code ==\n");
