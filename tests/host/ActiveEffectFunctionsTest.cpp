@@ -20,10 +20,6 @@ using Lines = std::vector<std::string>;
 
 constexpr std::uint32_t kActorType = 0x3E, kKeywordType = 0x04, kSpellType = 0x16, kEffectType = 0x8B;
 
-std::uint32_t ClassCode(std::uint32_t formType) {
-  return static_cast<std::uint32_t>(reinterpret_cast<std::uintptr_t>(Vm::ClassOf(formType)));
-}
-
 // A pointer as the log writes it.
 std::string PointerText(const void* p) {
   char text[16];

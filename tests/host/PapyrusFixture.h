@@ -32,6 +32,12 @@ inline std::vector<qx::papyrus::IFunction*> FunctionsOf(const char* className) {
   return found;
 }
 
+// The type code the VM gives parameters and results of a game object's form type: the
+// address of its class info.
+inline std::uint32_t ClassCode(std::uint32_t formType) {
+  return static_cast<std::uint32_t>(reinterpret_cast<std::uintptr_t>(Vm::ClassOf(formType)));
+}
+
 // Calls QXStringUtil.<function> and returns its result value.
 inline ScriptValue CallStringUtil(const std::string& function, const std::vector<ScriptValue>& arguments) {
   return Vm::CallNative("QXStringUtil", function, arguments);

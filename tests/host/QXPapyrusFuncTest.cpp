@@ -107,9 +107,9 @@ std::int32_t ReadFor(const char* skill, bool recount) {
 TEST(QXPapyrusFunc, RegistersSixteenFunctionsWithTheirScriptTypes) {
   LoadGame("[books]\n");
   EXPECT_TRUE(HasLine(LogLines(), "QX Papyrus: registered general functions"));
-  const std::uint32_t book = Word(Vm::ClassOf(kBookType));
-  const std::uint32_t spell = Word(Vm::ClassOf(kSpellType));
-  const std::uint32_t sound = Word(Vm::ClassOf(kSoundType));
+  const std::uint32_t book = ClassCode(kBookType);
+  const std::uint32_t spell = ClassCode(kSpellType);
+  const std::uint32_t sound = ClassCode(kSoundType);
   ASSERT_NE(book, 0u);
   struct Expected {
     const char* name;

@@ -29,8 +29,7 @@ std::uint32_t TypeCode(const std::string& scriptType) {
   std::string element = array ? compiled.substr(0, compiled.size() - 2) : compiled;
   auto formType = kFormTypes.find(element);
   if (formType == kFormTypes.end()) return 0xFFFFFFFF;
-  auto address = reinterpret_cast<std::uintptr_t>(Vm::ClassOf(formType->second));
-  return static_cast<std::uint32_t>(address) | (array ? 1u : 0u);
+  return ClassCode(formType->second) | (array ? 1u : 0u);
 }
 
 std::vector<qxtools::ScriptClass> ShippedSources() {
