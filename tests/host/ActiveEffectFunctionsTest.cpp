@@ -2,6 +2,7 @@
 // spells and active effects of the simulated game.
 #include <algorithm>
 #include <cstdio>
+#include <thread>
 
 #include "sim/Actors.h"
 #include "sim/Magic.h"
@@ -168,6 +169,29 @@ TEST_F(ActiveEffectReads, KeywordsAreCountedOverTheWholeList) {
   EXPECT_EQ(IntCall("GetEffectKeywordCount", {ActorValue(actor), Vm::Object(fire, kKeywordType)}), 2u);
   EXPECT_EQ(IntCall("GetEffectKeywordCount", {ActorValue(actor), Vm::Object(frost, kKeywordType)}), 1u);
   EXPECT_EQ(IntCall("GetEffectKeywordCount", {ActorValue(actor), Vm::None()}), 0u);
+}
+
+// Two script threads fetch the same effect at once: each result reuses the effect's one
+// identifier, and once every result is dropped its use count and handle references are back.
+TEST_F(ActiveEffectReads, TwoThreadsPackingAndDroppingTheSameIdentifier) {
+  ScriptValue held = Vm::Object(b, kEffectType);
+  auto* id = static_cast<qx::papyrus::ScriptObjectId*>(held.Pointer());
+  const std::uint32_t uses = Vm::UseCount(id);
+  const std::int32_t references = Vm::HandleReferences(Vm::HandleOf(b));
+  auto fetch = [&] {
+    for (int i = 0; i < 1000; ++i) {
+      ScriptValue result = Call("GetNthActiveEffect", {ActorValue(actor), Vm::Int(1)});
+      if (result.Pointer() != id) ADD_FAILURE() << "another identifier for the same effect";
+      Vm::Release(result);
+    }
+  };
+  std::thread first(fetch), second(fetch);
+  first.join();
+  second.join();
+  EXPECT_EQ(Vm::UseCount(id), uses);
+  EXPECT_EQ(id->lockWord & qx::papyrus::kIdentifierLocked, 0u);
+  EXPECT_EQ(Vm::HandleReferences(Vm::HandleOf(b)), references);
+  Vm::Release(held);
 }
 
 TEST_F(ActiveEffectReads, NoActorNoListOrAnEmptyListReadAsNothing) {

@@ -1,6 +1,7 @@
 // The book functions as scripts call them, on books of the game's data: registration, what
 // books teach, read counts with and without recount, the game-load step and polling.
 #include <chrono>
+#include <limits>
 #include <thread>
 
 #include "sim/ActorValueNames.h"
@@ -188,6 +189,30 @@ TEST(QXPapyrusFunc, DisableSkillGainKeepsWhatSkillBooksTeach) {
   EXPECT_EQ(IntCall("GetSkill", {Book(library.herbs)}), static_cast<std::int32_t>(Skill("Alchemy")));
   EXPECT_TRUE(BoolCall("IsSkillBook", {Book(library.herbs)}));
   EXPECT_TRUE(BoolCall("IsSkill", {Book(library.herbs), Vm::String("Alchemy")}));
+}
+
+// What a script passes for a Bool reaches the book as the game's VM converts it.
+TEST(QXPapyrusFunc, BoolArgumentsConvertAsTheGameDoes) {
+  Library& library = LoadGame("[books]\n");
+  struct Case {
+    const char* what;
+    ScriptValue value;
+    bool read;
+  } cases[] = {
+      {"true", Vm::Bool(true), true},
+      {"false", Vm::Bool(false), false},
+      {"int 2", Vm::Int(2), true},
+      {"int 0", Vm::Int(0), false},
+      {"float 0.5", Vm::Float(0.5f), true},
+      {"float 0.0", Vm::Float(0.0f), false},
+      {"float NaN", Vm::Float(std::numeric_limits<float>::quiet_NaN()), true},
+      {"string", Vm::String("true"), false},
+      {"none", Vm::None(), false},
+  };
+  for (const Case& c : cases) {
+    NoResult("SetIsRead", {Book(library.fire), c.value});
+    EXPECT_EQ((library.fire->flags & kBookFlag_Read) != 0, c.read) << c.what;
+  }
 }
 
 TEST(QXPapyrusFunc, ReadCountsChangeOnlyWithARecount) {
