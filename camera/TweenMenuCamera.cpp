@@ -25,22 +25,12 @@ extern "C" const host::Address kTweenMenuZoomResumeWord asm("qx_tween_menu_zoom_
 extern "C" __attribute__((naked)) void TweenMenuZoomTrampoline() asm("qx_tween_menu_zoom_trampoline");
 extern "C" __attribute__((naked)) void TweenMenuZoomTrampoline() {
   asm(QX_ASM_BEGIN
-      "  push ebx\n"
-      "  push ecx\n"
-      "  push edx\n"
-      "  push esi\n"
-      "  push edi\n"
-      "  push ebp\n"
+      QX_ASM_SAVE_ALL_BUT_EAX
       "  push eax\n"
       "  call qx_read_tween_menu_zoom\n"
       "  fstp dword ptr [esp]\n"  // the float's bits replace the saved eax
       "  pop eax\n"
-      "  pop ebp\n"
-      "  pop edi\n"
-      "  pop esi\n"
-      "  pop edx\n"
-      "  pop ecx\n"
-      "  pop ebx\n"
+      QX_ASM_RESTORE_ALL_BUT_EAX
       "  mov dword ptr [esi+0x38], eax\n"
       "  mov ecx, 0x01B912CC\n"
       "  mov dword ptr [esi+0x24], ecx\n"

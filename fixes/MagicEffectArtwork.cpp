@@ -3,6 +3,7 @@
 #include "common/IDebugLog.h"
 #include "plugin/CodePatch.h"
 #include "plugin/ProjectIni.h"
+#include "plugin/TrampolineAsm.h"
 
 namespace qx {
 namespace {
@@ -71,14 +72,9 @@ const std::uintptr_t gQxArtPickResume = qx::kArtPickResume;
 // the choice in eax. The stack is aligned for the C++ call and put back before resuming.
 extern "C" __attribute__((naked)) void QxArtPickTrampoline() asm("qx_ArtPickTrampoline");
 extern "C" __attribute__((naked)) void QxArtPickTrampoline() {
-  asm(".intel_syntax noprefix\n"
+  asm(QX_ASM_BEGIN
       "  call dword ptr [qx_ArtPickCallee]\n"
-      "  push ebx\n"
-      "  push ecx\n"
-      "  push edx\n"
-      "  push esi\n"
-      "  push edi\n"
-      "  push ebp\n"
+      QX_ASM_SAVE_ALL_BUT_EAX
       "  mov ebp, esp\n"
       "  and esp, 0xFFFFFFF0\n"
       "  sub esp, 8\n"
@@ -86,14 +82,9 @@ extern "C" __attribute__((naked)) void QxArtPickTrampoline() {
       "  push ecx\n"
       "  call qx_ChooseArtEffectFromHook\n"
       "  mov esp, ebp\n"
-      "  pop ebp\n"
-      "  pop edi\n"
-      "  pop esi\n"
-      "  pop edx\n"
-      "  pop ecx\n"
-      "  pop ebx\n"
+      QX_ASM_RESTORE_ALL_BUT_EAX
       "  jmp dword ptr [qx_ArtPickResume]\n"
-      ".att_syntax prefix\n");
+      QX_ASM_END);
 }
 
 namespace qx {
