@@ -9,6 +9,17 @@ namespace {
 
 constexpr std::size_t kProtectedSpan = 4;
 
+WrittenBranch gWrittenBranches[kMaxWrittenBranches];
+std::size_t gWrittenBranchCount = 0;
+
+void RememberBranch(host::Address site, std::uint8_t opcode, std::uint32_t displacement) {
+  if (gWrittenBranchCount == kMaxWrittenBranches) return;  // the install table fits; see PatchSites
+  WrittenBranch& branch = gWrittenBranches[gWrittenBranchCount++];
+  branch.site = site;
+  branch.bytes[0] = opcode;
+  std::memcpy(&branch.bytes[1], &displacement, sizeof displacement);
+}
+
 void Store(host::Address address, const void* bytes, std::size_t size) {
   platform::PageProtectionChange change = platform::MakeWritable(address, kProtectedSpan);
   std::memcpy(reinterpret_cast<void*>(address), bytes, size);
@@ -25,10 +36,15 @@ void WriteRelBranchDisplacement(host::Address site, std::uint8_t opcode,
                                 std::uint32_t displacement) {
   WriteCode(site, opcode);
   WriteCode(site + 1, displacement);
+  RememberBranch(site, opcode, displacement);
 }
 
 void WriteRelBranch(host::Address site, std::uint8_t opcode, host::Address target) {
   WriteRelBranchDisplacement(site, opcode, RelBranchDisplacement(site, target));
+}
+
+std::span<const WrittenBranch> WrittenBranches() {
+  return {gWrittenBranches, gWrittenBranchCount};
 }
 
 }  // namespace qx

@@ -2,6 +2,7 @@
 // Writing the game's code: single stores with the page made writable around each, and the
 // five-byte relative call or jump that leads a game site into a trampoline.
 #include <cstdint>
+#include <span>
 
 #include "skse/HostCall.h"
 
@@ -25,6 +26,17 @@ void WriteCode(host::Address address, std::uint32_t value);
 void WriteRelBranchDisplacement(host::Address site, std::uint8_t opcode,
                                 std::uint32_t displacement);
 void WriteRelBranch(host::Address site, std::uint8_t opcode, host::Address target);
+
+// A branch as written into the game, kept so that it can be read back once other plugins
+// have had their turn. Written only by Load, on one thread, before anything reads it.
+struct WrittenBranch {
+  host::Address site;
+  std::uint8_t bytes[kRelBranchSize];
+};
+inline constexpr std::size_t kMaxWrittenBranches = 16;
+
+// Every branch WriteRelBranch and WriteRelBranchDisplacement wrote, in order.
+[[nodiscard]] std::span<const WrittenBranch> WrittenBranches();
 
 // The address of a trampoline, as WriteRelBranch takes it.
 [[nodiscard]] inline host::Address AddressOf(void (*routine)()) {

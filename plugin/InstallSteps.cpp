@@ -5,43 +5,65 @@
 #include "camera/HorseCamFix.h"
 #include "camera/PlayerAudioRepositioner.h"
 #include "camera/TweenMenuCamera.h"
-#include "fixes/MagicEffectArtwork.h"
 #include "fixes/AVPercentFix.h"
 #include "fixes/BashBugFix.h"
 #include "fixes/HealthGating.h"
 #include "fixes/JumpBonusFix.h"
+#include "fixes/MagicEffectArtwork.h"
+#include "plugin/CodePatch.h"
+#include "plugin/PatchSites.h"
 #include "plugin/ProjectIni.h"
+#include "skse/GameAudio.h"
+#include "skse/GameCamera.h"
 
 namespace qx {
 namespace {
 
+constexpr host::Address kAVPercentSites[] = {0x005067DF, 0x00506A0C, 0x00506A8C, 0x008DA706};
+constexpr host::Address kJumpBonusSites[] = {0x006B5A39};
+constexpr host::Address kBashBugSites[] = {0x00780D1A, 0x007807A4};
+constexpr host::Address kHealthGatingSites[] = {0x006AC333};
+constexpr host::Address kArtworkSites[] = {0x006689CA};
+constexpr host::Address kAudioSites[] = {game::kSoundPlacementSite};
+constexpr host::Address kCellLoadSites[] = {game::kCellLoadCallSite};
+constexpr host::Address kInterceptorSites[] = {game::kCameraSetStateSite};
+constexpr host::Address kHorseCamSites[] = {game::kHorseCamSite};
+constexpr host::Address kTweenMenuSites[] = {game::kTweenMenuZoomSite, game::kTweenMenuPanSite};
+
 // In install order; features add their step here as they are built.
 constexpr InstallStep kInstallSteps[] = {
-    {"actor value percentage fix (0x005067DF, 0x00506A0C, 0x00506A8C, 0x008DA706)",
+    {"actor value percentage fix", kAVPercentSites, nullptr,
      [](const ProjectIni& s) { return s.gEnableAVPercentFix; }, &InstallAVPercentFix},
-    {"jump bonus fix (0x006B5A39)", [](const ProjectIni& s) { return s.gEnableJumpBonusFix; },
-     &InstallJumpBonusFix},
-    {"bash bug fix (0x00780D1A, 0x007807A4)", [](const ProjectIni& s) { return s.gEnableBashBugFix; },
-     &InstallBashBugFix},
+    {"jump bonus fix", kJumpBonusSites, nullptr,
+     [](const ProjectIni& s) { return s.gEnableJumpBonusFix; }, &InstallJumpBonusFix},
+    {"bash bug fix", kBashBugSites, nullptr,
+     [](const ProjectIni& s) { return s.gEnableBashBugFix; }, &InstallBashBugFix},
     // healthgating / isenabled is tested inside: off still logs the step's DISABLED line.
-    {"health gating (0x006AC333, when [healthgating] isenabled)",
+    {"health gating", kHealthGatingSites, "when [healthgating] isenabled",
      [](const ProjectIni& s) { return s.gEnableHealthGateFix; }, &InstallHealthGating},
-    {"magic effect artwork overrides (0x006689CA)", &ArtworkOverridesWanted,
+    {"magic effect artwork overrides", kArtworkSites, nullptr, &ArtworkOverridesWanted,
      &InstallMagicEffectArtworkOverrides},
-    {"player audio repositioner (0x00BA424A)",
+    {"player audio repositioner", kAudioSites, nullptr,
      [](const ProjectIni& s) { return s.gEnablePlayerAudioRepositioner; },
      &camera::InstallPlayerAudioRepositioner},
-    {"camera cell load position fix (0x00743161)",
+    {"camera cell load position fix", kCellLoadSites, nullptr,
      [](const ProjectIni& s) { return s.camEnable3PCellLoadPositionFix; },
      &camera::InstallCellLoadPositionFix},
-    {"camera interceptor (0x006533EC)", [](const ProjectIni& s) { return s.camEnableInterceptor; },
-     &camera::InstallCameraInterceptor},
-    {"horse cam fix (0x0083B003)", [](const ProjectIni& s) { return s.camEnableHorseCamFix; },
-     &camera::InstallHorseCamFix},
-    {"tween menu changes (zoom 0x0084108E, pan 0x008412D3)",
+    {"camera interceptor", kInterceptorSites, nullptr,
+     [](const ProjectIni& s) { return s.camEnableInterceptor; }, &camera::InstallCameraInterceptor},
+    {"horse cam fix", kHorseCamSites, nullptr,
+     [](const ProjectIni& s) { return s.camEnableHorseCamFix; }, &camera::InstallHorseCamFix},
+    {"tween menu changes", kTweenMenuSites, "zoom and pan as [cameratweaks] asks",
      [](const ProjectIni& s) { return s.camEnableTweenMenuChanges; },
      &camera::InstallTweenMenuChanges},
 };
+
+constexpr std::size_t SiteCount() {
+  std::size_t count = 0;
+  for (const InstallStep& step : kInstallSteps) count += step.sites.size();
+  return count;
+}
+static_assert(SiteCount() <= kMaxWrittenBranches, "every branch written must be remembered");
 
 }  // namespace
 
@@ -49,7 +71,9 @@ std::span<const InstallStep> InstallSteps() { return kInstallSteps; }
 
 void RunInstallSteps(ProjectIni& settings) {
   for (const InstallStep& step : kInstallSteps) {
-    if (step.guard(settings)) step.install(settings);
+    if (!step.guard(settings)) continue;
+    if (!StepSitesAreFree(step.feature, step.sites)) continue;
+    step.install(settings);
   }
 }
 

@@ -8,6 +8,7 @@
 #include "fixes/PriorityOverrides.h"
 #include "papyrus/GameLoadedMods.h"
 #include "papyrus/SkillBooks.h"
+#include "plugin/PatchSites.h"
 #include "plugin/PluginState.h"
 #include "plugin/ProjectIni.h"
 #include "skse/GameGlobals.h"
@@ -52,6 +53,8 @@ void OnDataLoaded() {
   LogMessage("QX INI: post data load processing complete");
   if (plugin::gSettings != nullptr) CapturePlayerCamera(*plugin::gSettings);
   BuildSkillBookLists();
+  // Plugins that loaded after QXKit have written their patches by now.
+  ReportOverwrittenBranches();
 }
 
 void OnPostLoadGame() { RefreshBooksAfterGameLoad(); }

@@ -35,6 +35,7 @@ BootResult Game::Boot(const BootOptions& options) {
   Start();
   if (options.settings) GameFolders::WriteSettings(*options.settings);
   if (options.documentsUnavailable) GameFolders::MakeDocumentsUnavailable();
+  for (const OtherHook& hook : options.hooksBeforeLoad) OtherPlugin::Hook(hook);
 
   ScriptExtender& skse = ScriptExtender::Instance();
   skse.Configure(options.scriptExtender);

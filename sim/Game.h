@@ -5,7 +5,9 @@
 #include <cstdint>
 #include <optional>
 #include <string>
+#include <vector>
 
+#include "sim/OtherPlugin.h"
 #include "sim/ScriptExtender.h"
 
 namespace sim {
@@ -15,6 +17,8 @@ struct BootOptions {
   std::optional<std::string> settings;
   ScriptExtenderOptions scriptExtender;
   bool documentsUnavailable = false;
+  // Hooks another plugin, loaded before QXKit, writes into the game's code.
+  std::vector<OtherHook> hooksBeforeLoad;
 };
 
 struct BootResult {

@@ -6,11 +6,15 @@
 #include <cstring>
 #include <vector>
 
+#include "skse/GameImage.h"
+
 namespace sim {
 
 inline constexpr std::uintptr_t kGameRegionBegin = 0x00401000;
 inline constexpr std::uintptr_t kGameCodeEnd = 0x01000000;  // code below, data above
 inline constexpr std::uintptr_t kGameRegionEnd = 0x01C00000;
+static_assert(kGameRegionBegin == qx::game::kGameImageBegin && kGameRegionEnd == qx::game::kGameImageEnd,
+              "the plugin takes the simulated region for the game's image");
 
 // Makes the region exist, all of it readable and writable. Idempotent.
 void MapGameRegion();

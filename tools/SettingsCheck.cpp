@@ -5,6 +5,7 @@
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
+#include <span>
 #include <sstream>
 #include <variant>
 #include <vector>
@@ -131,6 +132,17 @@ struct Snapshot {
     return snapshot;
   }
 };
+
+// "0x006AC333, 0x006AC33A": the sites a step writes, as the log prints addresses.
+std::string SiteList(std::span<const qx::host::Address> sites) {
+  std::string list;
+  for (qx::host::Address site : sites) {
+    char text[16];
+    std::snprintf(text, sizeof text, "0x%08X", static_cast<unsigned>(site));
+    list += list.empty() ? text : std::string(", ") + text;
+  }
+  return list;
+}
 
 std::string FolderOf(const std::string& path) {
   std::size_t cut = path.find_last_of("\\/");
@@ -277,7 +289,9 @@ SettingsCheck CheckSettings(const std::string& path, std::string_view bytes) {
   bool anyPatch = false;
   for (const qx::InstallStep& step : qx::InstallSteps()) {
     if (!step.guard(settings)) continue;
-    out << "  " << step.feature << "\n";
+    out << "  " << step.feature << " (" << SiteList(step.sites)
+        << (step.condition != nullptr ? std::string(", ") + step.condition : std::string())
+        << ")\n";
     anyPatch = true;
   }
   if (!anyPatch) out << "  (none)\n";

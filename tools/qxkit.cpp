@@ -17,6 +17,7 @@
 #include <string>
 #include <vector>
 
+#include "platform/Modules.h"
 #include "sim/CameraScene.h"
 #include "sim/DataHandler.h"
 #include "sim/Game.h"
@@ -25,6 +26,7 @@
 #include "sim/PluginModule.h"
 #include "tools/PapyrusScript.h"
 #include "tools/SettingsCheck.h"
+#include "tools/SiteTable.h"
 
 namespace {
 
@@ -39,6 +41,12 @@ int Usage() {
       "           logs and which game code it patches\n",
       stderr);
   return 2;
+}
+
+std::string PluginFileName(const sim::PluginEntryPoints& plugin) {
+  char name[qx::platform::kMaxPath];
+  if (!qx::platform::ModuleFileNameAt(reinterpret_cast<std::uintptr_t>(plugin.query), name)) return "";
+  return name;
 }
 
 int Boot(const std::vector<std::string>& args) {
@@ -66,6 +74,8 @@ int Boot(const std::vector<std::string>& args) {
   }
 
   std::printf("== QXKit.log ==\n%s", sim::GameFolders::ReadLog().c_str());
+  std::printf("== install sites ==\n%s",
+              qxtools::DescribeInstallSites(PluginFileName(sim::LoadPluginModule())).c_str());
   std::printf("== patched game code ==\n");
   std::vector<sim::PatchedSite> sites = sim::PatchedSites();
   if (sites.empty()) std::printf("(none)\n");

@@ -1,0 +1,25 @@
+#pragma once
+// Which module of the process holds an address. Other plugins hook the game's code too; a
+// branch that leaves the game's own image leads into one of them, and the log names it.
+#include <cstdint>
+
+#include "platform/Platform.h"
+
+namespace qx::platform {
+
+struct AddressRange {
+  std::uintptr_t begin;
+  std::uintptr_t end;  // one past the last byte
+  [[nodiscard]] constexpr bool Contains(std::uintptr_t address) const {
+    return address >= begin && address < end;
+  }
+};
+
+// The game executable's image: base and size from its PE header in the game's process.
+[[nodiscard]] AddressRange MainModuleImage();
+
+// The file name, without its folder, of the module whose image holds `address`; false (and
+// an empty name) when no module does.
+[[nodiscard]] bool ModuleFileNameAt(std::uintptr_t address, char (&name)[kMaxPath]);
+
+}  // namespace qx::platform

@@ -1,0 +1,29 @@
+#include "platform/Modules.h"
+
+#include <dlfcn.h>
+
+#include <cstring>
+
+#include "skse/GameImage.h"
+
+namespace qx::platform {
+
+// The Linux build has no game executable: the game is the simulated region at the game's
+// fixed addresses, inside whatever program links the plugin.
+AddressRange MainModuleImage() { return {game::kGameImageBegin, game::kGameImageEnd}; }
+
+bool ModuleFileNameAt(std::uintptr_t address, char (&name)[kMaxPath]) {
+  name[0] = '\0';
+  Dl_info info{};
+  if (dladdr(reinterpret_cast<void*>(address), &info) == 0 || info.dli_fname == nullptr) {
+    return false;
+  }
+  const char* slash = std::strrchr(info.dli_fname, '/');
+  const char* file = slash != nullptr ? slash + 1 : info.dli_fname;
+  std::size_t length = std::strlen(file);
+  if (length == 0 || length >= kMaxPath) return false;
+  std::memcpy(name, file, length + 1);
+  return true;
+}
+
+}  // namespace qx::platform

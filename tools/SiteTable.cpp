@@ -1,0 +1,54 @@
+#include "tools/SiteTable.h"
+
+#include <cstdint>
+#include <cstdio>
+
+#include "plugin/InstallSteps.h"
+#include "plugin/PatchSites.h"
+#include "sim/GameRegion.h"
+
+namespace qxtools {
+namespace {
+
+bool Changed(qx::host::Address site) {
+  for (const sim::PatchedSite& patched : sim::PatchedSites()) {
+    if (patched.site == site) return true;
+  }
+  return false;
+}
+
+// "call -> 01C0A2F0", or what else the site holds now.
+std::string WhatItHolds(qx::host::Address site, const qx::SiteReading& reading) {
+  if (!reading.isBranch) return "holds other code";
+  char text[32];
+  std::snprintf(text, sizeof text, "%s -> %08X",
+                *reinterpret_cast<const std::uint8_t*>(site) == 0xE8 ? "call" : "jmp",
+                static_cast<unsigned>(reading.target));
+  return text;
+}
+
+std::string StateOf(qx::host::Address site, const std::string& pluginFile) {
+  if (!Changed(site)) return "untouched";
+  qx::SiteReading reading = qx::ReadSite(site);
+  // In the simulated game only QXKit and the other plugins write code; another plugin's
+  // branch leads out of the game into a module that is not QXKit's.
+  bool other = reading.holder == qx::SiteHolder::kOtherModule && reading.module != pluginFile;
+  std::string holder = other ? "taken by " + std::string(reading.module) : "QXKit's";
+  return holder + " (" + WhatItHolds(site, reading) + ")";
+}
+
+}  // namespace
+
+std::string DescribeInstallSites(const std::string& pluginFile) {
+  std::string table;
+  for (const qx::InstallStep& step : qx::InstallSteps()) {
+    for (qx::host::Address site : step.sites) {
+      char line[96];
+      std::snprintf(line, sizeof line, "%08X  %-32s ", static_cast<unsigned>(site), step.feature);
+      table += line + StateOf(site, pluginFile) + "\n";
+    }
+  }
+  return table;
+}
+
+}  // namespace qxtools
