@@ -125,6 +125,17 @@ void RegisterFunction(ScriptRegistry* registry, const char* className, const Nat
 
 }  // namespace
 
+namespace binding {
+
+void ReportException(const IFunction* self, const char* what) noexcept {
+  const char* className = self->className.data != nullptr ? self->className.data : "";
+  const char* name = self->name.data != nullptr ? self->name.data : "";
+  LogMessage("QX Papyrus: %s.%s failed (%s); the script receives its neutral result", className,
+             name, what != nullptr ? what : "");
+}
+
+}  // namespace binding
+
 const FunctionTable& PureFunctionTable() {
   static const FunctionTable table = [] {
     FunctionTable t{};
