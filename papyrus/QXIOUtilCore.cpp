@@ -40,14 +40,10 @@ bool ExistsFile(const char* path) {
     std::string error;
     platform::FilePath native = platform::FilePath::FromScriptText(text);
     platform::Existence existence = platform::TestExistence(native, error);
-    if (existence == platform::Existence::kUnknown) {
-      LogMessage("QX IO Util: could not test whether file '%s' exists: %s",
-                 native.Display().c_str(), error.c_str());
-    }
+    if (existence == platform::Existence::kUnknown) LogExistenceUnknown(native.Display(), error.c_str());
     return existence == platform::Existence::kExists;
   } catch (const std::exception& error) {
-    LogMessage("QX IO Util: could not test whether file '%.*s' exists: %s",
-               static_cast<int>(text.size()), text.data(), error.what());
+    LogExistenceUnknown(text, error.what());
     return false;
   }
 }

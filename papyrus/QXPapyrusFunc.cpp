@@ -64,36 +64,56 @@ std::int32_t GetNumSpellBooks(const SkillBooks& books) {
   return static_cast<std::int32_t>(books.SpellBookCount());
 }
 
+// The readers take the books lock, so that they see a book as it was before or after a
+// setter, never its flags of one and its value of the other.
 bool IsSkillBook(const SkillBooks& books, const TESObjectBOOK* book) {
   if (!Usable(books, book)) return false;
   if (books.IsInSkillBookSet(book->formID)) return true;
+  auto lock = books.Lock();
   return (book->flags & kBookFlag_TeachesSkill) && !(book->flags & kBookFlag_TeachesSpell);
 }
 
 bool IsSpellBook(const SkillBooks& books, const TESObjectBOOK* book) {
   if (!Usable(books, book)) return false;
-  return books.IsInSpellBookSet(book->formID) || (book->flags & kBookFlag_TeachesSpell);
+  if (books.IsInSpellBookSet(book->formID)) return true;
+  auto lock = books.Lock();
+  return (book->flags & kBookFlag_TeachesSpell) != 0;
 }
 
-std::int32_t GetSkill(const SkillBooks& books, const TESObjectBOOK* book) {
-  if (!Usable(books, book) || (book->flags & kBookFlag_TeachesSpell)) return -1;
-  if ((book->flags & kBookFlag_TeachesSkill) || books.IsInSkillBookSet(book->formID)) {
-    return static_cast<std::int32_t>(book->teaches);
+namespace {
+
+// GetSkill with the books lock held.
+std::int32_t SkillLocked(const SkillBooks& books, const TESObjectBOOK& book) {
+  if (book.flags & kBookFlag_TeachesSpell) return -1;
+  if ((book.flags & kBookFlag_TeachesSkill) || books.IsInSkillBookSet(book.formID)) {
+    return static_cast<std::int32_t>(book.teaches);
   }
   return -1;
+}
+
+}  // namespace
+
+std::int32_t GetSkill(const SkillBooks& books, const TESObjectBOOK* book) {
+  if (!Usable(books, book)) return -1;
+  auto lock = books.Lock();
+  return SkillLocked(books, *book);
 }
 
 bool IsSkill(const SkillBooks& books, const TESObjectBOOK* book, StringCache::Ref skill) {
   if (!Usable(books, book)) return false;
   std::optional<std::uint32_t> index = LookupSkill(skill);
   if (!index) return false;
-  return GetSkill(books, book) == static_cast<std::int32_t>(*index);
+  auto lock = books.Lock();
+  return SkillLocked(books, *book) == static_cast<std::int32_t>(*index);
 }
 
+// A book whose flags say it teaches a skill holds an actor value index, never a spell: with
+// both flags set the value is not handed out as a spell.
 SpellItem* GetSpell(const SkillBooks& books, const TESObjectBOOK* book) {
   if (!Usable(books, book)) return nullptr;
-  if ((book->flags & kBookFlag_TeachesSpell) ||
-      (books.IsInSpellBookSet(book->formID) && !(book->flags & kBookFlag_TeachesSkill))) {
+  auto lock = books.Lock();
+  if (book->flags & kBookFlag_TeachesSkill) return nullptr;
+  if ((book->flags & kBookFlag_TeachesSpell) || books.IsInSpellBookSet(book->formID)) {
     return reinterpret_cast<SpellItem*>(book->teaches);
   }
   return nullptr;
@@ -102,16 +122,15 @@ SpellItem* GetSpell(const SkillBooks& books, const TESObjectBOOK* book) {
 void SetIsRead(SkillBooks& books, TESObjectBOOK* book, bool read) {
   if (!Usable(books, book)) return;
   auto lock = books.Lock();
-  bool skillBook = books.IsInSkillBookSet(book->formID);
-  bool spellBook = !skillBook && books.IsInSpellBookSet(book->formID);
-  if (read) {
-    book->flags |= kBookFlag_Read;
-    if (skillBook) book->flags &= ~kBookFlag_TeachesSkill;
-    if (spellBook) book->flags &= ~kBookFlag_TeachesSpell;
-  } else {
-    book->flags &= ~kBookFlag_Read;
-    if (skillBook) book->flags |= kBookFlag_TeachesSkill;
-    if (spellBook) book->flags |= kBookFlag_TeachesSpell;
+  if (!read) {
+    books.MarkUnread(*book);
+    return;
+  }
+  book->flags |= kBookFlag_Read;
+  if (books.IsInSkillBookSet(book->formID)) {
+    book->flags &= ~kBookFlag_TeachesSkill;
+  } else if (books.IsInSpellBookSet(book->formID)) {
+    book->flags &= ~kBookFlag_TeachesSpell;
   }
 }
 

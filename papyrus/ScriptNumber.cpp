@@ -24,12 +24,6 @@ std::uint32_t ScriptNumber::AsUnsigned() const noexcept {
   return 0;
 }
 
-std::uint32_t TruncateToUnsigned(float value) noexcept {
-  float whole = std::trunc(value);
-  if (!(whole >= -9.2233715e18f && whole <= 9.2233715e18f)) return 0;
-  return static_cast<std::uint32_t>(static_cast<std::int64_t>(whole));
-}
-
 std::uint32_t RoundToInt32(float value) noexcept {
   double rounded = std::round(static_cast<double>(value));
   if (!(rounded >= -2147483648.0 && rounded <= 2147483647.0)) return 0;

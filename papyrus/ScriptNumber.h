@@ -5,6 +5,8 @@
 #include <optional>
 #include <vector>
 
+#include "skse/PapyrusValue.h"  // TruncateToUnsigned: the one float-to-int rule of scripts
+
 namespace qx::papyrus {
 
 struct ScriptNumber {
@@ -21,17 +23,13 @@ struct ScriptNumber {
 
   // An int converted, a bool as 0.0 or 1.0, anything else 0.0.
   [[nodiscard]] float AsFloat() const noexcept;
-  // A float truncated toward zero to unsigned, an int's bit pattern, a bool as 0 or 1,
-  // anything else 0.
+  // A float by TruncateToUnsigned, an int's bit pattern, a bool as 0 or 1, anything else 0.
   [[nodiscard]] std::uint32_t AsUnsigned() const noexcept;
 };
 
 // A script array; a null pointer stands for none.
 using ScriptNumbers = std::vector<ScriptNumber>;
 
-// Float to unsigned 32-bit, truncated toward zero; negative values wrap as the game's
-// conversion does; not a number or beyond 64 bits gives 0.
-[[nodiscard]] std::uint32_t TruncateToUnsigned(float value) noexcept;
 // Nearest integer, halves away from zero, as a 32-bit pattern; 0 when not a number or out of
 // the signed 32-bit range.
 [[nodiscard]] std::uint32_t RoundToInt32(float value) noexcept;

@@ -26,6 +26,13 @@ void SkillBooks::BuildLists(const game::DataHandler* dataHandler) {
     LogMessage("QX Papyrus Func: could not retrieve data handler");
     return;
   }
+  // The game sends data-loaded once, but another plugin may send it again: the lists stay
+  // as first built and the polling thread is started once.
+  if (built_) {
+    LogMessage("QX Papyrus Func: skill book lists already built; keeping them");
+    return;
+  }
+  built_ = true;
   for (game::TESObjectBOOK* book : dataHandler->Books()) {
     if (book == nullptr) continue;
     if (book->flags & game::kBookFlag_TeachesSpell) {
@@ -98,20 +105,23 @@ void SkillBooks::AfterGameLoad() {
   }
   if (settings_->bookClearAllReadSkills) {
     for (auto& count : counts_) count = 0;
-    ForEachListedBook([this](game::TESObjectBOOK& book) {
-      book.flags &= ~game::kBookFlag_Read;
-      if (IsInSkillBookSet(book.formID)) {
-        book.flags |= game::kBookFlag_TeachesSkill;
-      } else if (IsInSpellBookSet(book.formID)) {
-        book.flags |= game::kBookFlag_TeachesSpell;
-      }
-    });
+    ForEachListedBook([this](game::TESObjectBOOK& book) { MarkUnread(book); });
     LogMessage("QX Papyrus Func: cleared read flags for all skill books");
     return;
   }
   LogMessage("QX Papyrus Func: updating list of read skill books");
   lock.unlock();
   RecountAll();
+}
+
+void SkillBooks::MarkUnread(game::TESObjectBOOK& book) const {
+  book.flags &= ~game::kBookFlag_Read;
+  if (book.flags & (game::kBookFlag_TeachesSkill | game::kBookFlag_TeachesSpell)) return;
+  if (IsInSkillBookSet(book.formID)) {
+    book.flags |= game::kBookFlag_TeachesSkill;
+  } else if (IsInSpellBookSet(book.formID)) {
+    book.flags |= game::kBookFlag_TeachesSpell;
+  }
 }
 
 std::span<game::TESObjectBOOK* const> SkillBooks::BooksFor(std::uint32_t skill) const {

@@ -47,6 +47,11 @@ class SkillBooks {
 
   [[nodiscard]] bool PollingStarted() const { return polling_.load(); }
 
+  // Clears the read flag and gives back what the book taught at data load, unless it
+  // teaches something now: a book teaches one thing at a time, and its value at 0x98 belongs
+  // to the flag it has. Call with the lock held.
+  void MarkUnread(game::TESObjectBOOK& book) const;
+
   // Held while book flags are changed or counted, so that scripts and the polling thread
   // see and make whole changes.
   [[nodiscard]] std::unique_lock<std::mutex> Lock() const { return std::unique_lock(mutex_); }
@@ -66,6 +71,7 @@ class SkillBooks {
   std::array<std::atomic<std::uint32_t>, kSkillLists> counts_{};
   std::atomic<std::uint32_t> total_{0};
   std::atomic<bool> polling_{false};
+  bool built_ = false;  // only the data-loaded step reads and writes it
   mutable std::mutex mutex_;
 };
 

@@ -17,6 +17,11 @@ void LogException(const char* what, const std::exception& error) noexcept {
 
 }  // namespace
 
+void LogExistenceUnknown(std::string_view path, const char* reason) noexcept {
+  LogMessage("QX IO Util: could not test whether file '%.*s' exists: %s", static_cast<int>(path.size()),
+             path.data(), reason != nullptr ? reason : "");
+}
+
 TextFile::TextFile(bool read, bool append, std::int32_t bufferSize,
                    platform::FilePath path) noexcept
     : read_(read),
@@ -41,8 +46,7 @@ std::shared_ptr<TextFile> TextFile::Load(std::string_view pathText, bool read, b
     LogMessage("QX IO Util: loading file '%s'...", file->path_.Display().c_str());
     if (existence == platform::Existence::kUnknown) {
       // Not known to be missing: opening the stream decides.
-      LogMessage("QX IO Util:   could not test whether the file exists: %s",
-                 existenceError.c_str());
+      LogExistenceUnknown(file->path_.Display(), existenceError.c_str());
     }
     if (existence == platform::Existence::kMissing && read) {
       LogMessage("QX IO Util:   file does not exist; aborting load");

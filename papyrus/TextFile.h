@@ -15,6 +15,10 @@
 
 namespace qx::io {
 
+// The one line for an existence test that failed for another reason than a missing file,
+// whether a script asked ExistsFile or LoadFile; `path` as the caller shows it.
+void LogExistenceUnknown(std::string_view path, const char* reason) noexcept;
+
 class TextFile {
  public:
   // Builds the object as a script's LoadFile asks for it and opens the stream, logging the

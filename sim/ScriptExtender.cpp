@@ -17,8 +17,10 @@ std::uint32_t GetPluginHandle() {
 
 bool RegisterPapyrus(qx::skse::RegisterFunctionsCallback callback) {
   ScriptExtender& skse = ScriptExtender::Instance();
+  int call = static_cast<int>(skse.papyrusRegisterCalls++);
+  if (call == skse.Options().refusedRegistration) return false;  // the callback is dropped
   skse.papyrusRegistrations.push_back(callback);
-  return skse.Options().registerSucceeds;
+  return true;
 }
 
 bool RegisterListener(std::uint32_t pluginHandle, const char* sender,

@@ -15,7 +15,7 @@ struct ScriptExtenderOptions {
   std::uint32_t pluginHandle = 0x00000017;
   bool offersPapyrus = true;    // false: QueryInterface(2) gives null
   bool offersMessaging = true;  // false: QueryInterface(5) gives null
-  bool registerSucceeds = true;  // what Papyrus Register returns
+  int refusedRegistration = -1;  // the Papyrus Register call (from 0) that returns false; -1: none
 };
 
 struct RegisteredListener {
@@ -38,7 +38,8 @@ class ScriptExtender {
   // What the plugin asked of the script extender, in order.
   std::uint32_t pluginHandleRequests = 0;
   std::vector<std::uint32_t> interfaceQueries;
-  std::vector<qx::skse::RegisterFunctionsCallback> papyrusRegistrations;
+  std::uint32_t papyrusRegisterCalls = 0;
+  std::vector<qx::skse::RegisterFunctionsCallback> papyrusRegistrations;  // the accepted ones
   std::vector<RegisteredListener> listeners;
 
   // The interface QueryInterface hands out for `id`, or null.

@@ -51,7 +51,8 @@ std::uint32_t* QX_THISCALL GetResultType(IFunction* self, std::uint32_t* out) {
 }
 std::uint32_t QX_THISCALL GetParameterCount(IFunction* self) { return self->parameterCount; }
 bool QX_THISCALL ReturnTrue(IFunction*) { return true; }
-bool QX_THISCALL GetFlag20(IFunction* self) { return self->unk20 != 0; }
+// The VM's flags at 0x20 and 0x21 travel as the bytes it stored, whatever their value.
+std::uint8_t QX_THISCALL GetFlag20(IFunction* self) { return self->unk20; }
 bool QX_THISCALL ReturnFalse(IFunction*) { return false; }
 std::uint32_t QX_THISCALL ReturnZero(IFunction*) { return 0; }
 std::uint32_t QX_THISCALL GetWord24(IFunction* self) { return self->unk24; }
@@ -61,8 +62,11 @@ bool QX_THISCALL Slot17(IFunction*, std::uint32_t, std::uint32_t* out) {
   *out = 0;
   return false;
 }
-bool QX_THISCALL GetFlag21(IFunction* self) { return self->unk21 != 0; }
-void QX_THISCALL SetFlag21(IFunction* self, bool value) { self->unk21 = value ? 1 : 0; }
+std::uint8_t QX_THISCALL GetFlag21(IFunction* self) { return self->unk21; }
+// The bool arrives as the low byte of its argument word.
+void QX_THISCALL SetFlag21(IFunction* self, std::uint32_t value) {
+  self->unk21 = static_cast<std::uint8_t>(value);
+}
 bool QX_THISCALL HasImplementation(IFunction* self) { return self->implementation != nullptr; }
 
 template <typename Fn>
@@ -124,6 +128,17 @@ void RegisterFunction(ScriptRegistry* registry, const char* className, const Nat
 }
 
 }  // namespace
+
+namespace binding {
+
+void ReportException(const IFunction* self, const char* what) noexcept {
+  const char* className = self->className.data != nullptr ? self->className.data : "";
+  const char* name = self->name.data != nullptr ? self->name.data : "";
+  LogMessage("QX Papyrus: %s.%s failed (%s); the script receives its neutral result", className,
+             name, what != nullptr ? what : "");
+}
+
+}  // namespace binding
 
 const FunctionTable& PureFunctionTable() {
   static const FunctionTable table = [] {

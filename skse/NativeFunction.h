@@ -9,6 +9,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <cstring>
+#include <exception>
 #include <span>
 #include <tuple>
 #include <type_traits>
@@ -184,6 +185,23 @@ void Pack(ScriptValue* result, R& returned, ScriptRegistry* registry) noexcept {
   }
 }
 
+// Logs that the implementation of `self` ended with an exception.
+void ReportException(const IFunction* self, const char* what) noexcept;
+
+// What a call that failed hands the script: none, 0, 0.0, false or "".
+template <typename R>
+void PackNeutral(ScriptValue* result, ScriptRegistry* registry) noexcept {
+  if constexpr (std::is_void_v<R>) {
+    ClearValue(result);
+  } else if constexpr (std::is_same_v<R, StringCache::Ref>) {
+    StringCache::Ref empty{""};
+    Pack<R>(result, empty, registry);
+  } else {
+    R neutral{};
+    Pack<R>(result, neutral, registry);
+  }
+}
+
 template <typename R, typename... A, std::size_t... I>
 bool Run(IFunction* self, ScriptRegistry* registry, std::uint32_t stackId, ScriptValue* result,
          ScriptCallState* state, std::index_sequence<I...>) noexcept {
@@ -201,12 +219,22 @@ bool Run(IFunction* self, ScriptRegistry* registry, std::uint32_t stackId, Scrip
     auto* impl = reinterpret_cast<R (*)(StaticFunctionTag*, A...)>(self->implementation);
     return impl(nullptr, std::get<I>(arguments)...);
   };
-  if constexpr (std::is_void_v<R>) {
-    call();
-    ClearValue(result);
-  } else {
-    R returned = call();
-    Pack<R>(result, returned, registry);
+  // Nothing may unwind into the VM: an implementation that throws (a std::bad_alloc near
+  // the end of the game's address space) fails like any other call.
+  try {
+    if constexpr (std::is_void_v<R>) {
+      call();
+      ClearValue(result);
+    } else {
+      R returned = call();
+      Pack<R>(result, returned, registry);
+    }
+  } catch (const std::exception& error) {
+    ReportException(self, error.what());
+    PackNeutral<R>(result, registry);
+  } catch (...) {
+    ReportException(self, "an exception of unknown type");
+    PackNeutral<R>(result, registry);
   }
   return true;
 }

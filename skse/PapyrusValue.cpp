@@ -17,6 +17,12 @@ void ReleaseClassInfoRef(ScriptClassInfo* info) noexcept {
   }
 }
 
+std::uint32_t TruncateToUnsigned(float value) noexcept {
+  if (!(value >= -2147483648.0f && value < 4294967296.0f)) return 0;
+  if (value < 0) return static_cast<std::uint32_t>(static_cast<std::int32_t>(value));
+  return static_cast<std::uint32_t>(value);
+}
+
 std::uint32_t UnpackInt(const ScriptValue& value) noexcept {
   switch (value.type) {
     case kType_Int:
@@ -24,10 +30,7 @@ std::uint32_t UnpackInt(const ScriptValue& value) noexcept {
     case kType_Float: {
       float f;
       std::memcpy(&f, &value.data, sizeof f);
-      // Truncated toward zero; what no 32-bit pattern can hold (NaN, out of range) gives 0.
-      if (!(f >= -2147483648.0f && f < 4294967296.0f)) return 0;
-      if (f < 0) return static_cast<std::uint32_t>(static_cast<std::int32_t>(f));
-      return static_cast<std::uint32_t>(f);
+      return TruncateToUnsigned(f);
     }
     case kType_Bool:
       return (value.data & 0xFF) != 0 ? 1 : 0;

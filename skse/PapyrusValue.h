@@ -105,6 +105,10 @@ inline void StoreString(ScriptValue* value, const char* text) noexcept {
 void AddClassInfoRef(ScriptClassInfo* info) noexcept;
 void ReleaseClassInfoRef(ScriptClassInfo* info) noexcept;
 
+// A float as a script's int: truncated toward zero, negative values as their signed 32-bit
+// pattern; what no 32-bit pattern holds (NaN, below -2^31, 2^32 and above) gives 0.
+[[nodiscard]] std::uint32_t TruncateToUnsigned(float value) noexcept;
+
 // Unpacking one value by the type of the parameter it fills.
 [[nodiscard]] std::uint32_t UnpackInt(const ScriptValue& value) noexcept;
 [[nodiscard]] float UnpackFloat(const ScriptValue& value) noexcept;

@@ -3,6 +3,8 @@
 #include <cstring>
 #include <limits>
 
+#include "sim/Actors.h"
+#include "sim/Magic.h"
 #include "tests/host/PapyrusFixture.h"
 
 namespace {
@@ -109,6 +111,16 @@ TEST(NativeFunction, EachOperationDoesWhatTheVmExpects) {
   SlotOf<void QX_THISCALL(IFunction*, bool)>(f, 20)(f, false);
   EXPECT_FALSE(SlotOf<BoolFn>(f, 19)(f));
   EXPECT_TRUE(SlotOf<BoolFn>(f, 21)(f));
+  // The flags are the VM's bytes: whatever it stored comes back unchanged.
+  using ByteFn = std::uint8_t QX_THISCALL(IFunction*);
+  f->unk20 = 0x5A;
+  EXPECT_EQ(SlotOf<ByteFn>(f, 9)(f), 0x5A);
+  SlotOf<void QX_THISCALL(IFunction*, std::uint32_t)>(f, 20)(f, 0x02);
+  EXPECT_EQ(f->unk21, 0x02);
+  EXPECT_EQ(SlotOf<ByteFn>(f, 19)(f), 0x02);
+  f->unk21 = 0xC3;
+  EXPECT_EQ(SlotOf<ByteFn>(f, 19)(f), 0xC3);
+  f->unk20 = 1;
 
   // Slots 6, 15, 16 and 18 reach the game's routines with the object and arguments as
   // passed, and their result comes straight back.
@@ -194,6 +206,35 @@ TEST(NativeFunction, ArgumentsOfOtherTypesAreConverted) {
   ScriptValue mixed = Vm::Array(kType_StringArray, {Vm::Int(7)});
   EXPECT_EQ(TextResult("FormatStr", {Vm::String("[%0s]"), mixed}), "[]");
   for (ScriptValue* v : {&ints, &strings, &mixed}) Vm::Release(*v);
+}
+
+// A float that no 32-bit pattern holds gives 0 wherever a script number becomes an int: as
+// an int argument, and as an element of the number arrays ScaleAbilityEffects reads.
+TEST(NativeFunction, FloatsBeyondTheIntRangeGiveZeroInArgumentsAndArrays) {
+  BootForScripts();
+  EXPECT_EQ(TextResult("DecToHex", {Vm::Float(5e9f), Vm::Int(4)}), "00000000");
+  EXPECT_EQ(TextResult("DecToHex", {Vm::Float(-3e9f), Vm::Int(4)}), "00000000");
+  EXPECT_EQ(TextResult("DecToHex", {Vm::Float(-5.0f), Vm::Int(4)}), "FFFFFFFB");
+
+  // Durations set to their operand (type 9); the third operand, -5, keeps its pattern.
+  constexpr std::uint32_t kActorType = 0x3E, kSpellType = 0x16;
+  sim::SimActor* actor = sim::NewActor(0x100);
+  sim::SimSpell* spell = sim::NewSpell(0x900, qx::game::kSpellType_Ability,
+                                       {sim::EffectItemValues{1.0f, 0, 30, sim::NewMagicEffect(0x801), 1},
+                                        sim::EffectItemValues{1.0f, 0, 30, sim::NewMagicEffect(0x802), 2},
+                                        sim::EffectItemValues{1.0f, 0, 30, sim::NewMagicEffect(0x803), 3}});
+  ScriptValue noStackAddIfMissing =
+      Vm::Array(kType_FloatArray, {Vm::Float(0.0f), Vm::Float(1.0f), Vm::Float(0.0f)});
+  ScriptValue setToOperand = Vm::Array(kType_IntArray, {Vm::Int(9), Vm::Float(9.0f), Vm::Int(9)});
+  ScriptValue durations = Vm::Array(kType_FloatArray, {Vm::Float(5e9f), Vm::Float(-3e9f), Vm::Float(-5.0f)});
+  ScriptValue result = Vm::CallNative(
+      "QXAEUtil", "ScaleAbilityEffects",
+      {Vm::Object(static_cast<qx::game::Actor*>(actor), kActorType), Vm::Object(spell, kSpellType),
+       noStackAddIfMissing, Vm::None(), Vm::None(), Vm::None(), Vm::None(), setToOperand, durations});
+  EXPECT_EQ(result.type, kType_Bool);
+  std::vector<float> lasting;
+  for (qx::game::ActiveEffect* effect : actor->ActiveEffects()) lasting.push_back(effect->duration);
+  EXPECT_EQ(lasting, (std::vector<float>{0.0f, 0.0f, 4294967291.0f}));
 }
 
 TEST(NativeFunction, RunSlotAlwaysReportsSuccessAndReleasesWhatTheResultHeld) {

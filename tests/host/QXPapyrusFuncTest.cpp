@@ -183,6 +183,46 @@ TEST(QXPapyrusFunc, ListsAndWhatBooksTeach) {
   EXPECT_EQ(IntCall("GetNumSkillBooks", {}), 3);
 }
 
+// Marking a book unread gives back what it taught at data load only when it teaches
+// nothing now: a spell tome made to teach a skill never hands its actor value index to the
+// game as a spell.
+TEST(QXPapyrusFunc, AnUnreadBookTeachesOneThingAtATime) {
+  Library& library = LoadGame("[books]\n");
+  NoResult("SetBookSkill", {Book(library.tome), Vm::String("Alchemy")});
+  NoResult("SetIsRead", {Book(library.tome), Vm::Bool(false)});
+  EXPECT_EQ(library.tome->flags, kBookFlag_TeachesSkill);
+  EXPECT_EQ(ObjectCall("GetSpell", {Book(library.tome)}), nullptr);
+  EXPECT_EQ(IntCall("GetSkill", {Book(library.tome)}), static_cast<std::int32_t>(Skill("Alchemy")));
+  EXPECT_TRUE(BoolCall("IsSpellBook", {Book(library.tome)}));
+
+  NoResult("SetBookSpell", {Book(library.fire), Vm::Object(library.otherSpell, kSpellType)});
+  NoResult("SetIsRead", {Book(library.fire), Vm::Bool(false)});
+  EXPECT_EQ(library.fire->flags, kBookFlag_TeachesSpell);
+  EXPECT_EQ(ObjectCall("GetSpell", {Book(library.fire)}), library.otherSpell);
+  EXPECT_EQ(IntCall("GetSkill", {Book(library.fire)}), -1);
+
+  // Marked read and unread again, a skill book that teaches nothing teaches its skill again.
+  NoResult("SetIsRead", {Book(library.herbs), Vm::Bool(true)});
+  NoResult("SetIsRead", {Book(library.herbs), Vm::Bool(false)});
+  EXPECT_EQ(library.herbs->flags, kBookFlag_TeachesSkill);
+  // Both flags, as another plugin may leave a book: its value is no spell.
+  library.letter->flags = kBookFlag_TeachesSkill | kBookFlag_TeachesSpell;
+  library.letter->teaches = Skill("Alchemy");
+  EXPECT_EQ(ObjectCall("GetSpell", {Book(library.letter)}), nullptr);
+}
+
+// Another plugin may send the data-loaded message again: the lists stay as first built.
+TEST(QXPapyrusFunc, DataLoadedAgainKeepsTheLists) {
+  LoadGame("[books]\ndumpskills=1\n");
+  sim::Game::SendDataLoaded();
+  EXPECT_EQ(LogLines().back(), "QX Papyrus Func: skill book lists already built; keeping them");
+  const std::string dump = "QX Papyrus Func: registered the following skill books";
+  EXPECT_EQ(LinesStartingWith(LogLines(), dump).size(), 2u) << "alchemy and destruction, once";
+  EXPECT_EQ(IntCall("GetNumSkillBooksFor", {Vm::String("Alchemy")}), 2);
+  EXPECT_EQ(IntCall("GetNumSkillBooks", {}), 3);
+  EXPECT_EQ(ReadTotal(true), 1);
+}
+
 TEST(QXPapyrusFunc, DisableSkillGainKeepsWhatSkillBooksTeach) {
   Library& library = LoadGame("[books]\ndisableskillgain=1\n");
   EXPECT_EQ(library.herbs->flags & kBookFlag_TeachesSkill, 0);

@@ -156,6 +156,25 @@ TEST(Startup, WithoutAPapyrusInterfaceNothingIsRegistered) {
                       "QX Papyrus: the script extender offers no papyrus interface; no functions registered"));
 }
 
+// A Register call the script extender refuses costs only the all-succeeded line: every
+// class is still offered and logged, later ones register, and the listener is registered.
+TEST(Startup, ARefusedRegistrationOnlyOmitsTheAllSucceededLine) {
+  sim::BootOptions options;
+  options.settings = "[general]\n";
+  options.scriptExtender.refusedRegistration = 1;  // the string utils
+  EXPECT_TRUE(sim::Game::Boot(options).loaded);
+  sim::ScriptExtender& skse = sim::ScriptExtender::Instance();
+  EXPECT_EQ(skse.papyrusRegisterCalls, 4u);
+  EXPECT_EQ(skse.papyrusRegistrations.size(), 3u);
+  EXPECT_EQ(skse.listeners.size(), 1u);
+  EXPECT_EQ(LogLines(), (Lines{"QXKit", "QX Health Gating: cannot enable (AV percentage fix is not enabled)",
+                               "QX Inject: papyrus functions loaded",
+                               "QX Papyrus: registered IO utils functions",
+                               "QX Papyrus: registered string utils functions",
+                               "QX Papyrus: registered actor effects functions",
+                               "QX Papyrus: registered general functions"}));
+}
+
 TEST(Startup, WithoutAMessagingInterfaceLoadStillSucceeds) {
   sim::BootOptions options;
   options.settings = "[general]\n";

@@ -7,12 +7,15 @@
 #include <chrono>
 #include <cmath>
 #include <limits>
+#include <new>
+#include <stdexcept>
 #include <thread>
 
 #include "sim/Game.h"
 #include "sim/Vm.h"
 #include "sim/VmHeap.h"
 #include "skse/NativeFunction.h"
+#include "tests/unit/LogCapture.h"
 
 namespace {
 
@@ -53,6 +56,19 @@ float ExtendedFormId(StaticFunctionTag*, qxnsSKSE::ActorExtended* actor, std::ui
   return static_cast<float>(FormIdOf(actor));
 }
 
+// Implementations that fail the way a native near the end of the address space can.
+std::uint32_t OutOfMemory(StaticFunctionTag*, std::uint32_t) { throw std::bad_alloc(); }
+Ref TextTooLong(StaticFunctionTag*, Ref) { throw std::length_error("text too long"); }
+VMResultArray<Ref> PiecesTooMany(StaticFunctionTag*, Ref, Ref) {
+  VMResultArray<Ref> pieces{Ref{"a"}, Ref{"b"}};
+  throw std::bad_alloc();
+}
+bool ThrowsAnInt(StaticFunctionTag*) { throw 42; }
+float ThrowsFloat(StaticFunctionTag*, float) { throw std::runtime_error("no float"); }
+Actor* ThrowsActor(StaticFunctionTag*, Actor*) { throw std::bad_alloc(); }
+VMResultArray<ActiveEffect*> ThrowsEffects(StaticFunctionTag*, Actor*) { throw std::bad_alloc(); }
+void ThrowsNothingBack(StaticFunctionTag*, TESObjectBOOK*) { throw std::bad_alloc(); }
+
 // Every signature the plugin's script classes use, so each instance is built and registered.
 template <typename R, typename... A>
 R Stub(StaticFunctionTag*, A...) {
@@ -72,6 +88,14 @@ const NativeFunctionDef kFunctions[] = {
     DefineNative("Effects", &Effects),
     DefineNative("NoSound", &NoSound),
     DefineNative("ExtendedFormId", &ExtendedFormId),
+    DefineNative("OutOfMemory", &OutOfMemory),
+    DefineNative("TextTooLong", &TextTooLong),
+    DefineNative("PiecesTooMany", &PiecesTooMany),
+    DefineNative("ThrowsAnInt", &ThrowsAnInt),
+    DefineNative("ThrowsFloat", &ThrowsFloat),
+    DefineNative("ThrowsActor", &ThrowsActor),
+    DefineNative("ThrowsEffects", &ThrowsEffects),
+    DefineNative("ThrowsNothingBack", &ThrowsNothingBack),
     DefineNative("I0", &Stub<U>),
     DefineNative("I1", &Stub<U, bool>),
     DefineNative("I2", &Stub<U, TESObjectBOOK*>),
@@ -166,6 +190,54 @@ TEST_F(NativeBinding, BoolAndFloatParameters) {
   EXPECT_EQ(Vm::FloatOf(Call("SumFloats", {Vm::None()})), -1.0f);
   Vm::Release(floats);
   Vm::Release(ints);
+}
+
+// An implementation that throws does not end the game: the call logs one line naming the
+// function, the script receives the neutral result, and the run slot reports success.
+TEST_F(NativeBinding, AnImplementationThatThrowsGivesTheNeutralResult) {
+  sim::SimForm* actor = Vm::NewForm(kActor, 0x66);
+  ScriptValue actorValue = Vm::Object(actor);
+  ScriptValue book = Vm::Object(Vm::NewForm(kBook, 0x67));
+  std::size_t live = sim::VmHeap::LiveBlocks();
+  struct Case {
+    const char* function;
+    std::vector<ScriptValue> arguments;
+    std::uint32_t type;
+    const char* what;
+  };
+  const Case cases[] = {
+      {"OutOfMemory", {Vm::Int(1)}, kType_Int, "std::bad_alloc"},
+      {"TextTooLong", {Vm::String("x")}, kType_String, "text too long"},
+      {"PiecesTooMany", {Vm::String("a,b"), Vm::String(",")}, kType_None, "std::bad_alloc"},
+      {"ThrowsAnInt", {}, kType_Bool, "an exception of unknown type"},
+      {"ThrowsFloat", {Vm::Float(1.0f)}, kType_Float, "no float"},
+      {"ThrowsActor", {actorValue}, kType_None, "std::bad_alloc"},
+      {"ThrowsEffects", {actorValue}, kType_None, "std::bad_alloc"},
+      {"ThrowsNothingBack", {book}, kType_None, "std::bad_alloc"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.function);
+    IFunction* f = Vm::FindFunction("QXBindingTest", c.function);
+    ASSERT_NE(f, nullptr);
+    ScriptValue result = Vm::StringArray({"held"});  // what the result held goes back
+    bool ran = false;
+    std::vector<std::string> log =
+        qxtest::CaptureLog([&] { ran = Vm::CallRunSlot(f, c.arguments, &result); });
+    EXPECT_TRUE(ran);
+    const std::string line = std::string("QX Papyrus: QXBindingTest.") + c.function + " failed (" + c.what +
+                             "); the script receives its neutral result";
+    EXPECT_EQ(log, std::vector<std::string>{line});
+    EXPECT_EQ(result.type, c.type);
+    if (c.type == kType_String) {
+      EXPECT_EQ(Vm::Text(result), "");
+      Vm::Release(result);
+    } else {
+      EXPECT_EQ(result.data, 0u);
+    }
+    EXPECT_EQ(sim::VmHeap::LiveBlocks(), live);
+  }
+  Vm::Release(book);
+  Vm::Release(actorValue);
 }
 
 TEST_F(NativeBinding, ObjectArgumentsResolveThroughTheirHandles) {

@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <filesystem>
 #include <new>
 #include <string>
@@ -278,6 +279,16 @@ TEST_F(QXIOUtil, FileSystemErrorsAreLoggedNotThrown) {
   ASSERT_EQ(lines.size(), 1u);
   EXPECT_EQ(lines[0].rfind("QX IO Util: could not test whether file '" + loop + "' exists: ", 0),
             0u);
+  // Loading it reports the same event in the same words, with the path as loading shows it.
+  std::string reason = lines[0].substr(lines[0].find("' exists: "));
+  EXPECT_FALSE(io::LoadFile(loop.c_str(), true, false, 1));
+  std::string shown = loop;
+  std::replace(shown.begin(), shown.end(), '/', '\\');
+  lines = NewLogLines();
+  ASSERT_EQ(lines.size(), 3u);
+  EXPECT_EQ(lines[0], "QX IO Util: loading file '" + shown + "'...");
+  EXPECT_EQ(lines[1], "QX IO Util: could not test whether file '" + shown + reason);
+  EXPECT_EQ(lines[2], "QX IO Util:   could not open or create file");
 }
 
 }  // namespace

@@ -72,6 +72,8 @@ TEST(ScalingTable, StoredIntegersRoundAreasAndTruncateDurations) {
   EXPECT_EQ(TruncateToUnsigned(3e9f), 3000000000u);
   EXPECT_EQ(TruncateToUnsigned(-1.0f), 0xFFFFFFFFu);
   EXPECT_EQ(TruncateToUnsigned(std::numeric_limits<float>::infinity()), 0u);
+  EXPECT_EQ(TruncateToUnsigned(5e9f), 0u);  // beyond 32 bits: 0, as for int arguments
+  EXPECT_EQ(TruncateToUnsigned(-3e9f), 0u);
   // Script values as numbers.
   EXPECT_EQ(ScriptNumber::Float(-1.7f).AsUnsigned(), 0xFFFFFFFFu);
   EXPECT_EQ(ScriptNumber::Int(-1).AsUnsigned(), 0xFFFFFFFFu);

@@ -1,7 +1,10 @@
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <chrono>
 #include <cstring>
+#include <filesystem>
+#include <iterator>
 #include <thread>
 
 #include "papyrus/QXPapyrusFunc.h"
@@ -237,6 +240,12 @@ TEST_F(SkillBooksTest, GameLoadClearsReadFlagsOrRecounts) {
   }
   EXPECT_EQ(GetNumSkillBooksRead(books, true), 0);
 
+  // A skill book a script gave a spell keeps teaching only the spell.
+  SetBookSpell(books, library.destruction, library.spell);
+  books.AfterGameLoad();
+  EXPECT_EQ(library.destruction->flags, kBookFlag_TeachesSpell);
+  EXPECT_EQ(GetSpell(books, library.destruction), library.spell);
+
   settings.bookClearAllReadSkills = false;
   books.AfterGameLoad();
   EXPECT_EQ(library.alchemy1->flags, 0);
@@ -268,6 +277,69 @@ TEST_F(SkillBooksTest, PollingOnlyForAPositiveInterval) {
   }
   EXPECT_EQ(books->TotalReadCount(), 1u);
   EXPECT_EQ(books->ReadCount(kAlchemy), 1u);
+}
+
+// The data-loaded step run again (another plugin may resend the message) keeps the lists as
+// built and starts no second polling thread.
+TEST_F(SkillBooksTest, BuildingAgainKeepsTheListsAndTheOnePollingThread) {
+  auto threads = [] {
+    return std::distance(std::filesystem::directory_iterator("/proc/self/task"),
+                         std::filesystem::directory_iterator());
+  };
+  ProjectIni* settings = new ProjectIni();
+  settings->bookSkillReadPollingTimeMillis = 1000;
+  settings->bookDumpSkills = true;
+  auto* books = new SkillBooks();  // the thread runs until the process ends
+  sim::KeepForProcess(settings);
+  sim::KeepForProcess(books);
+  Build(*books, *settings);
+  ASSERT_TRUE(books->PollingStarted());
+  auto before = threads();
+  EXPECT_EQ(qxtest::CaptureLog([&] { books->BuildLists(library.dataHandler); }),
+            Lines{"QX Papyrus Func: skill book lists already built; keeping them"});
+  EXPECT_EQ(threads(), before);
+  EXPECT_EQ(books->BooksFor(kAlchemy).size(), 2u);
+  EXPECT_EQ(books->SkillBookCount(), 4u);
+  EXPECT_EQ(books->RecountAll(), 1u);
+}
+
+// A script asking about a book that another script is changing gets the book as it is
+// after the change (a setter holds the books lock from its first store to its last), never
+// the new value under the old flag. The reader is given time to answer early; it must not.
+TEST_F(SkillBooksTest, ReadersWaitForAChangeInProgress) {
+  ProjectIni settings;
+  SkillBooks books;
+  Build(books, settings);
+  qx::game::TESObjectBOOK* book = library.plain;
+  constexpr std::int64_t kNoAnswer = -2;
+  // `ask` on another thread while the book holds `value` under its old flags; then the
+  // change finishes with `flags`.
+  using Question = std::int64_t (*)(SkillBooks&, qx::game::TESObjectBOOK*);
+  auto askDuringChange = [&](std::uintptr_t value, std::uint8_t flags, Question ask) {
+    std::atomic<std::int64_t> answer{kNoAnswer};
+    std::thread reader;
+    {
+      auto lock = books.Lock();
+      book->teaches = value;
+      reader = std::thread([&] { answer = ask(books, book); });
+      auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(200);
+      while (answer == kNoAnswer && std::chrono::steady_clock::now() < deadline) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(1));
+      }
+      book->flags = flags;
+    }
+    reader.join();
+    return answer.load();
+  };
+  auto spellOf = [](SkillBooks& b, qx::game::TESObjectBOOK* k) -> std::int64_t {
+    return static_cast<std::int64_t>(reinterpret_cast<std::uintptr_t>(GetSpell(b, k)));
+  };
+  auto skillOf = [](SkillBooks& b, qx::game::TESObjectBOOK* k) -> std::int64_t { return GetSkill(b, k); };
+
+  SetBookSpell(books, book, library.spell);
+  EXPECT_EQ(askDuringChange(kAlchemy, kBookFlag_TeachesSkill, spellOf), 0) << "the skill index as a spell";
+  auto spellWord = reinterpret_cast<std::uintptr_t>(library.spell);
+  EXPECT_EQ(askDuringChange(spellWord, kBookFlag_TeachesSpell, skillOf), -1) << "the spell as a skill";
 }
 
 // Script threads recounting single skills while another recounts all and flags change: after
