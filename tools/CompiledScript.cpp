@@ -1,25 +1,15 @@
 // Compiled scripts (.pex, format 3.2): every multi-byte field big-endian, names in a string
 // table deduplicated without regard to case, one hidden object with one empty state.
-#include <algorithm>
-#include <cctype>
+#include <set>
 #include <unordered_map>
 
+#include "tools/CompiledScriptFormat.h"
 #include "tools/PapyrusScript.h"
 
 namespace qxtools {
 namespace {
 
-constexpr std::uint32_t kMagic = 0xFA57C0DE;
-constexpr std::uint8_t kMajorVersion = 3, kMinorVersion = 2;
-constexpr std::uint16_t kGameId = 1;
-constexpr std::uint32_t kHiddenObject = 0x00000001;
-constexpr std::uint8_t kGlobalNative = 0x03;
-
-std::string Lower(std::string_view text) {
-  std::string lower(text);
-  for (char& c : lower) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-  return lower;
-}
+using namespace pex;
 
 class StringTable {
  public:
@@ -41,7 +31,13 @@ class Writer {
   void U16(std::uint16_t v) { U8(static_cast<std::uint8_t>(v >> 8)), U8(static_cast<std::uint8_t>(v)); }
   void U32(std::uint32_t v) { U16(static_cast<std::uint16_t>(v >> 16)), U16(static_cast<std::uint16_t>(v)); }
   void U64(std::uint64_t v) { U32(static_cast<std::uint32_t>(v >> 32)), U32(static_cast<std::uint32_t>(v)); }
+  // Counts and string lengths are u16: anything larger would be written cut short.
+  void Count(std::size_t n, const char* what) {
+    if (n > kMaxCount && error.empty()) error = std::string("more than 65535 ") + what;
+    U16(static_cast<std::uint16_t>(n));
+  }
   void Str(const std::string& s) {
+    if (s.size() > kMaxCount && error.empty()) error = "longer than 65535 bytes: " + s.substr(0, 40) + "...";
     U16(static_cast<std::uint16_t>(s.size()));
     bytes.insert(bytes.end(), s.begin(), s.end());
   }
@@ -49,42 +45,68 @@ class Writer {
     for (int i = 0; i < 4; ++i) bytes[at + i] = static_cast<std::uint8_t>(v >> (24 - 8 * i));
   }
   std::vector<std::uint8_t> bytes;
+  std::string error;
 };
 
-class Reader {
- public:
-  explicit Reader(const std::vector<std::uint8_t>& bytes) : bytes_(bytes) {}
-  bool ok = true;
-  std::uint64_t Take(int n) {
-    if (pos_ + n > bytes_.size()) {
-      ok = false;
-      return 0;
-    }
-    std::uint64_t v = 0;
-    for (int i = 0; i < n; ++i) v = (v << 8) | bytes_[pos_++];
-    return v;
-  }
-  std::uint8_t U8() { return static_cast<std::uint8_t>(Take(1)); }
-  std::uint16_t U16() { return static_cast<std::uint16_t>(Take(2)); }
-  std::uint32_t U32() { return static_cast<std::uint32_t>(Take(4)); }
-  std::uint64_t U64() { return Take(8); }
-  std::string Str() {
-    std::uint16_t n = U16();
-    if (!ok || pos_ + n > bytes_.size()) {
-      ok = false;
-      return {};
-    }
-    std::string s(bytes_.begin() + pos_, bytes_.begin() + pos_ + n);
-    pos_ += n;
-    return s;
-  }
-  [[nodiscard]] std::size_t Position() const { return pos_; }
-  [[nodiscard]] bool AtEnd() const { return pos_ == bytes_.size(); }
+CompiledValue Identifier(std::string name) { return {CompiledValue::kIdentifier, std::move(name), 0}; }
+CompiledValue Integer(std::int32_t value) { return {CompiledValue::kInteger, {}, static_cast<std::uint32_t>(value)}; }
 
- private:
-  const std::vector<std::uint8_t>& bytes_;
-  std::size_t pos_ = 0;
-};
+void WriteValue(Writer& w, StringTable& table, const CompiledValue& v) {
+  w.U8(v.type);
+  switch (v.type) {
+    case CompiledValue::kIdentifier:
+    case CompiledValue::kString: w.U16(table.Index(v.text)); break;
+    case CompiledValue::kInteger:
+    case CompiledValue::kFloat: w.U32(v.bits); break;
+    case CompiledValue::kBool: w.U8(static_cast<std::uint8_t>(v.bits != 0)); break;
+    default: break;
+  }
+}
+
+void WriteVariables(Writer& w, StringTable& table, const std::vector<ScriptParameter>& variables) {
+  w.Count(variables.size(), "parameters or locals");
+  for (const ScriptParameter& v : variables) {
+    w.U16(table.Index(v.name));
+    w.U16(table.Index(CompiledTypeName(v.type)));
+  }
+}
+
+// Names enter the string table in the order they are first written, as the compiler's do.
+void WriteFunction(Writer& w, StringTable& table, const ScriptFunction& f) {
+  w.U16(table.Index(f.name));
+  w.U16(table.Index(CompiledTypeName(f.returnType)));
+  w.U16(table.Index(f.documentation));
+  w.U32(0);  // no user flags on functions
+  w.U8(f.flags);
+  WriteVariables(w, table, f.parameters);
+  WriteVariables(w, table, f.locals);
+  w.Count(f.code.size(), "instructions");
+  for (const Instruction& instruction : f.code) {
+    w.U8(instruction.opcode);
+    for (const CompiledValue& v : instruction.values) WriteValue(w, table, v);
+  }
+}
+
+// The VM finds functions and variables by name without regard to case.
+bool NamesAreDistinct(const std::vector<const ScriptFunction*>& functions, std::string& error) {
+  std::set<std::string> names;
+  for (const ScriptFunction* f : functions) {
+    if (!names.insert(Lower(f->name)).second) {
+      error = "two functions named " + f->name;
+      return false;
+    }
+    std::set<std::string> variables;
+    for (const auto* list : {&f->parameters, &f->locals}) {
+      for (const ScriptParameter& v : *list) {
+        if (!variables.insert(Lower(v.name)).second) {
+          error = f->name + ": two parameters named " + v.name;
+          return false;
+        }
+      }
+    }
+  }
+  return true;
+}
 
 }  // namespace
 
@@ -97,23 +119,53 @@ std::string CompiledTypeName(std::string_view type) {
   return Lower(element) + (array ? "[]" : "");
 }
 
-std::vector<std::uint8_t> WriteCompiledScript(const ScriptClass& script) {
+// A script's state is the VM's own hidden variable ::State, declared in no variable table.
+// GotoState tells the state being left that it ends and the new one that it begins; the
+// nothing those calls return goes to ::NoneVar.
+const std::vector<ScriptFunction>& StateFunctions() {
+  static const std::vector<ScriptFunction> functions = [] {
+    auto call = [](const char* method) {
+      return Instruction{kOpCallMethod, {Identifier(method), Identifier("self"), Identifier("::NoneVar"), Integer(0)}};
+    };
+    const Instruction returnState{kOpReturn, {Identifier("::State")}};
+    const Instruction assignState{kOpAssign, {Identifier("::State"), Identifier("newState")}};
+    return std::vector<ScriptFunction>{
+        {"GetState", "String", {}, "", 0, {}, {returnState}},
+        {"GotoState", "None", {{"newState", "String"}}, "", 0, {{"::NoneVar", "None"}},
+         {call("onEndState"), assignState, call("onBeginState")}},
+        {"onEndState", "None", {}, "", 0, {}, {}},
+        {"onBeginState", "None", {}, "", 0, {}, {}},
+    };
+  }();
+  return functions;
+}
+
+std::optional<std::vector<std::uint8_t>> WriteCompiledScript(const ScriptClass& script, std::string& error) {
+  std::vector<const ScriptFunction*> functions;
+  for (const ScriptFunction& f : script.functions) functions.push_back(&f);
+  for (const ScriptFunction& f : StateFunctions()) functions.push_back(&f);
+  if (!NamesAreDistinct(functions, error)) return std::nullopt;
+
+  // The object first, so that every name is in the table before the table is written.
   StringTable table;
   table.Index(script.name);
   const std::uint16_t empty = table.Index("");
-  struct Names {
-    std::uint16_t name, returnType;
-    std::vector<std::pair<std::uint16_t, std::uint16_t>> parameters;
-  };
-  std::vector<Names> functions;
-  for (const ScriptFunction& f : script.functions) {
-    Names n{table.Index(f.name), table.Index(CompiledTypeName(f.returnType)), {}};
-    for (const ScriptParameter& p : f.parameters) {
-      std::uint16_t name = table.Index(p.name);
-      n.parameters.emplace_back(name, table.Index(CompiledTypeName(p.type)));
-    }
-    functions.push_back(std::move(n));
-  }
+  Writer object;
+  object.U16(0);  // its name, the script's
+  const std::size_t sizeAt = object.bytes.size();
+  object.U32(0);
+  object.U16(empty);  // no parent
+  object.U16(empty);  // no documentation
+  object.U32(kHiddenObject);
+  object.U16(empty);  // starts in the empty state
+  object.U16(0);      // variables
+  object.U16(0);      // properties
+  object.U16(1);      // states
+  object.U16(empty);
+  object.Count(functions.size(), "functions");
+  for (const ScriptFunction* f : functions) WriteFunction(object, table, *f);
+  // The size counts its own four bytes and everything after them in the object.
+  object.PatchU32(sizeAt, static_cast<std::uint32_t>(object.bytes.size() - sizeAt));
   const std::uint16_t hidden = table.Index("hidden");
   const std::uint16_t conditional = table.Index("conditional");
 
@@ -126,18 +178,19 @@ std::vector<std::uint8_t> WriteCompiledScript(const ScriptClass& script) {
   w.Str(script.name + ".psc");
   w.Str("");
   w.Str("");
-  w.U16(static_cast<std::uint16_t>(table.Strings().size()));
+  w.Count(table.Strings().size(), "names");
   for (const std::string& s : table.Strings()) w.Str(s);
 
-  w.U8(1);  // debug info: one entry per function, no line numbers
+  w.U8(1);  // debug info: one entry per function, line 0 for each instruction
   w.U64(0);
-  w.U16(static_cast<std::uint16_t>(functions.size()));
-  for (const Names& f : functions) {
+  w.Count(functions.size(), "functions");
+  for (const ScriptFunction* f : functions) {
     w.U16(0);
     w.U16(empty);
-    w.U16(f.name);
-    w.U8(0);
-    w.U16(0);
+    w.U16(table.Index(f->name));
+    w.U8(0);  // an ordinary function, not a property's
+    w.Count(f->code.size(), "instructions");
+    for (std::size_t line = 0; line < f->code.size(); ++line) w.U16(0);
   }
 
   w.U16(2);
@@ -147,107 +200,12 @@ std::vector<std::uint8_t> WriteCompiledScript(const ScriptClass& script) {
   w.U8(1);
 
   w.U16(1);  // one object
-  w.U16(0);
-  std::size_t sizeAt = w.bytes.size();
-  w.U32(0);
-  w.U16(empty);  // no parent
-  w.U16(empty);  // no documentation
-  w.U32(kHiddenObject);
-  w.U16(empty);  // starts in the empty state
-  w.U16(0);      // variables
-  w.U16(0);      // properties
-  w.U16(1);      // states
-  w.U16(empty);
-  w.U16(static_cast<std::uint16_t>(functions.size()));
-  for (const Names& f : functions) {
-    w.U16(f.name);
-    w.U16(f.returnType);
-    w.U16(empty);
-    w.U32(0);
-    w.U8(kGlobalNative);
-    w.U16(static_cast<std::uint16_t>(f.parameters.size()));
-    for (auto [name, type] : f.parameters) w.U16(name), w.U16(type);
-    w.U16(0);  // locals
-    w.U16(0);  // instructions
-  }
-  w.PatchU32(sizeAt, static_cast<std::uint32_t>(w.bytes.size() - sizeAt));
-  return w.bytes;
-}
-
-std::optional<ScriptClass> ReadCompiledScript(const std::vector<std::uint8_t>& bytes,
-                                              std::string& error) {
-  Reader r(bytes);
-  auto fail = [&](const std::string& why) {
-    error = why + " (at byte " + std::to_string(r.Position()) + ")";
+  w.bytes.insert(w.bytes.end(), object.bytes.begin(), object.bytes.end());
+  if (!object.error.empty() || !w.error.empty()) {
+    error = script.name + ": " + (w.error.empty() ? object.error : w.error);
     return std::nullopt;
-  };
-  if (r.U32() != kMagic) return fail("not a big-endian compiled script");
-  if (r.U8() != kMajorVersion || r.U8() != kMinorVersion) return fail("not format 3.2");
-  if (r.U16() != kGameId) return fail("not for this game");
-  r.U64();
-  std::string source = r.Str();
-  r.Str();
-  r.Str();
-  std::vector<std::string> strings(r.U16());
-  for (std::string& s : strings) s = r.Str();
-  if (!r.ok) return fail("truncated header");
-  bool bad = false;
-  auto ref = [&]() -> const std::string& {
-    static const std::string none;
-    std::uint16_t i = r.U16();
-    if (i >= strings.size()) {
-      bad = true;
-      return none;
-    }
-    return strings[i];
-  };
-
-  if (r.U8() != 0) {
-    r.U64();
-    for (std::uint16_t n = r.U16(); n > 0 && r.ok; --n) {
-      ref(), ref(), ref();
-      if (r.U8() != 0) return fail("debug entry of a non-ordinary function");
-      for (std::uint16_t lines = r.U16(); lines > 0 && r.ok; --lines) r.U16();
-    }
   }
-  for (std::uint16_t n = r.U16(); n > 0 && r.ok; --n) {
-    ref();
-    if (r.U8() > 31) return fail("user flag bit above 31");
-  }
-  if (r.U16() != 1) return fail("not exactly one object");
-  ScriptClass script;
-  script.name = ref();
-  std::size_t sizeAt = r.Position();
-  std::uint32_t size = r.U32();
-  if (!ref().empty()) return fail("the object has a parent");
-  ref();
-  if (r.U32() != kHiddenObject) return fail("the object is not hidden");
-  if (!ref().empty()) return fail("the object has an auto state");
-  if (r.U16() != 0 || r.U16() != 0) return fail("the object has variables or properties");
-  if (r.U16() != 1) return fail("not exactly one state");
-  if (!ref().empty()) return fail("the state is not the empty state");
-  for (std::uint16_t n = r.U16(); n > 0 && r.ok; --n) {
-    ScriptFunction f;
-    f.name = ref();
-    f.returnType = ref();
-    ref();
-    if (r.U32() != 0) return fail("function user flags");
-    if (r.U8() != kGlobalNative) return fail(f.name + " is not global native");
-    for (std::uint16_t p = r.U16(); p > 0 && r.ok; --p) {
-      ScriptParameter parameter;
-      parameter.name = ref();
-      parameter.type = ref();
-      f.parameters.push_back(std::move(parameter));
-    }
-    if (r.U16() != 0 || r.U16() != 0) return fail(f.name + " has locals or instructions");
-    script.functions.push_back(std::move(f));
-  }
-  if (!r.ok) return fail("truncated");
-  if (bad) return fail("a string index outside the table");
-  if (size != r.Position() - sizeAt) return fail("object size does not match");
-  if (!r.AtEnd()) return fail("bytes after the object");
-  if (source != script.name + ".psc") return fail("source name does not match the object");
-  return script;
+  return w.bytes;
 }
 
 }  // namespace qxtools

@@ -7,7 +7,8 @@
 //
 //   qxkit compile SOURCE.psc... --out FOLDER
 //       Writes the compiled script (.pex) of each script source that declares only
-//       global native functions, as the plugin's script classes do.
+//       global native functions, as the plugin's script classes do: those functions with
+//       their { } comments as docstrings, and the four state functions every compiler adds.
 //
 //   qxkit boot --ini FILE [--dll QXKit.dll]
 //       Boots the plugin in the simulated game with FILE as its qxKit.ini, sends the
@@ -104,9 +105,13 @@ int Compile(std::vector<std::string> args) {
       std::fprintf(stderr, "qxkit: %s: %s\n", source.c_str(), error.c_str());
       return 1;
     }
-    auto bytes = qxtools::WriteCompiledScript(*script);
+    auto bytes = qxtools::WriteCompiledScript(*script, error);
+    if (!bytes) {
+      std::fprintf(stderr, "qxkit: %s: %s\n", source.c_str(), error.c_str());
+      return 1;
+    }
     std::string target = sim::JoinPath(out, "/" + script->name + ".pex");
-    if (!sim::WriteFile(target, std::string_view(reinterpret_cast<const char*>(bytes.data()), bytes.size()))) {
+    if (!sim::WriteFile(target, std::string_view(reinterpret_cast<const char*>(bytes->data()), bytes->size()))) {
       std::fprintf(stderr, "qxkit: cannot write %s\n", target.c_str());
       return 1;
     }

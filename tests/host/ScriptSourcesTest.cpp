@@ -91,8 +91,12 @@ TEST(ScriptSources, CompiledScriptsDeclareExactlyWhatThePluginRegisters) {
   std::vector<qxtools::ScriptClass> compiled;
   for (const qxtools::ScriptClass& source : ShippedSources()) {
     std::string error;
-    auto read = qxtools::ReadCompiledScript(qxtools::WriteCompiledScript(source), error);
+    auto bytes = qxtools::WriteCompiledScript(source, error);
+    ASSERT_TRUE(bytes) << source.name << ": " << error;
+    auto read = qxtools::ReadCompiledScript(*bytes, error);
     ASSERT_TRUE(read) << source.name << ": " << error;
+    // The natives; the state functions every script carries are no natives of ours.
+    std::erase_if(read->functions, [](const qxtools::ScriptFunction& f) { return !f.IsGlobalNative(); });
     compiled.push_back(*read);
   }
   ExpectSameDeclarations(compiled);
