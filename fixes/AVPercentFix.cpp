@@ -2,6 +2,7 @@
 
 #include "common/IDebugLog.h"
 #include "plugin/CodePatch.h"
+#include "plugin/TrampolineAsm.h"
 #include "skse/GameActorValues.h"
 #include "skse/GameMagic.h"
 
@@ -28,60 +29,67 @@ extern "C" float ComputeAVPercent(game::Actor* actor, std::uint32_t index) noexc
 // replaced call would have removed, and resumes right behind the call. eax, ecx and edx are
 // free, as they were for the replaced call; ComputeAVPercent keeps ebx, esi, edi and ebp.
 extern "C" {
-__attribute__((used)) extern const std::uintptr_t kAVPercentResume1 asm("qx_AVPercentResume1") = 0x005067E4;
-__attribute__((used)) extern const std::uintptr_t kAVPercentResume2 asm("qx_AVPercentResume2") = 0x00506A11;
-__attribute__((used)) extern const std::uintptr_t kAVPercentResume3 asm("qx_AVPercentResume3") = 0x00506A91;
-__attribute__((used)) extern const std::uintptr_t kAVPercentResume4 asm("qx_AVPercentResume4") = 0x008DA70B;
+__attribute__((used)) extern const std::uintptr_t kResumeAfterFractionOfIndexInEax
+    asm("qx_ResumeAfterFractionOfIndexInEax") = game::kFractionCallResume_IndexInEax;
+__attribute__((used)) extern const std::uintptr_t kResumeAfterFractionOfStamina
+    asm("qx_ResumeAfterFractionOfStamina") = game::kFractionCallResume_Stamina;
+__attribute__((used)) extern const std::uintptr_t kResumeAfterFractionOfHealth
+    asm("qx_ResumeAfterFractionOfHealth") = game::kFractionCallResume_Health;
+__attribute__((used)) extern const std::uintptr_t kResumeAfterSecondFractionOfIndexInEax
+    asm("qx_ResumeAfterSecondFractionOfIndexInEax") = game::kFractionCallResume_IndexInEaxSecond;
 
-void AVPercentAtIndexInEax1() asm("qx_AVPercentAtIndexInEax1");
-void AVPercentOfStamina() asm("qx_AVPercentOfStamina");
-void AVPercentOfHealth() asm("qx_AVPercentOfHealth");
-void AVPercentAtIndexInEax2() asm("qx_AVPercentAtIndexInEax2");
+void FractionOfIndexInEax() asm("qx_FractionOfIndexInEax");
+void FractionOfStamina() asm("qx_FractionOfStamina");
+void FractionOfHealth() asm("qx_FractionOfHealth");
+void SecondFractionOfIndexInEax() asm("qx_SecondFractionOfIndexInEax");
 }
 
-// 0x005067DF: actor in ecx, index in eax; one 4-byte argument of the replaced call under the
-// return address (not read, removed).
-__attribute__((naked)) void AVPercentAtIndexInEax1() {
-  asm(".intel_syntax noprefix\n"
+// The stamina and health trampolines push their actor value's index as a literal.
+static_assert(game::kActorValue_Stamina == 26 && game::kActorValue_Health == 24);
+
+// Actor in ecx, index in eax; one 4-byte argument of the replaced call under the return
+// address (not read, removed).
+__attribute__((naked)) void FractionOfIndexInEax() {
+  asm(QX_ASM_BEGIN
       "push eax\n"
       "push ecx\n"
       "call qx_ComputeAVPercent\n"
       "add esp, 16\n"  // our two arguments, the return address, the replaced call's argument
-      "jmp dword ptr [qx_AVPercentResume1]\n"
-      ".att_syntax prefix\n");
+      "jmp dword ptr [qx_ResumeAfterFractionOfIndexInEax]\n"
+      QX_ASM_END);
 }
 
-// 0x00506A0C: actor in ecx, stamina; nothing on the stack but the return address.
-__attribute__((naked)) void AVPercentOfStamina() {
-  asm(".intel_syntax noprefix\n"
+// Actor in ecx; nothing on the stack but the return address.
+__attribute__((naked)) void FractionOfStamina() {
+  asm(QX_ASM_BEGIN
       "push 26\n"
       "push ecx\n"
       "call qx_ComputeAVPercent\n"
       "add esp, 12\n"  // our two arguments and the return address
-      "jmp dword ptr [qx_AVPercentResume2]\n"
-      ".att_syntax prefix\n");
+      "jmp dword ptr [qx_ResumeAfterFractionOfStamina]\n"
+      QX_ASM_END);
 }
 
-// 0x00506A8C: actor in ecx, health; nothing on the stack but the return address.
-__attribute__((naked)) void AVPercentOfHealth() {
-  asm(".intel_syntax noprefix\n"
+// Actor in ecx; nothing on the stack but the return address.
+__attribute__((naked)) void FractionOfHealth() {
+  asm(QX_ASM_BEGIN
       "push 24\n"
       "push ecx\n"
       "call qx_ComputeAVPercent\n"
       "add esp, 12\n"
-      "jmp dword ptr [qx_AVPercentResume3]\n"
-      ".att_syntax prefix\n");
+      "jmp dword ptr [qx_ResumeAfterFractionOfHealth]\n"
+      QX_ASM_END);
 }
 
-// 0x008DA706: as 0x005067DF.
-__attribute__((naked)) void AVPercentAtIndexInEax2() {
-  asm(".intel_syntax noprefix\n"
+// As FractionOfIndexInEax.
+__attribute__((naked)) void SecondFractionOfIndexInEax() {
+  asm(QX_ASM_BEGIN
       "push eax\n"
       "push ecx\n"
       "call qx_ComputeAVPercent\n"
       "add esp, 16\n"
-      "jmp dword ptr [qx_AVPercentResume4]\n"
-      ".att_syntax prefix\n");
+      "jmp dword ptr [qx_ResumeAfterSecondFractionOfIndexInEax]\n"
+      QX_ASM_END);
 }
 
 namespace {
@@ -92,17 +100,17 @@ struct CallSite {
 };
 
 constexpr CallSite kSites[] = {
-    {0x005067DF, &AVPercentAtIndexInEax1},
-    {0x00506A0C, &AVPercentOfStamina},
-    {0x00506A8C, &AVPercentOfHealth},
-    {0x008DA706, &AVPercentAtIndexInEax2},
+    {game::kFractionCallSite_IndexInEax, &FractionOfIndexInEax},
+    {game::kFractionCallSite_Stamina, &FractionOfStamina},
+    {game::kFractionCallSite_Health, &FractionOfHealth},
+    {game::kFractionCallSite_IndexInEaxSecond, &SecondFractionOfIndexInEax},
 };
 
 }  // namespace
 
 void InstallAVPercentFix(ProjectIni&) {
   for (const CallSite& call : kSites) {
-    WriteRelBranch(call.site, kOpcodeCall, reinterpret_cast<std::uintptr_t>(call.trampoline));
+    WriteRelBranch(call.site, kOpcodeCall, AddressOf(call.trampoline));
   }
   LogMessage("QX Inject: actor value percentage fix loaded");
 }

@@ -11,21 +11,24 @@ namespace qx {
 extern "C" void FilterBashStateReset(game::Actor* actor, const StringCache::Ref* eventName) noexcept {
   if (actor == nullptr) return;
   const char* name = eventName != nullptr ? eventName->c_str() : nullptr;
-  bool bashing = (actor->stateWord & kActorStateMask) == kActorState_Bashing;
+  bool bashing = (actor->stateWord & game::kActorStateMask) == game::kActorState_Bashing;
   bool keep = bashing && name != nullptr && name[0] != '\0' && std::strcmp(name, "bashStop") != 0;
-  if (!keep) actor->stateWord &= ~kActorStateMask;
+  if (!keep) actor->stateWord &= ~game::kActorStateMask;
 }
 
+// Both trampolines keep every register of the game and resume after the seven bytes of the
+// reset they replace.
 extern "C" {
-__attribute__((used)) extern const std::uintptr_t kBashResumeA asm("qx_BashResumeA") = 0x00780D21;
-__attribute__((used)) extern const std::uintptr_t kBashResumeB asm("qx_BashResumeB") = 0x007807AB;
-void FilterBashResetA() asm("qx_FilterBashResetA");
-void FilterBashResetB() asm("qx_FilterBashResetB");
+__attribute__((used)) extern const std::uintptr_t kResumeAfterResetActorOnStack
+    asm("qx_ResumeAfterResetActorOnStack") = game::kStateResetResume_ActorOnStack;
+__attribute__((used)) extern const std::uintptr_t kResumeAfterResetActorInEsi
+    asm("qx_ResumeAfterResetActorInEsi") = game::kStateResetResume_ActorInEsi;
+void FilterResetActorOnStack() asm("qx_FilterResetActorOnStack");
+void FilterResetActorInEsi() asm("qx_FilterResetActorInEsi");
 }
 
-// 0x00780D1A (E9 over the seven bytes of the reset): the actor is at esp+0C, the event
-// name's string reference at esp+00.
-__attribute__((naked)) void FilterBashResetA() {
+// The actor is at esp+0C, the event name's string reference at esp+00.
+__attribute__((naked)) void FilterResetActorOnStack() {
   asm(QX_ASM_BEGIN
       QX_ASM_SAVE_GAME_REGISTERS
       "push dword ptr [esp + 0x1C + 0x00]\n"  // event name
@@ -33,13 +36,12 @@ __attribute__((naked)) void FilterBashResetA() {
       "call qx_FilterBashStateReset\n"
       "add esp, 8\n"
       QX_ASM_RESTORE_GAME_REGISTERS
-      "jmp dword ptr [qx_BashResumeA]\n"
+      "jmp dword ptr [qx_ResumeAfterResetActorOnStack]\n"
       QX_ASM_END);
 }
 
-// 0x007807A4 (E9 over the seven bytes of the reset): the actor in esi, the event name's
-// string reference in edi.
-__attribute__((naked)) void FilterBashResetB() {
+// The actor is in esi, the event name's string reference in edi.
+__attribute__((naked)) void FilterResetActorInEsi() {
   asm(QX_ASM_BEGIN
       QX_ASM_SAVE_GAME_REGISTERS
       "push edi\n"
@@ -47,13 +49,13 @@ __attribute__((naked)) void FilterBashResetB() {
       "call qx_FilterBashStateReset\n"
       "add esp, 8\n"
       QX_ASM_RESTORE_GAME_REGISTERS
-      "jmp dword ptr [qx_BashResumeB]\n"
+      "jmp dword ptr [qx_ResumeAfterResetActorInEsi]\n"
       QX_ASM_END);
 }
 
 void InstallBashBugFix(ProjectIni&) {
-  WriteRelBranch(0x00780D1A, kOpcodeJump, reinterpret_cast<std::uintptr_t>(&FilterBashResetA));
-  WriteRelBranch(0x007807A4, kOpcodeJump, reinterpret_cast<std::uintptr_t>(&FilterBashResetB));
+  WriteRelBranch(game::kStateResetSite_ActorOnStack, kOpcodeJump, AddressOf(&FilterResetActorOnStack));
+  WriteRelBranch(game::kStateResetSite_ActorInEsi, kOpcodeJump, AddressOf(&FilterResetActorInEsi));
   LogMessage("QX Inject: bash bug fix loaded");
 }
 

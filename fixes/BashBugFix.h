@@ -8,9 +8,6 @@ namespace qx {
 
 class ProjectIni;
 
-inline constexpr std::uint32_t kActorStateMask = 0xF0000000;
-inline constexpr std::uint32_t kActorState_Bashing = 0x60000000;
-
 extern "C" void FilterBashStateReset(game::Actor* actor, const StringCache::Ref* eventName) noexcept
     asm("qx_FilterBashStateReset");
 

@@ -15,11 +15,12 @@ namespace qx {
 extern "C" {
 __attribute__((used)) extern const std::uintptr_t kHitDamageRoutine asm("qx_HitDamageRoutine") =
     game::kActorApplyHitDamage;
-__attribute__((used)) extern const std::uintptr_t kHitDamageResume asm("qx_HitDamageResume") = 0x006AC33A;
+__attribute__((used)) extern const std::uintptr_t kHitDamageResume asm("qx_HitDamageResume") =
+    game::kHitDamageCallResume;
 void GateHitDamage() asm("qx_GateHitDamage");
 }
 
-// 0x006AC333 (E8, over `mov ecx, esi` and the call that follows it): the victim is in esi,
+// kHitDamageCallSite (E8, over `mov ecx, esi` and the call that follows it): the victim is in esi,
 // and under the return address lie the six arguments of the game's hit-damage routine:
 // +04, +08, the change (float) at +0C, the attacker at +10, +14, the source at +18. The
 // gated change replaces the third argument; then the routine is called as the game would.
@@ -69,7 +70,7 @@ void InstallHealthGating(ProjectIni& settings) {
     return;
   }
   gHealthGatingSettings = &settings;
-  WriteRelBranch(0x006AC333, kOpcodeCall, reinterpret_cast<std::uintptr_t>(&GateHitDamage));
+  WriteRelBranch(game::kHitDamageCallSite, kOpcodeCall, reinterpret_cast<std::uintptr_t>(&GateHitDamage));
   gCleanupThreadRun = true;
   if (static_cast<float>(settings.hgCleanupPollingTimeMillis) > 0.0f) {
     gCleanupIntervalMillis = settings.hgCleanupPollingTimeMillis;

@@ -2,6 +2,7 @@
 
 #include "common/IDebugLog.h"
 #include "plugin/CodePatch.h"
+#include "plugin/TrampolineAsm.h"
 #include "skse/GameActorValues.h"
 
 namespace qx {
@@ -18,15 +19,16 @@ extern "C" double ScaleJumpValue(double jumpValue, game::Actor* actor) noexcept 
 extern "C" {
 __attribute__((used)) extern const std::uintptr_t kJumpValueRoutine asm("qx_JumpValueRoutine") =
     game::kActorHandleJumpValue;
-__attribute__((used)) extern const std::uintptr_t kJumpValueResume asm("qx_JumpValueResume") = 0x006B5A3E;
+__attribute__((used)) extern const std::uintptr_t kJumpValueResume asm("qx_JumpValueResume") =
+    game::kJumpValueCallResume;
 void ScaleJumpBeforeHandOn() asm("qx_ScaleJumpBeforeHandOn");
 }
 
-// 0x006B5A39 (E9, over the game's call that hands the jump value on): the call's stack is
-// laid out, the jumping actor at +0C and the value (a double) at +10. The value is scaled in
-// place, then the call is made as the game would, with the game's ecx.
+// Jumped to instead of the game's call that hands the jump value on: the call's stack is laid
+// out, the jumping actor at +0C and the value (a double) at +10. The value is scaled in place,
+// then the call is made as the game would, with the game's ecx.
 __attribute__((naked)) void ScaleJumpBeforeHandOn() {
-  asm(".intel_syntax noprefix\n"
+  asm(QX_ASM_BEGIN
       "push eax\n"
       "push ecx\n"
       "push edx\n"
@@ -41,11 +43,11 @@ __attribute__((naked)) void ScaleJumpBeforeHandOn() {
       "pop eax\n"
       "call dword ptr [qx_JumpValueRoutine]\n"
       "jmp dword ptr [qx_JumpValueResume]\n"
-      ".att_syntax prefix\n");
+      QX_ASM_END);
 }
 
 void InstallJumpBonusFix(ProjectIni&) {
-  WriteRelBranch(0x006B5A39, kOpcodeJump, reinterpret_cast<std::uintptr_t>(&ScaleJumpBeforeHandOn));
+  WriteRelBranch(game::kJumpValueCallSite, kOpcodeJump, AddressOf(&ScaleJumpBeforeHandOn));
   LogMessage("QX Inject: jump bonus fix loaded");
 }
 

@@ -61,27 +61,24 @@ extern "C" qx::game::EffectSetting* QxChooseArtEffectFromHook(
 extern "C" {
 extern const std::uintptr_t gQxArtPickCallee asm("qx_ArtPickCallee");
 extern const std::uintptr_t gQxArtPickResume asm("qx_ArtPickResume");
-const std::uintptr_t gQxArtPickCallee = qx::kArtPickCallee;
-const std::uintptr_t gQxArtPickResume = qx::kArtPickResume;
+const std::uintptr_t gQxArtPickCallee = qx::game::kArtPickCallee;
+const std::uintptr_t gQxArtPickResume = qx::game::kArtPickCallResume;
 }
 
-// Reached by a jmp from 0x006689CA with the game's registers and stack as they were for its
-// call of the pick (ecx: the magic item). The pick runs first, exactly as the game called it;
-// it returns the magic effect it chose in eax and leaves the item in ecx. Then the choice
-// runs with ebx, ecx, edx, esi, edi and ebp kept, and the game resumes after its call with
-// the choice in eax. The stack is aligned for the C++ call and put back before resuming.
+// Jumped to instead of the game's call of its pick, with the game's registers and stack as
+// they were for that call (ecx: the magic item). The pick runs first, exactly as the game
+// called it; it returns the magic effect it chose in eax and leaves the item in ecx. Then the
+// choice runs with ebx, ecx, edx, esi, edi and ebp kept, and the game resumes after its call
+// with the choice in eax.
 extern "C" __attribute__((naked)) void QxArtPickTrampoline() asm("qx_ArtPickTrampoline");
 extern "C" __attribute__((naked)) void QxArtPickTrampoline() {
   asm(QX_ASM_BEGIN
       "  call dword ptr [qx_ArtPickCallee]\n"
       QX_ASM_SAVE_ALL_BUT_EAX
-      "  mov ebp, esp\n"
-      "  and esp, 0xFFFFFFF0\n"
-      "  sub esp, 8\n"
       "  push eax\n"
       "  push ecx\n"
       "  call qx_ChooseArtEffectFromHook\n"
-      "  mov esp, ebp\n"
+      "  add esp, 8\n"
       QX_ASM_RESTORE_ALL_BUT_EAX
       "  jmp dword ptr [qx_ArtPickResume]\n"
       QX_ASM_END);
@@ -95,7 +92,7 @@ bool ArtworkOverridesWanted(const ProjectIni& settings) {
 
 void InstallMagicEffectArtworkOverrides(ProjectIni& settings) {
   gArtworkSettings = &settings;
-  WriteRelBranch(kArtPickSite, 0xE9, reinterpret_cast<std::uintptr_t>(&QxArtPickTrampoline));
+  WriteRelBranch(game::kArtPickCallSite, kOpcodeJump, AddressOf(&QxArtPickTrampoline));
   LogMessage("QX Inject: magic effect artwork overrides loaded");
 }
 

@@ -1,7 +1,7 @@
 #pragma once
 // The magic effect whose artwork a magic item shows: the game picks one of the item's
-// effects at 0x006689CA; the patch lets the keyword with the highest priority overrule that
-// pick, or (disableall) removes the artwork altogether.
+// effects; the patch lets the keyword with the highest priority overrule that pick, or
+// (disableall) removes the artwork altogether.
 #include <cstdint>
 
 #include "skse/GameMagic.h"
@@ -9,10 +9,6 @@
 namespace qx {
 
 class ProjectIni;
-
-inline constexpr std::uintptr_t kArtPickSite = 0x006689CA;    // call of the game's pick
-inline constexpr std::uintptr_t kArtPickCallee = 0x00406C70;  // the game's pick itself
-inline constexpr std::uintptr_t kArtPickResume = 0x006689CF;  // after the replaced call
 
 // Among the item's effects, the magic effect carrying the keyword of the highest priority
 // (compared as unsigned, so -1 beats every positive priority; 0 never wins; the first of

@@ -15,6 +15,23 @@ inline constexpr host::Address kActorApplyHitDamage = 0x006E0760;
 // the value (a double) at +0x10.
 inline constexpr host::Address kActorHandleJumpValue = 0x004D5230;
 
+// The hit-damage call: `mov ecx, esi` (esi = the victim), then the call of
+// kActorApplyHitDamage with its six arguments pushed; seven bytes in all.
+inline constexpr host::Address kHitDamageCallSite = 0x006AC333;
+inline constexpr host::Address kHitDamageCallResume = 0x006AC33A;
+
+// The call of kActorHandleJumpValue, its stack laid out.
+inline constexpr host::Address kJumpValueCallSite = 0x006B5A39;
+inline constexpr host::Address kJumpValueCallResume = 0x006B5A3E;
+
+// Two seven-byte resets of an actor's 4-bit state (`and dword ptr [reg+0x68], 0x0FFFFFFF`)
+// on an animation event: one with the actor at esp+0x0C and the event name's string
+// reference at esp+0x00, one with the actor in esi and the reference in edi.
+inline constexpr host::Address kStateResetSite_ActorOnStack = 0x00780D1A;
+inline constexpr host::Address kStateResetResume_ActorOnStack = 0x00780D21;
+inline constexpr host::Address kStateResetSite_ActorInEsi = 0x007807A4;
+inline constexpr host::Address kStateResetResume_ActorInEsi = 0x007807AB;
+
 struct TESObjectREFR : TESForm {
   std::uint8_t unk10[0x24 - 0x10];  // 10
   TESForm* baseForm;                // 24
@@ -55,5 +72,9 @@ struct Actor : TESObjectREFR {
 static_assert(offsetof(Actor, magicTarget) == 0x54);
 static_assert(offsetof(Actor, actorValues) == 0x60);
 static_assert(offsetof(Actor, stateWord) == 0x68);
+
+// The 4-bit state in the top of Actor::stateWord, and its bash state (6).
+inline constexpr std::uint32_t kActorStateMask = 0xF0000000;
+inline constexpr std::uint32_t kActorState_Bashing = 0x60000000;
 
 }  // namespace qx::game

@@ -18,6 +18,19 @@ inline constexpr std::uint32_t kActorValue_Stamina = 26;
 inline constexpr unsigned kActorValueSlot_Current = 1;
 inline constexpr unsigned kActorValueSlot_BaseMaximum = 2;  // maximum without the temporary modifier
 
+// The four calls of the game's own actor-value fraction (a member of the actor in ecx, float
+// result in ST0), each five bytes; the resume is the instruction after the call. Two take
+// the index in eax and have one argument pushed for the call (the second of them further on
+// in the game's code); two measure a fixed actor value.
+inline constexpr host::Address kFractionCallSite_IndexInEax = 0x005067DF;
+inline constexpr host::Address kFractionCallResume_IndexInEax = 0x005067E4;
+inline constexpr host::Address kFractionCallSite_Stamina = 0x00506A0C;
+inline constexpr host::Address kFractionCallResume_Stamina = 0x00506A11;
+inline constexpr host::Address kFractionCallSite_Health = 0x00506A8C;
+inline constexpr host::Address kFractionCallResume_Health = 0x00506A91;
+inline constexpr host::Address kFractionCallSite_IndexInEaxSecond = 0x008DA706;
+inline constexpr host::Address kFractionCallResume_IndexInEaxSecond = 0x008DA70B;
+
 using LookupActorValueByNameFn = std::uint32_t QX_CDECL(const char* name);
 using ActorValueReadFn = float QX_THISCALL(void* actorValueInterface, std::uint32_t index);
 

@@ -18,6 +18,13 @@ inline constexpr host::Address kActorAddSpell = 0x006EC120;     // makes the spe
 inline constexpr host::Address kActorGetAVModifier = 0x006DE980;
 inline constexpr std::uint32_t kModifier_Temporary = 1;
 
+// The game's pick of the magic effect whose artwork a magic item shows: a member of the
+// item in ecx, the chosen magic effect back in eax, ecx left holding the item. The pick is
+// called at kArtPickCallSite (five bytes); the game goes on at kArtPickCallResume.
+inline constexpr host::Address kArtPickCallSite = 0x006689CA;
+inline constexpr host::Address kArtPickCallee = 0x00406C70;
+inline constexpr host::Address kArtPickCallResume = 0x006689CF;
+
 struct BGSKeyword : TESForm {};
 
 // The keyword list embedded in forms that carry keywords.

@@ -2,11 +2,13 @@
 // trampolines: the game's registers, stack and x87 stack come out as the replaced code left
 // them, and the game's routines receive the values the fixes make.
 #include <cstring>
+#include <iomanip>
 
 #include "sim/ActorValueNames.h"
 #include "sim/Actors.h"
 #include "sim/FixSites.h"
 #include "sim/GameplayRoutines.h"
+#include "sim/Magic.h"
 #include "sim/SiteRunner.h"
 #include "skse/GameStrings.h"
 #include "tests/host/HostFixture.h"
@@ -79,6 +81,16 @@ TEST(GameplayFixSites, FractionSitesLeaveOneValueAndTheStackAsTheReplacedCall) {
   ASSERT_TRUE(BootWithSettings("[general]\nenableavpercentfix=1\n").loaded);
   runAll(true, actor);
   runAll(true, nullptr);  // a missing actor measures as full
+
+  // A maximum that a float cannot hold: 100 + 0.1 is 100.09999847 once stored, and the game
+  // takes the quotient as a float, not as the x87 register's wider value.
+  actor->SetActorValue(kActorValue_Health, 100.0f, 50.0f, 0.1f);
+  sim::SiteEntry entry = EntryAt(0x00506A8C);
+  entry.registers.ecx = Word(actor);
+  entry.stack = {0x5A5A5A5A};
+  sim::SiteExit exit = sim::RunSite(entry);
+  ASSERT_EQ(exit.fpuDepth, 1u);
+  EXPECT_EQ(exit.st0, static_cast<double>(0.49950051307678223f)) << std::setprecision(17) << exit.st0;
 }
 
 constexpr const char* kGatingSettings =
@@ -129,16 +141,25 @@ TEST(GameplayFixSites, LethalHitOnThePlayerReachesTheGameGatedThenImmunityNullif
 TEST(GameplayFixSites, JumpValueIsScaledByJumpingBonusBeforeTheGameTakesIt) {
   ASSERT_TRUE(BootWithSettings("[general]\nenablejumpbonusfix=1\n").loaded);
   sim::SimActor* actor = sim::NewActor(0x7);
-  actor->currentValue[sim::LookupActorValue("JumpingBonus")] = 25.0f;
+  float& bonus = actor->currentValue[sim::LookupActorValue("JumpingBonus")];
   double value = 2.0;
   std::uint32_t halves[2];
   std::memcpy(halves, &value, 8);
   sim::SiteEntry entry = EntryAt(0x006B5A39);
   entry.registers.ecx = 0x12345678;
   entry.stack = {1, 2, 3, Word(actor), halves[0], halves[1], 0x5A5A5A5A};
-  sim::SiteExit exit = sim::RunSite(entry);
+
+  // The factor is a float: 33 / 100 + 1 is 1.33000004 before it widens to double.
+  bonus = 33.0f;
+  (void)sim::RunSite(entry);
   ASSERT_EQ(sim::JumpValueCalls().size(), 1u);
-  const sim::JumpValueCall& call = sim::JumpValueCalls()[0];
+  EXPECT_EQ(sim::JumpValueCalls()[0].value, 2.6600000858306885)
+      << std::setprecision(17) << sim::JumpValueCalls()[0].value;
+
+  bonus = 25.0f;
+  sim::SiteExit exit = sim::RunSite(entry);
+  ASSERT_EQ(sim::JumpValueCalls().size(), 2u);
+  const sim::JumpValueCall& call = sim::JumpValueCalls()[1];
   EXPECT_EQ(call.value, 2.5);
   EXPECT_EQ(call.actor, actor);
   EXPECT_EQ(call.self, reinterpret_cast<void*>(0x12345678));
@@ -150,6 +171,49 @@ TEST(GameplayFixSites, JumpValueIsScaledByJumpingBonusBeforeTheGameTakesIt) {
   EXPECT_EQ(exit.fpuDepth, 0u);
   EXPECT_EQ(exit.stack.back(), 0x5A5A5A5Au);
   ExpectCalleeSavedKept(entry, exit);
+}
+
+// Values a float cannot hold: a maximum of 100 + 0.1 (100.09999847 as a float), a result
+// fraction of 0.1, a magic hit's change that is a ninth of its effect. Every step rounds to
+// single precision as the game's own floats do; wider intermediate values move the cut and
+// the magic share by a unit in the last place, and can drop a victim at the floor below it.
+TEST(GameplayFixSites, GatingArithmeticRoundsEachStepToSinglePrecision) {
+  ASSERT_TRUE(BootWithSettings("[general]\nenableavpercentfix=1\nenablehealthgating=1\n"
+                               "[healthgating]\nisenabled=1\nenablephysical=1\nenablemagic=1\n"
+                               "formainplayeronly=0\nminhealthpercent=0.5\nresulthealthpercent=0.1\n"
+                               "immunitytimemillis=3600000\ngatingwindowmillis=2000\n")
+                  .loaded);
+  sim::SimActor* attacker = sim::NewActor(0x15);
+  auto hit = [&](sim::SimActor* victim, float change, void* source) {
+    sim::SiteEntry entry = EntryAt(0x006AC333);
+    entry.registers.esi = Word(victim);
+    entry.stack = {0x11, 0x22, WordOf(change), Word(attacker), 0x55, Word(source), 0x5A5A5A5A};
+    sim::SiteExit exit = sim::RunSite(entry);
+    EXPECT_EQ(exit.resumedAt, 0x006AC33Au);
+    return sim::HitDamageCalls().back().change;
+  };
+
+  // Exactly half of the stored maximum: the fraction is 0.5, at the floor, so the hit is gated.
+  sim::SimActor* atFloor = sim::NewActor(0x20);
+  atFloor->SetActorValue(kActorValue_Health, 100.0f, 50.049999237060547f, 0.1f);
+  float applied = hit(atFloor, -100.0f, nullptr);
+  EXPECT_EQ(applied, -40.040000915527344f) << std::setprecision(9) << applied;
+
+  // The cut: -(60 - 100.09999847 * 0.1), each product and difference a float.
+  sim::SimActor* at60 = sim::NewActor(0x21);
+  at60->SetActorValue(kActorValue_Health, 100.0f, 60.0f, 0.1f);
+  applied = hit(at60, -100.0f, nullptr);
+  EXPECT_EQ(applied, -49.989997863769531f) << std::setprecision(9) << applied;
+
+  // Magic: the effect's whole magnitude -80 is lethal and becomes -50; this call's share
+  // -9 becomes -50 / (-80 / -9), the quotient 8.88888931 a float.
+  sim::SimActor* magicVictim = sim::NewActor(0x22);
+  magicVictim->SetActorValue(kActorValue_Health, 100.0f, 60.0f);
+  sim::SimActiveEffect effect{};
+  effect.magnitude = -80.0f;
+  applied = hit(magicVictim, -9.0f, &effect);
+  EXPECT_EQ(applied, -5.6249995231628418f) << std::setprecision(9) << applied;
+  EXPECT_EQ(effect.magnitude, -50.0f);
 }
 
 TEST(GameplayFixSites, BashStateIsKeptForOtherEventsAndResetByBashStop) {
