@@ -13,17 +13,23 @@
 #include "plugin/CodePatch.h"
 #include "plugin/PatchSites.h"
 #include "plugin/ProjectIni.h"
+#include "skse/GameActor.h"
+#include "skse/GameActorValues.h"
 #include "skse/GameAudio.h"
 #include "skse/GameCamera.h"
+#include "skse/GameMagic.h"
 
 namespace qx {
 namespace {
 
-constexpr host::Address kAVPercentSites[] = {0x005067DF, 0x00506A0C, 0x00506A8C, 0x008DA706};
-constexpr host::Address kJumpBonusSites[] = {0x006B5A39};
-constexpr host::Address kBashBugSites[] = {0x00780D1A, 0x007807A4};
-constexpr host::Address kHealthGatingSites[] = {0x006AC333};
-constexpr host::Address kArtworkSites[] = {0x006689CA};
+constexpr host::Address kAVPercentSites[] = {
+    game::kFractionCallSite_IndexInEax, game::kFractionCallSite_Stamina,
+    game::kFractionCallSite_Health, game::kFractionCallSite_IndexInEaxSecond};
+constexpr host::Address kJumpBonusSites[] = {game::kJumpValueCallSite};
+constexpr host::Address kBashBugSites[] = {game::kStateResetSite_ActorOnStack,
+                                           game::kStateResetSite_ActorInEsi};
+constexpr host::Address kHealthGatingSites[] = {game::kHitDamageCallSite};
+constexpr host::Address kArtworkSites[] = {game::kArtPickCallSite};
 constexpr host::Address kAudioSites[] = {game::kSoundPlacementSite};
 constexpr host::Address kCellLoadSites[] = {game::kCellLoadCallSite};
 constexpr host::Address kInterceptorSites[] = {game::kCameraSetStateSite};
