@@ -179,20 +179,20 @@ const std::array<ValidationRule, 10> kValidationRules = {{
      }},
     {"health gating needs 0 < resulthealthpercent < minhealthpercent <= 1",
      [](ProjectIni& s) {
-       if (s.hgMinHealthPercent > 1.0f || s.hgResultHealthPercent >= s.hgMinHealthPercent ||
-           s.hgResultHealthPercent <= 0.0f) {
-         s.hgIsEnabled = false;
-       }
+       // Stated as what must hold, so that a value that is not a number ("nan") fails it.
+       bool inRange = 0.0f < s.hgResultHealthPercent &&
+                      s.hgResultHealthPercent < s.hgMinHealthPercent && s.hgMinHealthPercent <= 1.0f;
+       if (!inRange) s.hgIsEnabled = false;
      }},
     {"requirebelowattackerhealth needs 0 < attackerhealthpercent <= 1",
      [](ProjectIni& s) {
-       if (s.hgAttackerHealthPercent <= 0.0f || s.hgAttackerHealthPercent > 1.0f) {
+       if (!(0.0f < s.hgAttackerHealthPercent && s.hgAttackerHealthPercent <= 1.0f)) {
          s.hgRequireBelowAttackerHealth = false;
        }
      }},
     {"requirebelowattackerstamina needs 0 < attackerstaminapercent <= 1",
      [](ProjectIni& s) {
-       if (s.hgAttackerStaminaPercent <= 0.0f || s.hgAttackerStaminaPercent > 1.0f) {
+       if (!(0.0f < s.hgAttackerStaminaPercent && s.hgAttackerStaminaPercent <= 1.0f)) {
          s.hgRequireBelowAttackerStamina = false;
        }
      }},
@@ -207,7 +207,7 @@ const std::array<ValidationRule, 10> kValidationRules = {{
      }},
     {"usethreshold needs at least one threshold of 0 or more",
      [](ProjectIni& s) {
-       if (s.parThresX < 0.0f && s.parThresY < 0.0f && s.parThresZ < 0.0f) {
+       if (!(s.parThresX >= 0.0f || s.parThresY >= 0.0f || s.parThresZ >= 0.0f)) {
          s.parUseThreshold = false;
        }
      }},

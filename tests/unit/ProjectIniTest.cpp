@@ -36,6 +36,18 @@ TEST(ProjectIni, MissingFileKeepsDefaultsAndSkipsValidation) {
   EXPECT_FALSE(s.Load());
 }
 
+// A settings file that cannot be read (here a folder of that name) is read as a missing
+// one, whatever error the system gives: the plugin then installs nothing.
+TEST(ProjectIni, UnreadableFileKeepsDefaultsAndSkipsValidation) {
+  auto folder = qxtest::FreshGameFolder();
+  std::filesystem::create_directory(folder / "Data/SKSE/Plugins/qxKit.ini");
+  ProjectIni s;
+  EXPECT_FALSE(s.Load());
+  EXPECT_EQ(s.hgCleanupPollingTimeMillis, 180000u);  // not raised: Validate did not run
+  EXPECT_FLOAT_EQ(s.camTweenMenuZoom, 10.0f);
+  std::filesystem::remove_all(folder);
+}
+
 TEST(ProjectIni, SetToLinesUseEachTypesFormat) {
   ProjectIni s;
   auto loaded = LoadSettings(s,
@@ -119,6 +131,9 @@ TEST(ProjectIni, HealthGatingRanges) {
       {"resulthealthpercent=-0.1", false},
       {"enablephysical=0\nenablemagic=0", false},
       {"enablephysical=0", true},
+      // "nan" reads as a float that no comparison holds for: it is no fraction either.
+      {"minhealthpercent=nan", false},
+      {"resulthealthpercent=nan", false},
   };
   for (const Case& c : cases) {
     ProjectIni s;
@@ -131,7 +146,8 @@ TEST(ProjectIni, AttackerConditionsNeedAFractionAboveZeroUpToOne) {
   struct Case {
     const char* value;
     bool kept;
-  } cases[] = {{"0", false}, {"-0.5", false}, {"0.01", true}, {"1", true}, {"1.5", false}};
+  } cases[] = {{"0", false}, {"-0.5", false}, {"0.01", true}, {"1", true}, {"1.5", false},
+               {"nan", false}};
   for (const Case& c : cases) {
     ProjectIni s;
     LoadSettings(s, std::string("[healthgating]\nrequirebelowattackerhealth=1\n"
@@ -169,6 +185,9 @@ TEST(ProjectIni, ThresholdsAllNegativeTurnTheThresholdOff) {
   ProjectIni on;
   LoadSettings(on, "[playeraudiorepositioner]\nusethreshold=true\nthresholdz=0\n");
   EXPECT_TRUE(on.parUseThreshold);
+  ProjectIni notANumber;
+  LoadSettings(notANumber, "[playeraudiorepositioner]\nusethreshold=true\nthresholdz=nan\n");
+  EXPECT_FALSE(notANumber.parUseThreshold);
 }
 
 TEST(ProjectIni, EveryKeyIsInAKnownSectionAndNamesAField) {
