@@ -9,6 +9,7 @@
 // text and form text read back to the value they were made from.
 #include <strings.h>
 
+#include <algorithm>
 #include <cstdint>
 #include <string>
 #include <vector>
