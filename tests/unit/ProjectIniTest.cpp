@@ -36,6 +36,18 @@ TEST(ProjectIni, MissingFileKeepsDefaultsAndSkipsValidation) {
   EXPECT_FALSE(s.Load());
 }
 
+// A settings file that cannot be read (here a folder of that name) is read as a missing
+// one, whatever error the system gives: the plugin then installs nothing.
+TEST(ProjectIni, UnreadableFileKeepsDefaultsAndSkipsValidation) {
+  auto folder = qxtest::FreshGameFolder();
+  std::filesystem::create_directory(folder / "Data/SKSE/Plugins/qxKit.ini");
+  ProjectIni s;
+  EXPECT_FALSE(s.Load());
+  EXPECT_EQ(s.hgCleanupPollingTimeMillis, 180000u);  // not raised: Validate did not run
+  EXPECT_FLOAT_EQ(s.camTweenMenuZoom, 10.0f);
+  std::filesystem::remove_all(folder);
+}
+
 TEST(ProjectIni, SetToLinesUseEachTypesFormat) {
   ProjectIni s;
   auto loaded = LoadSettings(s,
