@@ -1,0 +1,140 @@
+// Script file calls from two threads: each writes and reads back files of its own with
+// changing buffer sizes, and both write to one shared file that one of them keeps closing,
+// so opens, writes and closes of one path race. Every line a WriteLine accepted must be in
+// the file once, whole, in its thread's order; no refused line may be.
+#include <cstdio>
+#include <fstream>
+#include <string>
+#include <vector>
+
+#include "sim/GameFolders.h"
+#include "tests/stress/Stress.h"
+
+namespace stress::files {
+namespace {
+
+constexpr int kWorkers = 2;
+constexpr const char* kClass = "QXIOUtil";
+
+std::string gDistinct[kWorkers];
+std::string gShared;
+// Sequence numbers of the shared lines each worker had accepted; only that worker writes.
+std::vector<std::uint32_t> gAccepted[kWorkers];
+
+ScriptValue Text(const std::string& text) { return Vm::String(text); }
+
+bool Load(const std::string& path, bool read, bool append, int bufferSize) {
+  return BoolCall(kClass, "LoadFile", {Text(path), Vm::Bool(read), Vm::Bool(append), Vm::Int(bufferSize)});
+}
+
+bool Close(const std::string& path) { return BoolCall(kClass, "CloseFile", {Text(path)}); }
+
+std::string LineOf(int worker, std::uint32_t step, int line) {
+  // Lengths vary so that batches end anywhere inside the streams' own buffers.
+  // The game interns every text for good: lines repeat after a while to keep memory flat.
+  step %= 1024;
+  std::string text = "worker " + std::to_string(worker) + " step " + std::to_string(step) + " line " +
+                     std::to_string(line) + " ";
+  text.append(static_cast<std::size_t>((step * 7 + static_cast<std::uint32_t>(line) * 13) % 300), 'x');
+  return text;
+}
+
+// Writes a file of its own and reads it back.
+void WriteAndReadBack(int worker, std::uint32_t step) {
+  const std::string& path = gDistinct[worker];
+  int lines = 1 + static_cast<int>(step % 7);
+  if (!Load(path, /*read=*/false, /*append=*/false, 1 + static_cast<int>(step % 4))) {
+    Fail("worker %d could not open its file for writing", worker);
+    return;
+  }
+  for (int line = 0; line < lines; ++line) {
+    if (!BoolCall(kClass, "WriteLine", {Text(path), Text(LineOf(worker, step, line))})) {
+      Fail("worker %d: WriteLine on its own file was refused", worker);
+    }
+    ++Totals().fileLines;
+  }
+  if (!Close(path)) Fail("worker %d: closing its written file failed", worker);
+
+  if (!Load(path, /*read=*/true, /*append=*/false, 1 + static_cast<int>(step % 3))) {
+    Fail("worker %d could not open its file for reading", worker);
+    return;
+  }
+  int read = 0;
+  while (BoolCall(kClass, "HasNextLine", {Text(path)})) {
+    std::string got = TextCall(kClass, "NextLine", {Text(path)});
+    if (read >= lines || got != LineOf(worker, step, read)) {
+      Fail("worker %d step %u: line %d reads back as '%.60s'", worker, step, read, got.c_str());
+    }
+    ++read;
+  }
+  if (read != lines) Fail("worker %d step %u: wrote %d lines, read back %d", worker, step, lines, read);
+  if (!Close(path)) Fail("worker %d: closing its read file failed", worker);
+
+  if (step % 8 == 7) {
+    if (!BoolCall(kClass, "DeleteAnyFile", {Text(path)})) Fail("worker %d: deleting its file failed", worker);
+    if (BoolCall(kClass, "ExistsFile", {Text(path)})) Fail("worker %d: its deleted file still exists", worker);
+  }
+}
+
+// One line for the shared file; worker 1 also closes it now and then.
+void WriteShared(int worker, std::uint32_t step) {
+  (void)Load(gShared, /*read=*/false, /*append=*/true, 3);
+  std::uint32_t sequence = static_cast<std::uint32_t>(gAccepted[worker].size());
+  char line[64];
+  std::snprintf(line, sizeof line, "shared %d %u", worker, sequence);
+  if (BoolCall(kClass, "WriteLine", {Text(gShared), Text(line)})) {
+    gAccepted[worker].push_back(sequence);
+    ++Totals().fileLines;
+  }
+  (void)BoolCall(kClass, "IsLoaded", {Text(gShared)});
+  if (worker == 1 && step % 5 == 4) (void)Close(gShared);
+}
+
+}  // namespace
+
+void SetUp(const std::string& folder) {
+  for (int worker = 0; worker < kWorkers; ++worker) {
+    gDistinct[worker] = sim::JoinPath(folder, "/distinct-" + std::to_string(worker) + ".txt");
+  }
+  gShared = sim::JoinPath(folder, "/shared.txt");
+}
+
+void Work(const Worker& worker, const Run& run) {
+  for (std::uint32_t step = 0; !run.Over(); ++step) {
+    WriteAndReadBack(worker.index, step);
+    WriteShared(worker.index, step);
+    LogStep(worker.thread);
+    ++Totals().steps;
+  }
+}
+
+void Check() {
+  (void)Close(gShared);  // writes out what is still buffered
+  std::ifstream in(gShared);
+  std::size_t next[kWorkers] = {};
+  std::string line;
+  while (std::getline(in, line)) {
+    int worker = -1;
+    unsigned sequence = 0;
+    int used = 0;
+    if (std::sscanf(line.c_str(), "shared %d %u%n", &worker, &sequence, &used) != 2 ||
+        used != static_cast<int>(line.size()) || worker < 0 || worker >= kWorkers) {
+      Fail("a torn line in the shared file: '%.60s'", line.c_str());
+      continue;
+    }
+    std::vector<std::uint32_t>& accepted = gAccepted[worker];
+    if (next[worker] >= accepted.size() || accepted[next[worker]] != sequence) {
+      Fail("shared file: worker %d's line %u is doubled, out of order or was refused", worker, sequence);
+      continue;
+    }
+    ++next[worker];
+  }
+  for (int worker = 0; worker < kWorkers; ++worker) {
+    if (next[worker] != gAccepted[worker].size()) {
+      Fail("shared file: worker %d had %zu lines accepted, the file holds %zu", worker,
+           gAccepted[worker].size(), next[worker]);
+    }
+  }
+}
+
+}  // namespace stress::files

@@ -1,0 +1,89 @@
+#pragma once
+// The thread stress: eight threads drive the plugin's shared state at once, through the same
+// doors the game and scripts use, and check afterwards that nothing was lost, doubled, torn
+// or miscounted. Each part (files, books, text functions, health gating) is one worker kind
+// with a set-up before the threads start and a check after they have stopped.
+#include <atomic>
+#include <cstdarg>
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "sim/Vm.h"
+
+namespace stress {
+
+using sim::ScriptValue;
+using sim::Vm;
+
+// Work is done in steps; a worker runs steps until the run's time is up.
+struct Run {
+  std::int64_t endMillis;  // steady clock
+  [[nodiscard]] bool Over() const;
+};
+
+// What the run did, for the closing figures.
+struct Figures {
+  std::atomic<std::uint64_t> steps{0};
+  std::atomic<std::uint64_t> fileLines{0};
+  std::atomic<std::uint64_t> hits{0};
+  std::atomic<std::uint64_t> bookCalls{0};
+  std::atomic<std::uint64_t> textCalls{0};
+  std::atomic<std::uint64_t> logLines{0};
+};
+Figures& Totals();
+
+// An invariant that did not hold: printed (the first few) and counted; the run then fails.
+void Fail(const char* format, ...) __attribute__((format(printf, 1, 2)));
+[[nodiscard]] std::uint64_t Failures();
+
+// One log line per step from every thread, numbered per thread, checked at the end: each
+// thread's lines all there, once, in order, and whole.
+void LogStep(int thread);
+void CheckLog(int threads);
+
+// A script call by class and function name; the result is released.
+void Call(const char* className, const char* function, const std::vector<ScriptValue>& arguments);
+[[nodiscard]] bool BoolCall(const char* className, const char* function,
+                            const std::vector<ScriptValue>& arguments);
+[[nodiscard]] std::int32_t IntCall(const char* className, const char* function,
+                                   const std::vector<ScriptValue>& arguments);
+[[nodiscard]] std::string TextCall(const char* className, const char* function,
+                                   const std::vector<ScriptValue>& arguments);
+// The game object of an object result (null for none).
+[[nodiscard]] void* ObjectCall(const char* className, const char* function,
+                               const std::vector<ScriptValue>& arguments);
+
+// One of the eight threads: its number in the log, and its number among the workers of its
+// kind (from 0).
+struct Worker {
+  int thread;
+  int index;
+};
+
+// The worker kinds. Set-up runs before the plugin boots (game data) or after (files).
+namespace files {
+void SetUp(const std::string& folder);
+void Work(const Worker& worker, const Run& run);
+void Check();
+}  // namespace files
+
+namespace books {
+void SetUpGameData();
+void Work(const Worker& worker, const Run& run);
+void Check();
+}  // namespace books
+
+// Health gating as the stress sets it (the settings text uses the same numbers).
+namespace gating {
+inline constexpr std::uint32_t kImmunityMillis = 1;
+inline constexpr float kResultFraction = 0.1f;
+void SetUpGameData();
+void Work(const Worker& worker, const Run& run);
+}  // namespace gating
+
+namespace text {
+void Work(const Worker& worker, const Run& run);
+}  // namespace text
+
+}  // namespace stress
