@@ -4,8 +4,9 @@ JOBS    ?= $(shell nproc)
 VERSION := $(shell cat VERSION)
 
 FUZZ_SECONDS ?= 600
+STRESS_SECONDS ?= 10
 
-.PHONY: all test dist bootstrap build linux32 win32 tools-linux32 fuzz fuzz-build clean
+.PHONY: all test dist bootstrap build linux32 win32 tools-linux32 fuzz fuzz-build stress stress-build clean
 
 all: test
 
@@ -31,6 +32,15 @@ fuzz-build: bootstrap
 # Every target for FUZZ_SECONDS; new corpus entries stay in $(BUILD)/fuzz/corpus.
 fuzz: fuzz-build
 	./tests/fuzz/run-fuzzers.sh $(BUILD)/fuzz $(FUZZ_SECONDS)
+
+# The thread stress without sanitizers (valgrind cannot run them), for valgrind's race
+# detectors: natively with its checks, then under helgrind and under drd.
+stress-build: bootstrap
+	cmake -S . -B $(BUILD)/stress -DCMAKE_TOOLCHAIN_FILE=cmake/toolchain-linux32.cmake -DCMAKE_BUILD_TYPE=RelWithDebInfo -DQX_SANITIZE=OFF -DQX_BUILD_TESTS=OFF >/dev/null
+	cmake --build $(BUILD)/stress -j $(JOBS) --target qx_stress
+
+stress: stress-build
+	./tests/stress/run-stress.sh $(BUILD)/stress/tests/stress/qx_stress $(STRESS_SECONDS)
 
 # The smoke of the fuzzers: each target over its seed corpus, then 20 seconds of fuzzing.
 test: build fuzz-build

@@ -5,9 +5,10 @@ set -euo pipefail
 need=()
 have_pkg() { dpkg-query -W -f='${Status}' "$1" 2>/dev/null | grep -q 'install ok installed'; }
 
-# clang and its i386 runtimes (libFuzzer, ASan, UBSan) for the fuzz build.
+# clang and its i386 runtimes (libFuzzer, ASan, UBSan) for the fuzz build; valgrind (its
+# x86 tools come with the amd64 package) for the race detectors of make stress.
 for pkg in g++-multilib g++-mingw-w64-i686 libgtest-dev:i386 libgmock-dev:i386 wine wine32:i386 zip unzip cmake make \
-           clang libclang-rt-14-dev; do
+           clang libclang-rt-14-dev valgrind; do
   have_pkg "$pkg" || need+=("$pkg")
 done
 

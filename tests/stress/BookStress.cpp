@@ -74,7 +74,7 @@ void Change(std::uint32_t step) {
         Call(kClass, "RemoveBookSkillSpell", {Book(k)});
         break;
     }
-    ++Totals().bookCalls;
+    ++Mine().bookCalls;
   }
 }
 
@@ -86,13 +86,13 @@ void Ask(std::uint32_t step) {
     if (!IsSkillAnswer(skill)) Fail("GetSkill of book %d gave %d, which is no skill", k, skill);
     (void)BoolCall(kClass, "IsSkillBook", {Book(k)});
     (void)BoolCall(kClass, "IsSkill", {Book(k), Vm::String(kSkillNames[k % kSkills])});
-    Totals().bookCalls += 4;
+    Mine().bookCalls += 4;
   }
   std::int32_t total = IntCall(kClass, "GetNumSkillBooksRead", {Vm::Bool(step % 2 == 0)});
   if (total < 0 || total > kBooks) Fail("GetNumSkillBooksRead gave %d of %d books", total, kBooks);
   std::int32_t one = IntCall(kClass, "GetNumSkillBooksReadFor", {Vm::String(kSkillNames[step % kSkills]), Vm::Bool(true)});
   if (one < 0 || one > kBooks) Fail("GetNumSkillBooksReadFor gave %d of %d books", one, kBooks);
-  Totals().bookCalls += 2;
+  Mine().bookCalls += 2;
 }
 
 }  // namespace
@@ -132,7 +132,7 @@ void Work(const Worker& worker, const Run& run) {
       Ask(step);
     }
     LogStep(worker.thread);
-    ++Totals().steps;
+    ++Mine().steps;
   }
 }
 

@@ -51,7 +51,7 @@ void WriteAndReadBack(int worker, std::uint32_t step) {
     if (!BoolCall(kClass, "WriteLine", {Text(path), Text(LineOf(worker, step, line))})) {
       Fail("worker %d: WriteLine on its own file was refused", worker);
     }
-    ++Totals().fileLines;
+    ++Mine().fileLines;
   }
   if (!Close(path)) Fail("worker %d: closing its written file failed", worker);
 
@@ -84,7 +84,7 @@ void WriteShared(int worker, std::uint32_t step) {
   std::snprintf(line, sizeof line, "shared %d %u", worker, sequence);
   if (BoolCall(kClass, "WriteLine", {Text(gShared), Text(line)})) {
     gAccepted[worker].push_back(sequence);
-    ++Totals().fileLines;
+    ++Mine().fileLines;
   }
   (void)BoolCall(kClass, "IsLoaded", {Text(gShared)});
   if (worker == 1 && step % 5 == 4) (void)Close(gShared);
@@ -104,7 +104,7 @@ void Work(const Worker& worker, const Run& run) {
     WriteAndReadBack(worker.index, step);
     WriteShared(worker.index, step);
     LogStep(worker.thread);
-    ++Totals().steps;
+    ++Mine().steps;
   }
 }
 

@@ -37,9 +37,10 @@ sim::SimActor* gVictims[kVictims];
 sim::SimActor* gLightVictims[kLightVictims];
 sim::SimActor* gAttacker;
 
-// The gating clock: the round's number, in rounds of kRoundMillis.
-std::atomic<std::int64_t> gRound{1};
-qx::Timestamp RoundClock() noexcept { return gRound.load() * kRoundMillis; }
+// The gating clock: the round's number, in rounds of kRoundMillis (a whole word, so that
+// the cleanup thread reads it in one load).
+std::atomic<std::uint32_t> gRound{1};
+qx::Timestamp RoundClock() noexcept { return static_cast<qx::Timestamp>(gRound.load()) * kRoundMillis; }
 
 pthread_barrier_t gRoundBarrier;
 bool gStop = false;  // set by worker 0 between two barriers
@@ -61,14 +62,14 @@ void Hit(int worker, int victim, int hit, qx::game::ActiveEffect& effect) {
   }
   gReturned[worker][victim] += change;
   if (change != 0.0f) ++gGatedHits[worker][victim];
-  ++Totals().hits;
+  ++Mine().hits;
 }
 
 void LightHits(int worker) {
   for (sim::SimActor* victim : gLightVictims) {
     float change = qx::GateHealthChange(victim, kLight, gAttacker, nullptr);
     if (change != kLight) Fail("a light hit returned %f, not %f", change, kLight);
-    ++Totals().hits;
+    ++Mine().hits;
   }
   (void)worker;
 }
@@ -130,7 +131,7 @@ void Work(const Worker& worker, const Run& run) {
     }
     pthread_barrier_wait(&gRoundBarrier);  // applied, and the decision to stop is made
     LogStep(worker.thread);
-    ++Totals().steps;
+    ++Mine().steps;
     if (gStop) break;
   }
 }

@@ -3,7 +3,6 @@
 // doors the game and scripts use, and check afterwards that nothing was lost, doubled, torn
 // or miscounted. Each part (files, books, text functions, health gating) is one worker kind
 // with a set-up before the threads start and a check after they have stopped.
-#include <atomic>
 #include <cstdarg>
 #include <cstdint>
 #include <string>
@@ -22,16 +21,21 @@ struct Run {
   [[nodiscard]] bool Over() const;
 };
 
-// What the run did, for the closing figures.
+// What one thread did, for the closing figures. Each thread counts in its own entry, and
+// main adds them up once all have stopped: no counter is shared while the threads run.
 struct Figures {
-  std::atomic<std::uint64_t> steps{0};
-  std::atomic<std::uint64_t> fileLines{0};
-  std::atomic<std::uint64_t> hits{0};
-  std::atomic<std::uint64_t> bookCalls{0};
-  std::atomic<std::uint64_t> textCalls{0};
-  std::atomic<std::uint64_t> logLines{0};
+  std::uint64_t steps = 0;
+  std::uint64_t fileLines = 0;
+  std::uint64_t hits = 0;
+  std::uint64_t bookCalls = 0;
+  std::uint64_t textCalls = 0;
+  std::uint64_t logLines = 0;
 };
-Figures& Totals();
+inline constexpr int kMaxThreads = 16;
+// The calling thread's entry, once main has told the thread its number.
+void BeginThread(int thread);
+[[nodiscard]] Figures& Mine();
+[[nodiscard]] Figures Sum();
 
 // An invariant that did not hold: printed (the first few) and counted; the run then fails.
 void Fail(const char* format, ...) __attribute__((format(printf, 1, 2)));

@@ -1,3 +1,4 @@
+#include <atomic>
 #include <chrono>
 #include <cstdio>
 #include <cstring>
@@ -10,12 +11,12 @@
 namespace stress {
 namespace {
 
-constexpr int kMaxThreads = 16;
 constexpr std::uint64_t kFailuresPrinted = 20;
 
 std::atomic<std::uint64_t> gFailures{0};
-// Each thread writes only its own entry; the main thread reads them once all have stopped.
+// Each thread writes only its own entries; the main thread reads them once all have stopped.
 std::uint32_t gLogged[kMaxThreads];
+Figures gFigures[kMaxThreads];
 
 std::int64_t SteadyMillis() {
   using namespace std::chrono;
@@ -35,9 +36,23 @@ ScriptValue Result(const char* className, const char* function, const std::vecto
 
 bool Run::Over() const { return SteadyMillis() >= endMillis; }
 
-Figures& Totals() {
-  static Figures& figures = *new Figures;
-  return figures;
+thread_local int tThread = 0;
+
+void BeginThread(int thread) { tThread = thread; }
+
+Figures& Mine() { return gFigures[tThread]; }
+
+Figures Sum() {
+  Figures sum;
+  for (const Figures& f : gFigures) {
+    sum.steps += f.steps;
+    sum.fileLines += f.fileLines;
+    sum.hits += f.hits;
+    sum.bookCalls += f.bookCalls;
+    sum.textCalls += f.textCalls;
+    sum.logLines += f.logLines;
+  }
+  return sum;
 }
 
 void Fail(const char* format, ...) {
@@ -54,7 +69,7 @@ std::uint64_t Failures() { return gFailures.load(); }
 
 void LogStep(int thread) {
   LogMessage("%s%d step %u", kStepPrefix, thread, gLogged[thread]++);
-  ++Totals().logLines;
+  ++gFigures[thread].logLines;
 }
 
 void CheckLog(int threads) {

@@ -35,9 +35,9 @@ void Work(const Worker& worker, const Run& run) {
     if (static_cast<std::uint32_t>(IntCall(kClass, "HexToDec", {Vm::String(hex)})) != value) {
       Fail("HexToDec of %s went wrong", hex);
     }
-    Totals().textCalls += 4;
+    Mine().textCalls += 4;
     LogStep(worker.thread);
-    ++Totals().steps;
+    ++Mine().steps;
   }
 }
 

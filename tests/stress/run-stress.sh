@@ -1,0 +1,34 @@
+#!/usr/bin/env bash
+# make stress: the stress program natively with its checks, then under helgrind and under
+# drd. A tool's run fails on any report that valgrind.supp beside this script does not
+# explain; the figures of each run and its report count are printed.
+#   run-stress.sh <qx_stress> <seconds>
+set -uo pipefail
+
+program=$1
+seconds=$2
+here=$(cd "$(dirname "$0")" && pwd)
+logs=$(dirname "$program")/valgrind
+mkdir -p "$logs"
+failed=0
+
+echo "== native, ${seconds} s"
+"$program" --seconds "$seconds" || failed=1
+
+for tool in helgrind drd; do
+  echo "== ${tool}, ${seconds} s"
+  log="$logs/$tool.log"
+  # Symbols bound at start: the dynamic loader's lazy binding writes its tables from
+  # whichever thread calls a function first, which is the loader's business, not ours.
+  LD_BIND_NOW=1 valgrind --tool="$tool" --default-suppressions=no --suppressions="$here/valgrind.supp" \
+    --error-exitcode=99 --error-limit=no --num-callers=30 --log-file="$log" \
+    "$program" --seconds "$seconds"
+  status=$?
+  summary=$(grep -h "ERROR SUMMARY" "$log" | tail -1 | sed 's/^==[0-9]*== //')
+  echo "$tool: ${summary:-no summary}"
+  if [ $status -ne 0 ]; then
+    echo "$tool: FAILED (exit $status); the reports are in $log" >&2
+    failed=1
+  fi
+done
+exit $failed
