@@ -17,6 +17,7 @@ struct HeapState {
   std::size_t freed = 0;
   std::uint32_t failSize = 0;
   int failTimes = 0;
+  bool failAll = false;
 };
 
 HeapState& State() {
@@ -50,6 +51,7 @@ void VmHeap::PlaceRoutines() {
 void* VmHeap::Allocate(std::uint32_t size) {
   HeapState& state = State();
   std::lock_guard<std::mutex> guard(state.lock);
+  if (state.failAll) return nullptr;
   if (state.failTimes > 0 && size == state.failSize) {
     --state.failTimes;
     return nullptr;
@@ -86,6 +88,11 @@ std::size_t VmHeap::LiveBlocks() {
 std::size_t VmHeap::FreedBlocks() {
   std::lock_guard<std::mutex> guard(State().lock);
   return State().freed;
+}
+
+void VmHeap::FailEveryAllocation(bool fail) {
+  std::lock_guard<std::mutex> guard(State().lock);
+  State().failAll = fail;
 }
 
 void VmHeap::FailAllocations(std::uint32_t size, int times) {

@@ -18,6 +18,9 @@ class VmHeap {
   [[nodiscard]] static std::size_t FreedBlocks();
   // The next `times` requests for `size` bytes fail, as an exhausted heap would.
   static void FailAllocations(std::uint32_t size, int times);
+  // Every request fails until this is called again with false. The game's own routines
+  // that allocate (constructors, arrays, identifiers) then report failure as they can.
+  static void FailEveryAllocation(bool fail);
 };
 
 }  // namespace sim

@@ -209,6 +209,7 @@ bool QX_THISCALL CreateIdentifier(ScriptRegistry*, const StringCache::Ref* name,
   if (type == State().typeIds.end()) return false;
   ScriptClassInfo* info = State().classes[type->second];
   auto* id = static_cast<ScriptObjectId*>(VmHeap::Allocate(0x20));
+  if (id == nullptr) return false;  // the heap is exhausted: no identifier
   __atomic_add_fetch(&info->refCount, 1, __ATOMIC_SEQ_CST);
   id->classInfo = info;
   id->handleLow = static_cast<std::uint32_t>(kInvalidHandle);

@@ -45,10 +45,11 @@ void QX_THISCALL ConstructFunction(IFunction* self, const char* name, const char
   self->className.data = VmStrings::Intern(className);
   self->unk10.data = VmStrings::Intern("");
   self->resultType = kType_None;
+  // Without room for the parameter table the object is left without one.
   self->parameters = parameterCount != 0
                          ? static_cast<FunctionParameter*>(VmHeap::Allocate(8 * parameterCount))
                          : nullptr;
-  for (std::uint32_t i = 0; i < parameterCount; ++i) {
+  for (std::uint32_t i = 0; self->parameters != nullptr && i < parameterCount; ++i) {
     self->parameters[i].name.data = VmStrings::Intern("arg" + std::to_string(i));
     self->parameters[i].type = kType_None;
   }

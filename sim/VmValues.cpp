@@ -86,6 +86,7 @@ bool QX_THISCALL CreateArray(ScriptRegistry*, ScriptValue*, std::uint32_t count,
   *out = nullptr;
   if (gFailArrays) return false;
   auto* array = static_cast<ScriptArrayData*>(VmHeap::Allocate(0x14 + 8 * count));
+  if (array == nullptr) return false;  // the heap is exhausted: no array
   array->unk00 = 1;
   array->count = count;
   *out = array;

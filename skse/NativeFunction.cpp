@@ -117,6 +117,14 @@ void RegisterFunction(ScriptRegistry* registry, const char* className, const Nat
   self->table = &NativeFunctionTable();
   host::Routine<FunctionConstructFn>(kFunctionConstruct)(self, def.name, className, 1,
                                                          def.parameterCount);
+  if (def.parameterCount != 0 && self->parameters == nullptr) {
+    // The constructor found no room for the parameter table: the half-built object goes
+    // back to the game's heap, as the VM's release of it would.
+    LogMessage("QX Papyrus: the game's heap has no room for function %s.%s; it is not registered",
+               className, def.name);
+    Destroy(self, 1);
+    return;
+  }
   self->table = def.table();
   self->implementation = def.implementation;
   self->passRegistry = 0;

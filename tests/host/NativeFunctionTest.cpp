@@ -4,6 +4,8 @@
 #include <limits>
 
 #include "sim/Actors.h"
+#include "sim/Books.h"
+#include "sim/Forms.h"
 #include "sim/Magic.h"
 #include "tests/host/PapyrusFixture.h"
 
@@ -178,6 +180,72 @@ TEST(NativeFunction, AnObjectTheHeapCannotSupplyIsNeitherBuiltNorRegistered) {
   EXPECT_STRNE(Vm::RegisteredFunctions().front()->name.data, function.c_str());
   EXPECT_EQ(FunctionsOf("QXStringUtil").size(), kStringUtil.size());
   EXPECT_TRUE(HasLine(lines, "QX Papyrus: all registrations succeeded without errors"));
+}
+
+// The game's constructor can run out of room for the parameter table too: the object then
+// goes back to the game's heap, unregistered, and the rest register as usual.
+TEST(NativeFunction, AParameterTableTheHeapCannotSupplyGivesTheObjectBack) {
+  sim::Game::Start();
+  sim::VmHeap::FailAllocations(2 * 8, 1);  // the table of the first function of two parameters
+  BootForScripts();
+  const std::string refusal = "QX Papyrus: the game's heap has no room for function ";
+  std::vector<std::string> refused = LinesStartingWith(LogLines(), refusal);
+  ASSERT_EQ(refused.size(), 1u);
+  std::string qualified = refused[0].substr(refusal.size(), refused[0].find(';') - refusal.size());
+  std::string className = qualified.substr(0, qualified.find('.'));
+  IFunction* twin = nullptr;  // any registered function of two parameters
+  for (IFunction* f : Vm::RegisteredFunctions()) {
+    if (f->parameterCount == 2) twin = f;
+  }
+  ASSERT_NE(twin, nullptr);
+  EXPECT_EQ(Vm::FindFunction(className, qualified.substr(className.size() + 1)), nullptr);
+  EXPECT_EQ(Vm::BaseDestructorCalls(), 1u) << "the half-built object was destroyed";
+  EXPECT_EQ(sim::VmHeap::FreedBlocks(), 1u) << "and its 52 bytes returned to the game's heap";
+  EXPECT_EQ(FunctionsOf("QXStringUtil").size() + (className == "QXStringUtil" ? 1 : 0), kStringUtil.size());
+}
+
+// An exhausted heap at start-up: no function object can be built, each refusal is logged,
+// and the plugin still loads and answers the script extender's messages.
+TEST(NativeFunction, AnExhaustedHeapAtStartUpRegistersNothingAndLoadStillSucceeds) {
+  sim::Game::Start();
+  sim::VmHeap::FailEveryAllocation(true);
+  BootForScripts();
+  sim::Game::SendDataLoaded();
+  sim::Game::SendPostLoadGame();
+  sim::VmHeap::FailEveryAllocation(false);
+  EXPECT_TRUE(Vm::RegisteredFunctions().empty());
+  std::vector<std::string> lines = LogLines();
+  EXPECT_TRUE(HasLine(lines, "QX Papyrus: the game's heap has no room for function QXStringUtil.Split; it is not registered"));
+  EXPECT_TRUE(HasLine(lines, "QX Papyrus: the game's heap has no room for function QXIOUtil.WriteLine; it is not registered"));
+  EXPECT_EQ(sim::VmHeap::LiveBlocks(), 6u) << "only the VM's own class infos";
+}
+
+// An exhausted heap while scripts call: results that need the heap (an array, an object's
+// identifier) reach the script as none; once the heap has room again they work as before.
+TEST(NativeFunction, AnExhaustedHeapGivesNoneForArraysAndObjectsUntilItRecovers) {
+  BootForScripts();
+  auto* sound = sim::MakeFormOf<qx::game::BGSSoundDescriptorForm>("BGSSoundDescriptorForm", 0x650);
+  Vm::Adopt(sound, 0x80);
+  qx::game::TESObjectBOOK* book = sim::MakeBook({0x651, 0, 0, "Song", sound});
+  ScriptValue bookValue = Vm::Object(book, 0x1B);
+  ScriptValue text = Vm::String("a,b");
+  ScriptValue comma = Vm::String(",");
+  std::size_t live = sim::VmHeap::LiveBlocks();
+
+  sim::VmHeap::FailEveryAllocation(true);
+  ScriptValue pieces = CallStringUtil("Split", {text, comma});
+  ScriptValue soundUp = Vm::CallNative("QXPapyrusFunc", "GetBookSoundUp", {bookValue});
+  sim::VmHeap::FailEveryAllocation(false);
+  EXPECT_EQ(pieces.type, kType_None);
+  EXPECT_EQ(soundUp.type, kType_None);
+  EXPECT_EQ(sim::VmHeap::LiveBlocks(), live) << "nothing half-made was left behind";
+
+  pieces = CallStringUtil("Split", {text, comma});
+  EXPECT_EQ(Vm::Texts(pieces), (std::vector<std::string>{"a", "b"}));
+  soundUp = Vm::CallNative("QXPapyrusFunc", "GetBookSoundUp", {bookValue});
+  EXPECT_EQ(Vm::GameObjectOf(soundUp), sound);
+  Vm::Release(pieces);
+  Vm::Release(soundUp);
 }
 
 TEST(NativeFunction, ArgumentsOfOtherTypesAreConverted) {
