@@ -1,5 +1,6 @@
 #include "papyrus/TextFile.h"
 
+#include <cstdio>
 #include <exception>
 #include <new>
 
@@ -32,6 +33,14 @@ TextFile::TextFile(bool read, bool append, std::int32_t bufferSize,
 void TextFile::Fail(const char* what, const std::exception& error) noexcept {
   good_ = false;
   LogException(what, error);
+}
+
+void TextFile::FailWriting(const char* what, const std::exception& error) noexcept {
+  good_ = false;
+  char reason[256];
+  if (!platform::LastFileError(reason, sizeof reason)) std::snprintf(reason, sizeof reason, "%s", error.what());
+  LogMessage("QX IO Util:   %s", what);
+  LogMessage("QX IO Util:   '%s': %s\n", path_.Display().c_str(), reason);
 }
 
 std::shared_ptr<TextFile> TextFile::Load(std::string_view pathText, bool read, bool append,
@@ -100,6 +109,7 @@ void TextFile::RefillLocked() {
 }
 
 void TextFile::WriteOutLocked() {
+  platform::ClearFileError();
   try {
     lines_.Drain([this](const std::string& line) {
       output_.write(line.data(), static_cast<std::streamsize>(line.size()));
@@ -109,7 +119,7 @@ void TextFile::WriteOutLocked() {
     output_.flush();
     if (output_.fail()) throw std::ios_base::failure("could not write to the file");
   } catch (const std::exception& error) {
-    Fail("error writing file:", error);
+    FailWriting("error writing file:", error);
   }
 }
 
@@ -146,6 +156,7 @@ bool TextFile::WriteLine(std::string_view line) {
 
 bool TextFile::Close() {
   std::lock_guard<std::mutex> guard(lock_);
+  platform::ClearFileError();
   try {
     bool written = true;  // false when buffered lines did not reach the file
     if (read_) {
@@ -155,6 +166,7 @@ bool TextFile::Close() {
         WriteOutLocked();  // logs its own error lines
         written = IsGood();
       }
+      platform::ClearFileError();
       output_.close();
       if (written && output_.fail()) throw std::ios_base::failure("could not write to the file");
     }
@@ -162,7 +174,7 @@ bool TextFile::Close() {
     LogMessage("QX IO Util: closed file '%s'", path_.Display().c_str());
     return written;
   } catch (const std::exception& error) {
-    Fail("error closing file:", error);
+    FailWriting("error closing file:", error);
     return false;
   }
 }

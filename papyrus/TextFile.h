@@ -52,6 +52,8 @@ class TextFile {
   void RefillLocked();    // lock held
   void WriteOutLocked();  // lock held
   void Fail(const char* what, const std::exception& error) noexcept;
+  // A write or close that failed on the disk: logs the file and the system's reason.
+  void FailWriting(const char* what, const std::exception& error) noexcept;
 
   std::mutex lock_;
   std::atomic<bool> good_{true};

@@ -53,6 +53,13 @@ void OpenTextOutput(std::ofstream& stream, const FilePath& path, bool append);
 // the read fails.
 [[nodiscard]] bool ReadTextLine(std::ifstream& stream, std::string& line);
 
+// The system's own words for why the last file operation of this thread failed: a write
+// that found the disk full reports it here, while the stream only says that it failed.
+// Clear before the operation; afterwards the text (cut to `size`) and true, or false when
+// the system reported nothing.
+void ClearFileError() noexcept;
+[[nodiscard]] bool LastFileError(char* text, std::size_t size) noexcept;
+
 enum class RemoveResult { kRemoved, kMissing, kError };
 // Removes the file; the not-found errors of TestExistence mean kMissing; on kError `error`
 // holds the system's message.

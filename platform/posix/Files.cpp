@@ -7,6 +7,7 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <cstdio>
 #include <cstring>
 
 namespace qx::platform {
@@ -58,6 +59,15 @@ void OpenTextOutput(std::ofstream& stream, const FilePath& path, bool append) {
 bool ReadTextLine(std::ifstream& stream, std::string& line) {
   if (!std::getline(stream, line)) return false;
   if (!stream.eof() && !line.empty() && line.back() == '\r') line.pop_back();
+  return true;
+}
+
+void ClearFileError() noexcept { errno = 0; }
+
+bool LastFileError(char* text, std::size_t size) noexcept {
+  int code = errno;
+  if (code == 0 || size == 0) return false;
+  std::snprintf(text, size, "%s", std::strerror(code));
   return true;
 }
 

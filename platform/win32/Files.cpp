@@ -2,6 +2,10 @@
 
 #include <windows.h>
 
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+
 namespace qx::platform {
 namespace {
 
@@ -68,6 +72,31 @@ void OpenTextOutput(std::ofstream& stream, const FilePath& path, bool append) {
 bool ReadTextLine(std::ifstream& stream, std::string& line) {
   // The runtime's text mode has already turned CR LF into LF.
   return static_cast<bool>(std::getline(stream, line));
+}
+
+void ClearFileError() noexcept {
+  SetLastError(ERROR_SUCCESS);
+  errno = 0;
+}
+
+// The C runtime's write keeps the system's code of a failed WriteFile; errno is what it
+// made of it, and the fallback when the system's code is gone.
+bool LastFileError(char* text, std::size_t size) noexcept {
+  DWORD code = GetLastError();
+  int runtimeCode = errno;
+  if (size == 0 || (code == ERROR_SUCCESS && runtimeCode == 0)) return false;
+  DWORD n = 0;
+  if (code != ERROR_SUCCESS) {
+    n = FormatMessageA(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr, code, 0,
+                       text, static_cast<DWORD>(size), nullptr);
+    while (n > 0 && (text[n - 1] == '\r' || text[n - 1] == '\n' || text[n - 1] == ' ')) text[--n] = '\0';
+  }
+  if (n == 0 && runtimeCode != 0) {
+    std::snprintf(text, size, "%s", std::strerror(runtimeCode));
+  } else if (n == 0) {
+    std::snprintf(text, size, "system error %lu", static_cast<unsigned long>(code));
+  }
+  return true;
 }
 
 RemoveResult RemoveFile(const FilePath& path, std::string& error) {

@@ -1,5 +1,10 @@
 #include "sim/win32/OsStandIns.h"
 
+#include <io.h>
+#include <process.h>
+#include <sys/stat.h>
+
+#include <cerrno>
 #include <cstring>
 
 namespace sim {
@@ -26,6 +31,32 @@ HRESULT WINAPI GameShellFolderPath(HWND, int folder, HANDLE, DWORD, LPSTR path) 
   std::memcpy(path, docs.data(), n);
   path[n] = '\0';
   return S_OK;
+}
+
+// The C runtime's thread start, refused on request as when the system is out of resources.
+std::uintptr_t __cdecl GameBeginThread(void* security, unsigned stackSize, unsigned(__stdcall* start)(void*),
+                                       void* argument, unsigned flags, unsigned* id) {
+  if (OsStandIns::threadsRefused) {
+    errno = EAGAIN;
+    SetLastError(ERROR_NOT_ENOUGH_MEMORY);
+    return 0;
+  }
+  return _beginthreadex(security, stackSize, start, argument, flags, id);
+}
+
+// The C runtime's write: a regular file grows to the limit and no further; what does not
+// fit fails as the runtime reports a full disk.
+int __cdecl GameWrite(int fd, const void* data, unsigned count) {
+  std::uint32_t limit = OsStandIns::fileSizeLimit;
+  struct _stat64 info;
+  if (limit == 0 || _fstat64(fd, &info) != 0 || (info.st_mode & _S_IFREG) == 0) return _write(fd, data, count);
+  long long room = static_cast<long long>(limit) - info.st_size;
+  if (room <= 0) {
+    errno = ENOSPC;
+    SetLastError(ERROR_DISK_FULL);
+    return -1;
+  }
+  return _write(fd, data, count < room ? count : static_cast<unsigned>(room));
 }
 
 void Redirect(void** slot, void* standIn) {
@@ -57,6 +88,10 @@ void OsStandIns::HookImports(HMODULE plugin) {
         Redirect(slot, reinterpret_cast<void*>(&GameModuleFileName));
       } else if (std::strcmp(name, "SHGetFolderPathA") == 0) {
         Redirect(slot, reinterpret_cast<void*>(&GameShellFolderPath));
+      } else if (std::strcmp(name, "_beginthreadex") == 0) {
+        Redirect(slot, reinterpret_cast<void*>(&GameBeginThread));
+      } else if (std::strcmp(name, "_write") == 0) {
+        Redirect(slot, reinterpret_cast<void*>(&GameWrite));
       }
     }
   }

@@ -4,6 +4,7 @@
 #include <string>
 #include <vector>
 
+#include "sim/Faults.h"
 #include "tests/host/PapyrusFixture.h"
 
 namespace {
@@ -276,3 +277,41 @@ TEST_F(QXIOUtilScripts, ArgumentsOfAnotherTypeNameNoFileAndWriteEmptyLines) {
 }
 
 }  // namespace
+
+// A disk that fills up part-way through a batch: the batches written before stay as they
+// were, the file reads as no longer good and takes no more lines, the log names the file
+// and the system's reason, and other files work on.
+TEST_F(QXIOUtilScripts, AFullDiskKeepsWhatWasWrittenAndReportsTheFileNoLongerGood) {
+  const std::string path = In("full.txt");
+  const std::string line(20000, 'a');  // two lines a batch: 40 KB, the second batch overflows
+  ASSERT_TRUE(LoadFile(path, false, false, 2));
+  (void)NewLogLines();
+  sim::Faults::LimitFileSize(64 * 1024);
+  for (int i = 0; i < 4; ++i) EXPECT_TRUE(Call("WriteLine", {Vm::String(path), Vm::String(line)}));
+  EXPECT_TRUE(Call("IsGood", {Vm::String(path)})) << "the first batch fitted";
+  EXPECT_FALSE(Call("WriteLine", {Vm::String(path), Vm::String("after the disk filled")}));
+  sim::Faults::LimitFileSize(0);
+
+  EXPECT_FALSE(Call("IsGood", {Vm::String(path)}));
+  EXPECT_TRUE(Call("IsLoaded", {Vm::String(path)}));
+  std::string onDisk = sim::ReadFile(path);
+  EXPECT_EQ(onDisk.substr(0, 2 * (line.size() + kEnd.size())), OnDisk({line, line}));
+  EXPECT_LE(onDisk.size(), 64u * 1024u);
+  Lines lines = NewLogLines();
+  ASSERT_GE(lines.size(), 2u);
+  EXPECT_EQ(lines[0], "QX IO Util:   error writing file:");
+  const std::string named = "QX IO Util:   '" + Logged(path) + "': ";
+  ASSERT_EQ(lines[1].substr(0, named.size()), named);
+  std::string reason = lines[1].substr(named.size());
+  EXPECT_FALSE(reason.empty());
+  EXPECT_EQ(reason.find("iostream error"), std::string::npos) << reason;
+  EXPECT_EQ(reason.find("could not write"), std::string::npos) << reason;
+
+  (void)Call("CloseFile", {Vm::String(path)});
+  EXPECT_FALSE(Call("IsLoaded", {Vm::String(path)}));
+  const std::string other = In("other.txt");
+  ASSERT_TRUE(LoadFile(other, false, false, 1));
+  EXPECT_TRUE(Call("WriteLine", {Vm::String(other), Vm::String("still writing")}));
+  EXPECT_TRUE(Call("CloseFile", {Vm::String(other)}));
+  EXPECT_EQ(sim::ReadFile(other), OnDisk({"still writing"}));
+}
