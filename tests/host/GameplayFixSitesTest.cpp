@@ -6,6 +6,7 @@
 
 #include "sim/ActorValueNames.h"
 #include "sim/Actors.h"
+#include "sim/Faults.h"
 #include "sim/FixSites.h"
 #include "sim/GameplayRoutines.h"
 #include "sim/Magic.h"
@@ -100,6 +101,19 @@ constexpr const char* kGatingSettings =
     // Long enough that a slow start cannot let the immunity lapse during the test.
     "immunitytimemillis=3600000\ngatingwindowmillis=2000\n";
 
+// A physical hit of `change` on `victim` by `attacker`, as the game's hit-damage code makes it.
+void HitAtSite(sim::SimActor* victim, sim::SimActor* attacker, float change) {
+  sim::SiteEntry entry = EntryAt(0x006AC333);
+  entry.registers.esi = Word(victim);
+  entry.stack = {0x11, 0x22, WordOf(change), Word(attacker), 0x55, 0, 0x5A5A5A5A};
+  sim::SiteExit exit = sim::RunSite(entry);
+  EXPECT_EQ(exit.resumedAt, 0x006AC33Au);
+  EXPECT_EQ(exit.espDelta, 24) << "the game's routine removed its six arguments";
+  EXPECT_EQ(exit.fpuDepth, 0u);
+  EXPECT_EQ(exit.stack.back(), 0x5A5A5A5Au);
+  ExpectCalleeSavedKept(entry, exit);
+}
+
 TEST(GameplayFixSites, LethalHitOnThePlayerReachesTheGameGatedThenImmunityNullifies) {
   ASSERT_TRUE(BootWithSettings(kGatingSettings).loaded);
   sim::SimActor* player = sim::NewActor(0x14);
@@ -107,17 +121,7 @@ TEST(GameplayFixSites, LethalHitOnThePlayerReachesTheGameGatedThenImmunityNullif
   player->SetActorValue(kActorValue_Health, 100.0f, 80.0f);
   sim::SetPlayerCharacter(player);
 
-  auto hit = [&](float change) {
-    sim::SiteEntry entry = EntryAt(0x006AC333);
-    entry.registers.esi = Word(player);
-    entry.stack = {0x11, 0x22, WordOf(change), Word(attacker), 0x55, 0, 0x5A5A5A5A};
-    sim::SiteExit exit = sim::RunSite(entry);
-    EXPECT_EQ(exit.resumedAt, 0x006AC33Au);
-    EXPECT_EQ(exit.espDelta, 24) << "the game's routine removed its six arguments";
-    EXPECT_EQ(exit.fpuDepth, 0u);
-    EXPECT_EQ(exit.stack.back(), 0x5A5A5A5Au);
-    ExpectCalleeSavedKept(entry, exit);
-  };
+  auto hit = [&](float change) { HitAtSite(player, attacker, change); };
   hit(-100.0f);
   ASSERT_EQ(sim::HitDamageCalls().size(), 1u);
   const sim::HitDamageCall& call = sim::HitDamageCalls()[0];
@@ -136,6 +140,25 @@ TEST(GameplayFixSites, LethalHitOnThePlayerReachesTheGameGatedThenImmunityNullif
   EXPECT_EQ(sim::HitDamageCalls()[1].change, 0.0f);
   EXPECT_EQ(sim::HitDamageCalls()[2].change, 0.0f);
   EXPECT_FLOAT_EQ(player->currentValue[kActorValue_Health], 10.0f);
+}
+
+// When the system refuses the cleanup thread, the start-up says so and gating goes on:
+// immunity is decided by the time stamps, only the table is no longer trimmed.
+TEST(GameplayFixSites, WithoutItsCleanupThreadHealthGatingStillGates) {
+  sim::Game::Start();
+  sim::Faults::RefuseNewThreads(true);
+  ASSERT_TRUE(BootWithSettings(kGatingSettings).loaded);
+  sim::Faults::RefuseNewThreads(false);
+  std::vector<std::string> lines = LogLines();
+  EXPECT_TRUE(HasLine(lines, "QX Health Gating: could not start the cleanup thread; the immunity table will not be trimmed"));
+  EXPECT_TRUE(HasLine(lines, "QX Inject: health gating loaded; current status ENABLED"));
+
+  sim::SimActor* player = sim::NewActor(0x14);
+  player->SetActorValue(kActorValue_Health, 100.0f, 80.0f);
+  sim::SetPlayerCharacter(player);
+  HitAtSite(player, sim::NewActor(0x15), -100.0f);
+  ASSERT_EQ(sim::HitDamageCalls().size(), 1u);
+  EXPECT_FLOAT_EQ(sim::HitDamageCalls()[0].change, -70.0f);
 }
 
 TEST(GameplayFixSites, JumpValueIsScaledByJumpingBonusBeforeTheGameTakesIt) {

@@ -6,6 +6,7 @@
 
 #include "sim/ActorValueNames.h"
 #include "sim/Books.h"
+#include "sim/Faults.h"
 #include "sim/Forms.h"
 #include "tests/host/PapyrusFixture.h"
 
@@ -323,6 +324,22 @@ TEST(QXPapyrusFunc, NoPollingForAZeroInterval) {
 TEST(QXPapyrusFunc, NoPollingForANegativeInterval) {
   Library& library = LoadGame("[books]\nskillreadpollingtimemillis=-5\n");
   EXPECT_FALSE(CountsFollowByThemselves(library, std::chrono::milliseconds(100)));
+}
+
+// The system refuses the polling thread: the data-loaded step says so, and counts still
+// follow the books whenever a script asks for a recount.
+TEST(QXPapyrusFunc, APollingThreadThatCannotStartLeavesRecountsToScripts) {
+  sim::Game::Start();
+  sim::Faults::RefuseNewThreads(true);
+  Library& library = LoadGame("[books]\nskillreadpollingtimemillis=5\n");
+  sim::Faults::RefuseNewThreads(false);
+  std::vector<std::string> refused =
+      LinesStartingWith(LogLines(), "QX Papyrus Func: could not start the skill read polling thread (");
+  ASSERT_EQ(refused.size(), 1u);
+  EXPECT_NE(refused[0].find("); counts refresh only on request"), std::string::npos) << refused[0];
+  NoResult("SetIsRead", {Book(library.fire), Vm::Bool(true)});
+  EXPECT_EQ(ReadTotal(false), 0);
+  EXPECT_EQ(ReadTotal(true), 2);
 }
 
 // No book (none, a stale handle, an object of another type): neutral results, no change.
