@@ -65,7 +65,10 @@ void IDebugLog::OpenInFolder(std::int32_t folderId, const char* relativePath) {
     LogFatal("SHGetFolderPath %08X failed (result = %08X lasterr = %08X)",
              static_cast<std::uint32_t>(folderId), static_cast<std::uint32_t>(result),
              qx::platform::LastError());
-    AssertFailedWithCode(__FILE__, __LINE__, "SUCCEEDED(err)", result);
+    // A player's broken profile is no reason to end the game: the plugin runs without its
+    // log file, as it does when the file cannot be created.
+    LogFatal("QX: no documents folder; the log goes to the console only");
+    return;
   }
   std::strncat(path, relativePath, sizeof(path) - std::strlen(path) - 1);
 

@@ -15,7 +15,8 @@ class IDebugLog {
   static inline int fileLevel = 5;
   static inline int consoleLevel = 3;
 
-  // Opens `relativePath` under a shell folder; a folder that cannot be resolved is fatal.
+  // Opens `relativePath` under a shell folder; when the folder cannot be resolved, says so on
+  // the console and leaves the log without a file.
   static void OpenInFolder(std::int32_t folderId, const char* relativePath);
   // Opens `path`, or else the first of path0..path4 that can be opened.
   static void OpenFile(const char* path);

@@ -1,4 +1,6 @@
 // The plugin's start-up as the script extender drives it: Query, Load, the listener.
+#include <filesystem>
+
 #include "tests/host/HostFixture.h"
 
 namespace {
@@ -57,6 +59,45 @@ TEST(Startup, MissingSettingsFileInstallsNothingButStillRegisters) {
   sim::ScriptExtender& skse = sim::ScriptExtender::Instance();
   EXPECT_EQ(skse.interfaceQueries, (std::vector<std::uint32_t>{2, 5}));
   EXPECT_EQ(skse.listeners.size(), 1u);
+}
+
+// The settings file there but not readable, a folder of that name or a file another
+// process holds (on Linux, a link to itself): as without the file, nothing is patched and
+// the plugin loads and registers its script classes.
+void ExpectLoadedWithoutSettings() {
+  Lines lines = LogLines();
+  ASSERT_GE(lines.size(), 2u);
+  EXPECT_EQ(lines[1], "QX INI: could not load settings file; most fixes will be disabled");
+  EXPECT_TRUE(LinesStartingWith(lines, "QX Inject:").empty());
+  EXPECT_TRUE(sim::PatchedSites().empty());
+  EXPECT_TRUE(HasLine(lines, "QX Papyrus: registered string utils functions"));
+  EXPECT_EQ(sim::ScriptExtender::Instance().listeners.size(), 1u);
+}
+
+TEST(Startup, ASettingsFileThatIsAFolderLoadsNothing) {
+  sim::Game::Start();
+  std::filesystem::create_directories(sim::GameFolders::PluginFile("qxKit.ini"));
+  EXPECT_TRUE(sim::Game::Boot({}).loaded);
+  ExpectLoadedWithoutSettings();
+}
+
+TEST(Startup, AnUnreadableSettingsFileLoadsNothing) {
+  sim::Game::Start();
+  std::string path = sim::GameFolders::PluginFile("qxKit.ini");
+  ASSERT_TRUE(sim::WriteFile(path, "[general]\nenableavpercentfix=1\n"));
+#ifdef _WIN32
+  HANDLE held = CreateFileA(path.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING,
+                            FILE_ATTRIBUTE_NORMAL, nullptr);
+  ASSERT_NE(held, INVALID_HANDLE_VALUE);
+  EXPECT_TRUE(sim::Game::Boot({}).loaded);
+  CloseHandle(held);
+#else
+  // Permissions do not stop root; a link to itself cannot be opened by anyone.
+  std::filesystem::remove(path);
+  std::filesystem::create_symlink("qxKit.ini", path);
+  EXPECT_TRUE(sim::Game::Boot({}).loaded);
+#endif
+  ExpectLoadedWithoutSettings();
 }
 
 TEST(Startup, EverySettingIsLoggedInFileOrderWithItsFormat) {
@@ -154,6 +195,9 @@ TEST(Startup, WithoutAPapyrusInterfaceNothingIsRegistered) {
   EXPECT_FALSE(HasLine(lines, "QX Papyrus: all registrations succeeded without errors"));
   EXPECT_TRUE(HasLine(lines,
                       "QX Papyrus: the script extender offers no papyrus interface; no functions registered"));
+  // The plugin runs on: the listener still finishes the set-up.
+  sim::Game::SendDataLoaded();
+  EXPECT_TRUE(HasLine(LogLines(), "QX INI: post data load processing complete"));
 }
 
 // A Register call the script extender refuses costs only the all-succeeded line: every
@@ -181,6 +225,7 @@ TEST(Startup, WithoutAMessagingInterfaceLoadStillSucceeds) {
   options.scriptExtender.offersMessaging = false;
   EXPECT_TRUE(sim::Game::Boot(options).loaded);
   EXPECT_TRUE(sim::ScriptExtender::Instance().listeners.empty());
+  EXPECT_EQ(sim::ScriptExtender::Instance().papyrusRegistrations.size(), 4u) << "the script classes still register";
   EXPECT_TRUE(HasLine(LogLines(),
                       "QX INI: the script extender offers no messaging interface; post data load "
                       "processing will not run"));
@@ -194,11 +239,26 @@ TEST(Startup, PluginLinesStayOffTheConsole) {
   EXPECT_TRUE(HasLine(LogLines(), "QX INI: gEnableAVPercentFix set to 1"));
 }
 
-TEST(Startup, UnresolvableDocumentsFolderEndsTheProcess) {
-  GTEST_FLAG_SET(death_test_style, "threadsafe");
+// Without a documents folder there is no log file: the failure goes to the console, and
+// the plugin loads, patches and registers as it would with its log.
+TEST(Startup, UnresolvableDocumentsFolderLeavesTheLogOnTheConsoleAndLoadGoesOn) {
   sim::BootOptions options;
   options.documentsUnavailable = true;
-  EXPECT_EXIT(sim::Game::Boot(options), testing::ExitedWithCode(3), "");
+  options.settings = "[general]\nenableavpercentfix=1\n";
+  testing::internal::CaptureStdout();
+  sim::BootResult boot = sim::Game::Boot(options);
+  std::string console = testing::internal::GetCapturedStdout();
+  ASSERT_TRUE(boot.queried);
+  EXPECT_TRUE(boot.loaded);
+  EXPECT_NE(console.find("SHGetFolderPath 00000005 failed (result = 80004005 lasterr = "), std::string::npos)
+      << console;
+  EXPECT_NE(console.find("QX: no documents folder; the log goes to the console only"), std::string::npos)
+      << console;
+  EXPECT_EQ(console.find("Assertion failed"), std::string::npos) << console;
+  EXPECT_FALSE(sim::PatchedSites().empty());
+  EXPECT_FALSE(sim::ScriptExtender::Instance().papyrusRegistrations.empty());
+  EXPECT_EQ(sim::ScriptExtender::Instance().listeners.size(), 1u);
+  sim::Game::SendDataLoaded();
 }
 
 TEST(Startup, HeldLogFileMakesThePluginUseTheNextName) {
