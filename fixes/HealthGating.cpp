@@ -16,9 +16,9 @@ ActorTimestamps& ImmunityTable = *new ActorTimestamps;
 ActorTimestamps& GatingWindowTable = *new ActorTimestamps;
 std::mutex& gGatingLock = *new std::mutex;
 
-Timestamp WallClockMillis() noexcept {
+Timestamp SteadyClockMillis() noexcept {
   using namespace std::chrono;
-  return duration_cast<milliseconds>(system_clock::now().time_since_epoch()).count();
+  return duration_cast<milliseconds>(steady_clock::now().time_since_epoch()).count();
 }
 
 namespace {

@@ -13,7 +13,8 @@ namespace qx {
 
 class ProjectIni;
 
-// Milliseconds of the wall clock since 1970-01-01 UTC.
+// Milliseconds of a clock that only goes forward, from a start of its own: a player setting
+// the system clock back must not make gated victims immune for that long.
 using Timestamp = std::int64_t;
 using ActorTimestamps = std::unordered_map<const game::Actor*, Timestamp>;
 
@@ -30,9 +31,9 @@ inline bool gCleanupThreadRun = false;
 inline std::uint64_t gCleanupIntervalMillis = 10000;
 
 using MillisClock = Timestamp (*)() noexcept;
-[[nodiscard]] Timestamp WallClockMillis() noexcept;
+[[nodiscard]] Timestamp SteadyClockMillis() noexcept;
 // Where the hit path and the cleanup take "now" from.
-inline MillisClock gGatingClock = &WallClockMillis;
+inline MillisClock gGatingClock = &SteadyClockMillis;
 
 // The change the game's hit-damage routine is to apply. A source that is neither the
 // attacker nor the victim makes a magic hit, and is then the ActiveEffect.

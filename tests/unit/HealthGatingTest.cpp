@@ -1,5 +1,6 @@
 // The gating decision and the immunity that follows it, on a clock the test moves.
 #include <array>
+#include <chrono>
 #include <atomic>
 #include <cmath>
 #include <cstdlib>
@@ -20,6 +21,24 @@ using qx::game::kActorValue_Stamina;
 
 qx::Timestamp gNow = 0;
 qx::Timestamp TestClock() noexcept { return gNow; }
+
+// The clock the plugin gates by, before any test puts its own in place.
+const qx::MillisClock kPluginClock = qx::gGatingClock;
+
+std::int64_t SteadyMillis() {
+  using namespace std::chrono;
+  return duration_cast<milliseconds>(steady_clock::now().time_since_epoch()).count();
+}
+
+// Gating times come from the steady clock, which setting the system clock back does not
+// move: with the wall clock, an hour back made a gated victim immune for an hour.
+TEST(HealthGatingClock, IsTheSteadyClockNotTheWallClock) {
+  std::int64_t before = SteadyMillis();
+  qx::Timestamp now = kPluginClock();
+  std::int64_t after = SteadyMillis();
+  EXPECT_GE(now, before);
+  EXPECT_LE(now, after);
+}
 
 class HealthGating : public qxtest::GameTest {
  protected:
