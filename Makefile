@@ -36,7 +36,7 @@ fuzz: fuzz-build
 # The thread stress without sanitizers (valgrind cannot run them), for valgrind's race
 # detectors: natively with its checks, then under helgrind and under drd.
 stress-build: bootstrap
-	cmake -S . -B $(BUILD)/stress -DCMAKE_TOOLCHAIN_FILE=cmake/toolchain-linux32.cmake -DCMAKE_BUILD_TYPE=RelWithDebInfo -DQX_SANITIZE=OFF -DQX_BUILD_TESTS=OFF >/dev/null
+	cmake -S . -B $(BUILD)/stress -DCMAKE_TOOLCHAIN_FILE=cmake/toolchain-linux32.cmake -DCMAKE_BUILD_TYPE=RelWithDebInfo -DQX_VALGRIND=ON -DQX_BUILD_TESTS=OFF >/dev/null
 	cmake --build $(BUILD)/stress -j $(JOBS) --target qx_stress
 
 stress: stress-build

@@ -131,8 +131,7 @@ void Work(const Worker& worker, const Run& run) {
     } else {
       Ask(step);
     }
-    LogStep(worker.thread);
-    ++Mine().steps;
+    EndStep(worker.thread);
   }
 }
 

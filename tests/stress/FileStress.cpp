@@ -103,8 +103,7 @@ void Work(const Worker& worker, const Run& run) {
   for (std::uint32_t step = 0; !run.Over(); ++step) {
     WriteAndReadBack(worker.index, step);
     WriteShared(worker.index, step);
-    LogStep(worker.thread);
-    ++Mine().steps;
+    EndStep(worker.thread);
   }
 }
 

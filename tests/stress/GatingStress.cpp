@@ -130,8 +130,7 @@ void Work(const Worker& worker, const Run& run) {
       gStop = run.Over();
     }
     pthread_barrier_wait(&gRoundBarrier);  // applied, and the decision to stop is made
-    LogStep(worker.thread);
-    ++Mine().steps;
+    EndStep(worker.thread);
     if (gStop) break;
   }
 }

@@ -41,9 +41,11 @@ void BeginThread(int thread);
 void Fail(const char* format, ...) __attribute__((format(printf, 1, 2)));
 [[nodiscard]] std::uint64_t Failures();
 
-// One log line per step from every thread, numbered per thread, checked at the end: each
-// thread's lines all there, once, in order, and whole.
-void LogStep(int thread);
+// The end of a step: one log line from the thread, numbered per thread (checked at the end:
+// each thread's lines all there, once, in order, and whole); the step is counted; and the
+// thread lets the others run, so that under valgrind, which runs one thread at a time, the
+// threads that wait on the system get their turns between the busy ones.
+void EndStep(int thread);
 void CheckLog(int threads);
 
 // A script call by class and function name; the result is released.

@@ -3,6 +3,7 @@
 #include <cstdio>
 #include <cstring>
 #include <string_view>
+#include <thread>
 
 #include "common/IDebugLog.h"
 #include "sim/GameFolders.h"
@@ -67,9 +68,11 @@ void Fail(const char* format, ...) {
 
 std::uint64_t Failures() { return gFailures.load(); }
 
-void LogStep(int thread) {
+void EndStep(int thread) {
   LogMessage("%s%d step %u", kStepPrefix, thread, gLogged[thread]++);
   ++gFigures[thread].logLines;
+  ++gFigures[thread].steps;
+  std::this_thread::yield();
 }
 
 void CheckLog(int threads) {

@@ -36,8 +36,7 @@ void Work(const Worker& worker, const Run& run) {
       Fail("HexToDec of %s went wrong", hex);
     }
     Mine().textCalls += 4;
-    LogStep(worker.thread);
-    ++Mine().steps;
+    EndStep(worker.thread);
   }
 }
 
