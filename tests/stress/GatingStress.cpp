@@ -65,13 +65,12 @@ void Hit(int worker, int victim, int hit, qx::game::ActiveEffect& effect) {
   ++Mine().hits;
 }
 
-void LightHits(int worker) {
+void LightHits() {
   for (sim::SimActor* victim : gLightVictims) {
     float change = qx::GateHealthChange(victim, kLight, gAttacker, nullptr);
     if (change != kLight) Fail("a light hit returned %f, not %f", change, kLight);
     ++Mine().hits;
   }
-  (void)worker;
 }
 
 // Worker 0, between rounds: the game applies the round's hits, then heals for the next.
@@ -123,7 +122,7 @@ void Work(const Worker& worker, const Run& run) {
       for (int victim = 0; victim < kVictims; ++victim) Hit(worker.index, victim, hit, effect);
       if (worker.index == 2) (void)qx::TrimImmunityTable(RoundClock(), kImmunityMillis, expired);
     }
-    LightHits(worker.index);
+    LightHits();
     pthread_barrier_wait(&gRoundBarrier);  // every hit of the round returned
     if (worker.index == 0) {
       ApplyRound();
