@@ -3,7 +3,7 @@ BUILD   := build
 JOBS    ?= $(shell nproc)
 VERSION := $(shell cat VERSION)
 
-.PHONY: all test dist bootstrap build linux32 win32 tools-linux32 clean
+.PHONY: all test dist bootstrap build linux32 win32 tools-linux32 bench clean
 
 all: test
 
@@ -24,6 +24,13 @@ build: linux32 win32
 test: build
 	cd $(BUILD)/linux32 && ctest --output-on-failure -j $(JOBS)
 	./scripts/wine-tests.sh $(BUILD)/win32 $(JOBS)
+
+# The benchmarks on an optimised Linux build without sanitizers: one table of measured figures
+# beside their goals (instruction counts from callgrind, same-run wall-time ratios).
+bench: bootstrap
+	cmake -S . -B $(BUILD)/linux32-release -DCMAKE_TOOLCHAIN_FILE=cmake/toolchain-linux32.cmake -DCMAKE_BUILD_TYPE=Release -DQX_SANITIZE=OFF -DQX_BUILD_TESTS=OFF >/dev/null
+	cmake --build $(BUILD)/linux32-release -j $(JOBS) --target benchmarks
+	python3 scripts/bench.py $(BUILD)/linux32-release --markdown $(BUILD)/linux32-release/bench-table.md
 
 # The Linux build of the tool that ships: optimised, without sanitizers or tests.
 tools-linux32: bootstrap

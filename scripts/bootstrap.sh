@@ -5,7 +5,9 @@ set -euo pipefail
 need=()
 have_pkg() { dpkg-query -W -f='${Status}' "$1" 2>/dev/null | grep -q 'install ok installed'; }
 
-for pkg in g++-multilib g++-mingw-w64-i686 libgtest-dev:i386 libgmock-dev:i386 wine wine32:i386 zip unzip cmake make; do
+# valgrind (its 32-bit callgrind) and Google Benchmark measure the benchmarks (make bench).
+for pkg in g++-multilib g++-mingw-w64-i686 libgtest-dev:i386 libgmock-dev:i386 libbenchmark-dev:i386 \
+           valgrind python3 wine wine32:i386 zip unzip cmake make; do
   have_pkg "$pkg" || need+=("$pkg")
 done
 
