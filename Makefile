@@ -3,7 +3,9 @@ BUILD   := build
 JOBS    ?= $(shell nproc)
 VERSION := $(shell cat VERSION)
 
-.PHONY: all test dist bootstrap build linux32 win32 tools-linux32 bench clean
+FUZZ_SECONDS ?= 600
+
+.PHONY: all test dist bootstrap build linux32 win32 tools-linux32 fuzz fuzz-build bench clean
 
 all: test
 
@@ -21,9 +23,20 @@ win32: bootstrap
 
 build: linux32 win32
 
-test: build
+# The fuzz targets: clang, 32-bit, libFuzzer with ASan and UBSan, in a build folder of their own.
+fuzz-build: bootstrap
+	cmake -S . -B $(BUILD)/fuzz -DCMAKE_TOOLCHAIN_FILE=cmake/toolchain-fuzz.cmake -DCMAKE_BUILD_TYPE=RelWithDebInfo -DQX_FUZZ=ON -DQX_BUILD_TESTS=OFF >/dev/null
+	cmake --build $(BUILD)/fuzz -j $(JOBS) --target qx_fuzz
+
+# Every target for FUZZ_SECONDS; new corpus entries stay in $(BUILD)/fuzz/corpus.
+fuzz: fuzz-build
+	./tests/fuzz/run-fuzzers.sh $(BUILD)/fuzz $(FUZZ_SECONDS)
+
+# The smoke of the fuzzers: each target over its seed corpus, then 20 seconds of fuzzing.
+test: build fuzz-build
 	cd $(BUILD)/linux32 && ctest --output-on-failure -j $(JOBS)
 	./scripts/wine-tests.sh $(BUILD)/win32 $(JOBS)
+	./tests/fuzz/run-fuzzers.sh --smoke $(BUILD)/fuzz 20
 
 # The benchmarks on an optimised Linux build without sanitizers: one table of measured figures
 # beside their goals (instruction counts from callgrind, same-run wall-time ratios).

@@ -35,7 +35,7 @@ bool FindFirstPersonState(const game::PlayerCamera& camera) noexcept {
 }  // namespace
 
 bool AxisWithinThreshold(float sound, float player, float threshold) noexcept {
-  if (threshold < 0.0f) return true;
+  if (!(threshold >= 0.0f)) return true;  // only 0 or more is a test: not negatives, not NaN
   return Single(player + threshold) >= sound && sound >= Single(player - threshold);
 }
 

@@ -29,7 +29,7 @@ inline game::PlayerCamera* gPlayerAudioCamera = nullptr;
 void InstallPlayerAudioRepositioner(ProjectIni& settings);
 
 // Whether `sound` lies within `threshold` of `player`, bounds included, in single precision.
-// A negative threshold switches the test off for that axis.
+// A negative threshold, or one that is not a number, switches the test off for that axis.
 [[nodiscard]] bool AxisWithinThreshold(float sound, float player, float threshold) noexcept;
 
 extern "C" void RepositionPlayerAudio(float* soundX, float* soundY, float* soundZ, float refX,

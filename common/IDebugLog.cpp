@@ -7,13 +7,18 @@
 
 namespace {
 
-// One format buffer and one file, shared by every thread: the lock covers both.
-std::mutex gLogLock;
+// One format buffer and one file, shared by every thread: the lock covers both. Detached
+// threads may still log while the process ends, so the lock is never destroyed.
+std::mutex& LogLock() {
+  static auto* lock = new std::mutex;
+  return *lock;
+}
 char gFormatBuffer[IDebugLog::kBufferSize];
 std::FILE* gLogFile = nullptr;
 
+// strchr would also find the terminator: a format ending inside a directive stops there.
 bool IsFlagOrWidth(char c) {
-  return std::strchr("-+ #0123456789.*", c) != nullptr;
+  return c != '\0' && std::strchr("-+ #0123456789.*", c) != nullptr;
 }
 
 }  // namespace
@@ -78,7 +83,7 @@ void IDebugLog::OpenInFolder(std::int32_t folderId, const char* relativePath) {
 }
 
 void IDebugLog::OpenFile(const char* path) {
-  std::lock_guard<std::mutex> lock(gLogLock);
+  std::lock_guard<std::mutex> lock(LogLock());
   gLogFile = qx::platform::OpenSharedReadLogFile(path);
   for (int i = 0; gLogFile == nullptr && i < 5; ++i) {
     char numbered[qx::platform::kMaxPath + 16];
@@ -96,7 +101,7 @@ void IDebugLog::LogV(int level, const char* format, std::va_list args) {
   const char* effective =
       TranslateLogFormat(format, translated, sizeof(translated)) ? translated : format;
 
-  std::lock_guard<std::mutex> lock(gLogLock);
+  std::lock_guard<std::mutex> lock(LogLock());
   std::vsnprintf(gFormatBuffer, sizeof(gFormatBuffer), effective, args);
   if (toFile && gLogFile != nullptr) {
     std::fputs(gFormatBuffer, gLogFile);

@@ -10,9 +10,11 @@
 
 namespace qx {
 
-ActorTimestamps ImmunityTable;
-ActorTimestamps GatingWindowTable;
-std::mutex gGatingLock;
+// Never destroyed: the cleanup thread is detached and may be inside a pass (or stopped
+// holding the lock) while the process ends and runs its destructors.
+ActorTimestamps& ImmunityTable = *new ActorTimestamps;
+ActorTimestamps& GatingWindowTable = *new ActorTimestamps;
+std::mutex& gGatingLock = *new std::mutex;
 
 Timestamp WallClockMillis() noexcept {
   using namespace std::chrono;
@@ -40,9 +42,15 @@ bool IsImmune(const game::Actor* victim, Timestamp now, std::uint32_t immunityMi
   return found != ImmunityTable.end() && now <= Plus(found->second, immunityMillis);
 }
 
-void MarkImmune(const game::Actor* victim, Timestamp now) {
+// Marks the victim immune from `now`, unless another hit did so first and that immunity
+// still holds: then this hit lost the race and is treated as one on an immune victim.
+bool TakeImmunity(const game::Actor* victim, Timestamp now, std::uint32_t immunityMillis) {
   std::lock_guard<std::mutex> lock(gGatingLock);
-  ImmunityTable[victim] = now;
+  auto [entry, inserted] = ImmunityTable.try_emplace(victim, now);
+  if (inserted) return true;
+  if (now <= Plus(entry->second, immunityMillis)) return false;
+  entry->second = now;
+  return true;
 }
 
 }  // namespace
@@ -106,13 +114,16 @@ extern "C" float GateHealthChange(game::Actor* victim, float change, game::Actor
   const ProjectIni* settings = gHealthGatingSettings;
   if (settings == nullptr) return change;
   Timestamp now = gGatingClock();
-  bool immune = IsImmune(victim, now, settings->hgImmunityTimeMillis);
+  std::uint32_t immunityMillis = settings->hgImmunityTimeMillis;
+  bool immune = IsImmune(victim, now, immunityMillis);
   bool magic = source != nullptr && source != attacker && source != victim;
 
+  // The game's values are read between the two locked steps; a hit on the same victim on
+  // another thread may decide to gate meanwhile, and only one of them takes the immunity.
   if (!magic) {
     if (immune) return 0.0f;
     if (!ShouldGate(victim, attacker, change, nullptr, now)) return change;
-    MarkImmune(victim, now);
+    if (!TakeImmunity(victim, now, immunityMillis)) return 0.0f;
     return GatedChange(victim, *settings);
   }
 
@@ -120,8 +131,7 @@ extern "C" float GateHealthChange(game::Actor* victim, float change, game::Actor
   float gated = 0.0f;
   if (!immune) {
     if (!ShouldGate(victim, attacker, change, effect, now)) return change;
-    MarkImmune(victim, now);
-    gated = GatedChange(victim, *settings);
+    if (TakeImmunity(victim, now, immunityMillis)) gated = GatedChange(victim, *settings);
   }
   // The effect's magnitude is the whole hit; this call's change may be a share of it.
   float magnitude = effect->magnitude;

@@ -18,11 +18,11 @@ using Timestamp = std::int64_t;
 using ActorTimestamps = std::unordered_map<const game::Actor*, Timestamp>;
 
 // When each victim's last gated hit was gated.
-extern ActorTimestamps ImmunityTable;
+extern ActorTimestamps& ImmunityTable;
 // When each victim's gating window opened.
-extern ActorTimestamps GatingWindowTable;
+extern ActorTimestamps& GatingWindowTable;
 // Guards both tables: every test-and-change on them, the cleanup's walk and removals.
-extern std::mutex gGatingLock;
+extern std::mutex& gGatingLock;
 
 // Set by the install step when the patch is written; null keeps every hit unchanged.
 inline const ProjectIni* gHealthGatingSettings = nullptr;

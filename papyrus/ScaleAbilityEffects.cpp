@@ -1,6 +1,7 @@
 #include "papyrus/ScaleAbilityEffects.h"
 
 #include <array>
+#include <mutex>
 #include <vector>
 
 #include "common/IDebugLog.h"
@@ -23,17 +24,26 @@ struct SavedEffect {
 
 void* AsPointer(std::uint32_t formId) { return reinterpret_cast<void*>(static_cast<std::uintptr_t>(formId)); }
 
-float Sum(float current, std::optional<float> a, std::optional<float> b, bool up) {
-  float add = a.value_or(0.0f) + b.value_or(0.0f);
-  return up ? current + add : current - add;
+// The table's arithmetic is the game's single precision, rounded after every operation, so
+// that no build keeps a wider intermediate between two terms.
+float Single(float value) {
+  volatile float rounded = value;
+  return rounded;
+}
+
+// Left to right: (cur + E) + V up, (cur - E) - V down; a missing term counts as 0.
+float Sum(float current, std::optional<float> extra, std::optional<float> operand, bool up) {
+  float e = extra.value_or(0.0f), v = operand.value_or(0.0f);
+  float partial = Single(up ? current + e : current - e);
+  return Single(up ? partial + v : partial - v);
 }
 
 float Divisor(std::optional<float> v) { return v && *v != 0.0f ? *v : 1.0f; }
 
 // Up: multiplied by each present operand; down: divided by V, then by E.
 float Product(float current, std::optional<float> extra, std::optional<float> operand, bool up) {
-  if (up) return current * extra.value_or(1.0f) * operand.value_or(1.0f);
-  return current / Divisor(operand) / Divisor(extra);
+  if (up) return Single(Single(current * extra.value_or(1.0f)) * operand.value_or(1.0f));
+  return Single(Single(current / Divisor(operand)) / Divisor(extra));
 }
 
 std::vector<std::optional<SavedEffect>> SaveEffects(const game::SpellItem& spell) {
@@ -82,7 +92,24 @@ CurrentValues CollectCurrentValues(qxnsSKSE::ActorExtended& actor, game::SpellIt
   return current;
 }
 
+// A line the scaling has to log. It is written after the scaling lock is released, so that
+// lock is never held while waiting for the log's.
+struct ScalingNote {
+  enum Kind { kNullEffect, kIllegalType } kind;
+  std::uint32_t value;  // the spell's form ID, or the scale type
+
+  void Log() const {
+    if (kind == kNullEffect) {
+      LogMessage("QX Scale Ability Effects: skipping scaling due to null effect on spell %p", AsPointer(value));
+    } else {
+      LogMessage("QX Scale Ability Effects: illegal scale type %d", static_cast<int>(value));
+    }
+  }
+};
+using ScalingNotes = std::vector<ScalingNote>;
+
 struct ScalingPass {
+  ScalingNotes& notes;
   game::SpellItem& spell;
   const ScriptNumbers& options;
   const std::vector<std::optional<SavedEffect>>& saved;
@@ -99,8 +126,7 @@ struct ScalingPass {
 
   void ScaleComponent(std::size_t k, std::uint32_t i, std::size_t j, ScalingRules rules) const {
     if (i >= spell.numEffects || spell.effects[i] == nullptr) {
-      LogMessage("QX Scale Ability Effects: skipping scaling due to null effect on spell %p",
-                 AsPointer(spell.formID));
+      notes.push_back({ScalingNote::kNullEffect, spell.formID});
       return;
     }
     if (rules.types == nullptr || j >= rules.types->size()) return;
@@ -114,7 +140,7 @@ struct ScalingPass {
     if (!base) return;
     std::optional<float> value = ScaleByType(type, (*base)[k], extra, operand, up, first);
     if (!value) {
-      LogMessage("QX Scale Ability Effects: illegal scale type %d", static_cast<int>(type));
+      notes.push_back({ScalingNote::kIllegalType, type});
       return;
     }
     game::EffectItem& item = *spell.effects[i];
@@ -127,7 +153,7 @@ struct ScalingPass {
 // Writes the stack count into effect 0 and scales the others; true when the stack emptied.
 bool ScaleSpell(game::SpellItem& spell, const ScriptNumbers& options,
                 const std::vector<std::optional<SavedEffect>>& saved, const CurrentValues& current,
-                const std::array<ScalingRules, 3>& rules) {
+                const std::array<ScalingRules, 3>& rules, ScalingNotes& notes) {
   float step = options[0].AsFloat();
   bool emptied = false;
   const Triple* live0 = current.FirstOf(0);
@@ -145,12 +171,54 @@ bool ScaleSpell(game::SpellItem& spell, const ScriptNumbers& options,
       }
     }
   }
-  ScalingPass pass{spell, options, saved, current, step >= 0.0f,
+  ScalingPass pass{notes, spell, options, saved, current, step >= 0.0f,
                    live0 == nullptr || (*live0)[0] == 0.0f};
   std::uint32_t start = step != 0.0f ? 1 : 0;
   for (std::uint32_t i = start; i < saved.size(); ++i) {
     for (std::size_t k = 0; k < 3; ++k) pass.ScaleComponent(k, i, i - start, rules[k]);
   }
+  return emptied;
+}
+
+// One call at a time changes a spell's effect items and has the game copy them: a call that
+// saved another call's scaled items as the spell's own would restore those for good.
+std::unique_lock<std::mutex> TakeScalingLock() {
+  // Never destroyed: script threads may still run while the process ends.
+  static auto* scaling = new std::mutex;
+  std::unique_lock<std::mutex> lock(*scaling, std::try_to_lock);
+  if (!lock.owns_lock()) {
+    if (gOnScalingBusy != nullptr) gOnScalingBusy();
+    lock.lock();
+  }
+  return lock;
+}
+
+// Saves the spell's items, scales them, adds the spell back with them and restores them;
+// true when removing a stack emptied it. The caller holds the scaling lock.
+bool Reapply(qxnsSKSE::ActorExtended& actor, game::SpellItem& spell, bool has, bool leaveRemoved,
+             const ScriptNumbers& options, const std::array<ScalingRules, 3>& rules, ScalingNotes& notes) {
+  // Puts the items back as saved when the call is done, also when it is left by an exception.
+  struct RestoreWhenDone {
+    game::SpellItem& spell;
+    const std::vector<std::optional<SavedEffect>> saved;
+    ~RestoreWhenDone() {
+      for (std::size_t i = 0; i < saved.size() && i < spell.numEffects; ++i) {
+        game::EffectItem* item = spell.effects[i];
+        if (item == nullptr || !saved[i]) continue;
+        item->magnitude = saved[i]->magnitude;
+        item->area = saved[i]->area;
+        item->duration = saved[i]->duration;
+      }
+    }
+  } restore{spell, SaveEffects(spell)};
+
+  CurrentValues current;
+  if (has) {
+    current = CollectCurrentValues(actor, spell);
+    actor.RemoveSpell(&spell);
+  }
+  bool emptied = ScaleSpell(spell, options, restore.saved, current, rules, notes);
+  if (!(emptied && leaveRemoved)) actor.AddSpell(&spell);
   return emptied;
 }
 
@@ -214,29 +282,23 @@ bool ScaleAbilityEffects(qxnsSKSE::ActorExtended* actor, game::SpellItem* spell,
   }
   bool addIfMissing = (*options)[1].AsFloat() != 0.0f;
   bool leaveRemoved = (*options)[2].AsFloat() != 0.0f;
-  bool has = actor->HasSpell(spell);
-  if (!has && !addIfMissing) {
+  // Whether the actor has the spell is asked under the lock too, so that it still holds
+  // when this call's turn comes.
+  bool missing = false;
+  bool emptied = false;
+  ScalingNotes notes;
+  {
+    std::unique_lock<std::mutex> lock = TakeScalingLock();
+    bool has = actor->HasSpell(spell);
+    missing = !has && !addIfMissing;
+    if (!missing) emptied = Reapply(*actor, *spell, has, leaveRemoved, *options, {magnitude, area, duration}, notes);
+  }
+  if (missing) {
     LogMessage("QX Scale Ability Effects: actor %p does not have spell %p", AsPointer(actor->FormId()),
                AsPointer(spell->formID));
     return true;
   }
-
-  std::vector<std::optional<SavedEffect>> saved = SaveEffects(*spell);
-  CurrentValues current;
-  if (has) {
-    current = CollectCurrentValues(*actor, *spell);
-    actor->RemoveSpell(spell);
-  }
-  bool emptied = ScaleSpell(*spell, *options, saved, current, {magnitude, area, duration});
-  if (!(emptied && leaveRemoved)) actor->AddSpell(spell);
-
-  for (std::size_t i = 0; i < saved.size() && i < spell->numEffects; ++i) {
-    game::EffectItem* item = spell->effects[i];
-    if (item == nullptr || !saved[i]) continue;
-    item->magnitude = saved[i]->magnitude;
-    item->area = saved[i]->area;
-    item->duration = saved[i]->duration;
-  }
+  for (const ScalingNote& note : notes) note.Log();
   return emptied;
 }
 

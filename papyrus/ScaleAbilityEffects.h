@@ -2,7 +2,8 @@
 // QXAEUtil.ScaleAbilityEffects: re-applies an ability to an actor with its effects'
 // magnitudes, areas and durations scaled by script rules, optionally as a stack counted in
 // the spell's first effect. The spell's own effect items are changed only while the spell is
-// added back, so the scaled values end up only in the actor's new active effects.
+// added back, so the scaled values end up only in the actor's new active effects; calls from
+// several script threads take turns for that part.
 #include <cstdint>
 #include <optional>
 
@@ -27,6 +28,10 @@ inline constexpr std::uint32_t kScaleType_Last = 13;
 [[nodiscard]] std::optional<float> ScaleByType(std::uint32_t type, float current,
                                                std::optional<float> extra,
                                                std::optional<float> operand, bool up, bool first) noexcept;
+
+// Called by a call that finds another one changing a spell's effect items, just before it
+// waits for it; tests use it to order two calls.
+inline void (*gOnScalingBusy)() = nullptr;
 
 // True on every rejected call; otherwise whether removing a stack emptied it.
 bool ScaleAbilityEffects(qxnsSKSE::ActorExtended* actor, game::SpellItem* spell,

@@ -27,7 +27,8 @@ void CreateDirectoryIgnoringErrors(const char* path);
 // The log file: written in text mode, truncated; other processes may read it but not
 // write it while it is open. Null when it cannot be opened.
 [[nodiscard]] std::FILE* OpenSharedReadLogFile(const char* path);
-// The whole content of a file read in binary mode; false when it cannot be opened.
+// The whole content of a file read in binary mode; false (and `content` unchanged) when it
+// cannot be opened or read: never an exception.
 [[nodiscard]] bool ReadWholeFile(const char* path, std::string& content);
 
 // fopen(path, "r"): the file for reading in text mode (CR LF read as LF on Windows).

@@ -70,7 +70,7 @@ QX_EXPORT bool SKSEPlugin_Query(const skse::SKSEInterface* skse, skse::PluginInf
 }
 
 QX_EXPORT bool SKSEPlugin_Load(const skse::SKSEInterface* skse) {
-  auto* settings = new ProjectIni();
+  auto* settings = new ProjectIni();  // never destroyed: patches and threads read it until the end
   plugin::gSettings = settings;
   plugin::gSettingsRead = settings->Load();
 

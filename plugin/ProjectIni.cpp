@@ -157,6 +157,12 @@ void ProjectIni::HandleKey(std::string section, std::string key, std::string val
   // A key its section does not know is ignored without a word.
 }
 
+// Each rule keeps a setting only inside its range, written so that a value that is not a
+// number (every comparison with it is false) falls outside it too.
+namespace {
+bool IsFraction(float value) { return 0.0f < value && value <= 1.0f; }
+}  // namespace
+
 // The rules run in this order; only the first one logs.
 const std::array<ValidationRule, 10> kValidationRules = {{
     {"health gating needs enableavpercentfix",
@@ -179,22 +185,18 @@ const std::array<ValidationRule, 10> kValidationRules = {{
      }},
     {"health gating needs 0 < resulthealthpercent < minhealthpercent <= 1",
      [](ProjectIni& s) {
-       if (s.hgMinHealthPercent > 1.0f || s.hgResultHealthPercent >= s.hgMinHealthPercent ||
-           s.hgResultHealthPercent <= 0.0f) {
+       if (!(0.0f < s.hgResultHealthPercent && s.hgResultHealthPercent < s.hgMinHealthPercent &&
+             s.hgMinHealthPercent <= 1.0f)) {
          s.hgIsEnabled = false;
        }
      }},
     {"requirebelowattackerhealth needs 0 < attackerhealthpercent <= 1",
      [](ProjectIni& s) {
-       if (s.hgAttackerHealthPercent <= 0.0f || s.hgAttackerHealthPercent > 1.0f) {
-         s.hgRequireBelowAttackerHealth = false;
-       }
+       if (!IsFraction(s.hgAttackerHealthPercent)) s.hgRequireBelowAttackerHealth = false;
      }},
     {"requirebelowattackerstamina needs 0 < attackerstaminapercent <= 1",
      [](ProjectIni& s) {
-       if (s.hgAttackerStaminaPercent <= 0.0f || s.hgAttackerStaminaPercent > 1.0f) {
-         s.hgRequireBelowAttackerStamina = false;
-       }
+       if (!IsFraction(s.hgAttackerStaminaPercent)) s.hgRequireBelowAttackerStamina = false;
      }},
     {"cleanuppollingtimemillis is at least immunitytimemillis + 1000",
      [](ProjectIni& s) {
@@ -207,7 +209,7 @@ const std::array<ValidationRule, 10> kValidationRules = {{
      }},
     {"usethreshold needs at least one threshold of 0 or more",
      [](ProjectIni& s) {
-       if (s.parThresX < 0.0f && s.parThresY < 0.0f && s.parThresZ < 0.0f) {
+       if (!(s.parThresX >= 0.0f || s.parThresY >= 0.0f || s.parThresZ >= 0.0f)) {
          s.parUseThreshold = false;
        }
      }},

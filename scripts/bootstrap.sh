@@ -1,13 +1,14 @@
 #!/usr/bin/env bash
-# Installs what the two builds and the Wine test run need. Does nothing when all is there.
+# Installs what the builds and the Wine test run need. Does nothing when all is there.
 set -euo pipefail
 
 need=()
 have_pkg() { dpkg-query -W -f='${Status}' "$1" 2>/dev/null | grep -q 'install ok installed'; }
 
-# valgrind (its 32-bit callgrind) and Google Benchmark measure the benchmarks (make bench).
-for pkg in g++-multilib g++-mingw-w64-i686 libgtest-dev:i386 libgmock-dev:i386 libbenchmark-dev:i386 \
-           valgrind python3 wine wine32:i386 zip unzip cmake make; do
+# clang and its i386 runtimes (libFuzzer, ASan, UBSan) for the fuzz build; valgrind (its
+# 32-bit callgrind), Google Benchmark and python3 for the benchmarks (make bench).
+for pkg in g++-multilib g++-mingw-w64-i686 libgtest-dev:i386 libgmock-dev:i386 wine wine32:i386 zip unzip cmake make \
+           clang libclang-rt-14-dev libbenchmark-dev:i386 valgrind python3; do
   have_pkg "$pkg" || need+=("$pkg")
 done
 

@@ -60,6 +60,7 @@ bool QX_THISCALL HasSpell(Actor* self, SpellItem* spell) {
 bool QX_THISCALL AddSpell(Actor* self, SpellItem* spell) {
   auto* actor = static_cast<SimActor*>(self);
   if (spell == nullptr || HasSpell(self, spell)) return false;
+  if (gOnAddSpell != nullptr) gOnAddSpell(actor, spell);
   actor->spells.push_back(spell);
   std::vector<ActiveEffect*> items = actor->ActiveEffects();
   std::vector<qx::game::EffectItem>& seen = actor->itemsAtAdd.emplace_back();

@@ -5,6 +5,7 @@
 // value modifiers (0x006DE980) and spells (0x006EC120 add, 0x006EAFE0 remove, 0x006EAF10
 // has). What the simulated game keeps about an actor follows the game's part.
 #include <array>
+#include <atomic>
 #include <cstdint>
 #include <deque>
 #include <map>
@@ -26,10 +27,11 @@ struct SimActor : qx::game::Actor {
   // The spell's effect items as they stood at each add, in order.
   std::vector<std::vector<qx::game::EffectItem>> itemsAtAdd;
 
-  // How often the game was asked, so tests see what the plugin read.
-  int currentReads = 0;
-  int maximumReads = 0;
-  int modifierReads = 0;
+  // How often the game was asked, so tests see what the plugin read (hits may read one
+  // actor from several threads at once).
+  std::atomic<int> currentReads = 0;
+  std::atomic<int> maximumReads = 0;
+  std::atomic<int> modifierReads = 0;
 
   // The active-effect list: its head node, then nodes kept here.
   qx::game::ActiveEffectNode head{};
@@ -46,6 +48,8 @@ struct SimActor : qx::game::Actor {
 
 // Called on every read of an actor value or modifier, when set.
 inline void (*gOnActorValueRead)(SimActor* actor) = nullptr;
+// Called when the game adds a spell to an actor, before it makes the spell's active effects.
+inline void (*gOnAddSpell)(SimActor* actor, qx::game::SpellItem* spell) = nullptr;
 
 // A new actor whose base form has `baseFormId` (objects live until the process ends).
 [[nodiscard]] SimActor* NewActor(qx::game::FormID baseFormId, qx::game::FormID formId = 0xFF000800);

@@ -2,6 +2,7 @@
 
 #include <deque>
 #include <memory>
+#include <mutex>
 
 #include "sim/Forms.h"
 #include "sim/Rtti.h"
@@ -25,12 +26,22 @@ void* const kKeywordFormTable[] = {
 };
 static_assert(qx::game::kKeywordFormSlot_HasKeyword == 4);
 
+// The game makes active effects on whatever thread adds a spell.
+std::mutex& MagicLock() {
+  static auto* lock = new std::mutex;
+  return *lock;
+}
+
 // The objects' own tables carry the game's type records, as the plugin's class checks read them.
-void* TableOf(const char* className) { return GameClass(className).VTable(); }
+void* TableOf(const char* className) {
+  std::lock_guard<std::mutex> lock(MagicLock());
+  return GameClass(className).VTable();
+}
 
 template <typename T>
 T* Keep() {
   static std::deque<std::unique_ptr<T>> kept;
+  std::lock_guard<std::mutex> lock(MagicLock());
   kept.push_back(std::make_unique<T>());
   return kept.back().get();
 }

@@ -9,8 +9,8 @@
 #include <cerrno>
 #include <cstdlib>
 #include <cstring>
-#include <fstream>
-#include <iterator>
+#include <exception>
+#include <utility>
 
 namespace qx::platform {
 namespace {
@@ -78,10 +78,22 @@ std::FILE* OpenSharedReadLogFile(const char* path) {
 }
 
 bool ReadWholeFile(const char* path, std::string& content) {
-  std::ifstream in(ToPosixPath(path), std::ios::binary);
-  if (!in) return false;
-  content.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-  return true;
+  // Read with the C library: a read error (a folder of that name, a failing disk) is then
+  // a result, where a stream's buffer throws it past every caller.
+  std::FILE* file = std::fopen(ToPosixPath(path).c_str(), "rb");
+  if (file == nullptr) return false;
+  std::string bytes;
+  bool read = true;
+  try {
+    char block[4096];
+    for (std::size_t n; (n = std::fread(block, 1, sizeof block, file)) > 0;) bytes.append(block, n);
+  } catch (const std::exception&) {  // memory exhausted
+    read = false;
+  }
+  read = read && std::ferror(file) == 0;
+  std::fclose(file);
+  if (read) content = std::move(bytes);
+  return read;
 }
 
 std::FILE* OpenTextFileForReading(const char* path) {

@@ -5,8 +5,8 @@
 #include <shlwapi.h>
 #include <share.h>
 
-#include <fstream>
-#include <iterator>
+#include <exception>
+#include <utility>
 
 namespace qx::platform {
 
@@ -28,10 +28,22 @@ void CreateDirectoryIgnoringErrors(const char* path) { CreateDirectoryA(path, nu
 std::FILE* OpenSharedReadLogFile(const char* path) { return _fsopen(path, "w", _SH_DENYWR); }
 
 bool ReadWholeFile(const char* path, std::string& content) {
-  std::ifstream in(path, std::ios::binary);
-  if (!in) return false;
-  content.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-  return true;
+  // Read with the C library: a read error (a folder of that name, a failing disk) is then
+  // a result, where a stream's buffer throws it past every caller.
+  std::FILE* file = std::fopen(path, "rb");
+  if (file == nullptr) return false;
+  std::string bytes;
+  bool read = true;
+  try {
+    char block[4096];
+    for (std::size_t n; (n = std::fread(block, 1, sizeof block, file)) > 0;) bytes.append(block, n);
+  } catch (const std::exception&) {  // memory exhausted
+    read = false;
+  }
+  read = read && std::ferror(file) == 0;
+  std::fclose(file);
+  if (read) content = std::move(bytes);
+  return read;
 }
 
 std::FILE* OpenTextFileForReading(const char* path) { return std::fopen(path, "r"); }

@@ -277,6 +277,51 @@ TEST_F(ScaleAbilityThroughTheVm, AddingStackingAndEmptyingAStack) {
   ExpectSpellRestored();
 }
 
+// The table's sums run left to right in single precision: 100 + 0.3 + 0.3 is 100.600006,
+// where 100 + (0.3 + 0.3) would be 100.599998.
+TEST_F(ScaleAbilityThroughTheVm, SumsAddOneTermAtATime) {
+  sim::SimSpell* single = sim::NewSpell(0x905, qx::game::kSpellType_Ability,
+                                        {sim::EffectItemValues{100.0f, 0, 0, sim::NewMagicEffect(0x804), 1}});
+  std::vector<ScriptValue> options{Vm::Float(0.0f), Vm::Float(1.0f), Vm::Float(0.0f),
+                                   Vm::Float(0.3f), Vm::Float(0.0f), Vm::Float(0.0f)};
+  ScriptValue result = Vm::CallNative(
+      "QXAEUtil", "ScaleAbilityEffects",
+      {ActorValue(actor), Vm::Object(single, kSpellType), Floats(options), Ints({1}), Floats({Vm::Float(0.3f)}),
+       Vm::None(), Vm::None(), Vm::None(), Vm::None()});
+  EXPECT_EQ(result.data, 0u);
+  ASSERT_EQ(actor->ActiveEffects().size(), 1u);
+  EXPECT_EQ(actor->ActiveEffects()[0]->magnitude, 100.600006f);
+  EXPECT_EQ(single->effects[0]->magnitude, 100.0f);
+}
+
+// Two scripts scale the same ability on two actors at once, again and again: each actor
+// gets the scaled effect and the spell keeps its own values.
+TEST_F(ScaleAbilityThroughTheVm, TwoThreadsScalingOneSpellLeaveItAsItWas) {
+  sim::SimActor* other = sim::NewActor(0x101, 0xFF000801);
+  const ScriptValue options = Floats({Vm::Float(0.0f), Vm::Float(1.0f), Vm::Float(0.0f)});
+  const ScriptValue types = Ints({-1, 9});  // effect 1's magnitude becomes the operand
+  const ScriptValue operands = Floats({Vm::Float(0.0f), Vm::Float(20.0f)});
+  auto arguments = [&](sim::SimActor* who) {
+    return std::vector<ScriptValue>{ActorValue(who), Vm::Object(spell, kSpellType), options, types, operands,
+                                    Vm::None(), Vm::None(), Vm::None(), Vm::None()};
+  };
+  auto scaleOften = [](const std::vector<ScriptValue>& call) {
+    for (int i = 0; i < 300; ++i) {
+      ScriptValue result = Vm::CallNative("QXAEUtil", "ScaleAbilityEffects", call);
+      if (result.type != kType_Bool || result.data != 0) ADD_FAILURE() << "call " << i;
+    }
+  };
+  std::thread first(scaleOften, arguments(actor)), second(scaleOften, arguments(other));
+  first.join();
+  second.join();
+  ExpectSpellRestored();
+  for (sim::SimActor* who : {actor, other}) {
+    std::vector<float> magnitudes;
+    for (auto* e : who->ActiveEffects()) magnitudes.push_back(e->magnitude);
+    EXPECT_EQ(magnitudes, (std::vector<float>{0.0f, 20.0f, 5.0f}));
+  }
+}
+
 TEST_F(ScaleAbilityThroughTheVm, RejectedCallsAnswerTrueAndLeaveTheActorAlone) {
   EXPECT_TRUE(Scale({Vm::Float(1.0f), Vm::Float(1.0f), Vm::Float(0.0f), Vm::Float(0.0f)}));
   ScriptValue noOptions = Vm::CallNative(

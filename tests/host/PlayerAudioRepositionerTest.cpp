@@ -102,6 +102,21 @@ TEST(PlayerAudioRepositioner, ThresholdBoundsAreInclusiveAndFailuresAreLogged) {
                        "relative to player (100.0000, 200.0000, 50.0000)"}));
 }
 
+TEST(PlayerAudioRepositioner, AThresholdThatIsNotANumberLeavesItsAxisUntested) {
+  BootWithSettings(std::string(kPatch) +
+                   "[playeraudiorepositioner]\nisenabled=1\nusethreshold=1\n"
+                   "enablethresholdlogging=1\nthresholdx=nan\nthresholdy=100\n");
+  sim::CameraScene scene;
+  sim::Game::SendDataLoaded();
+  Vec player{100, 200, 50}, reference{110, 190, 0};
+
+  Place(scene, player, reference, {5000, 300, 60});  // x is not tested, y is at its bound
+  ExpectAt(PlaceSound(scene), {5010, 290, 60});
+  Place(scene, player, reference, {5000, 300.5f, 60});
+  ExpectAt(PlaceSound(scene), {5000, 300.5f, 60});
+  EXPECT_EQ(LinesStartingWith(LogLines(), "QX Audio Repositioner: out-of-range").size(), 1u);
+}
+
 TEST(PlayerAudioRepositioner, OutOfRangeIsQuietWithoutThresholdLogging) {
   BootWithSettings(std::string(kPatch) +
                    "[playeraudiorepositioner]\nisenabled=1\nusethreshold=1\nthresholdz=0\n");

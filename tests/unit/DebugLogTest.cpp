@@ -30,6 +30,16 @@ TEST(DebugLogFormat, WindowsFormsBecomeStandardOnes) {
   EXPECT_FALSE(TranslateLogFormat("longer than four", tiny, sizeof(tiny)));
 }
 
+// A format that ends inside a directive is copied as it is, and the scan stops at its end:
+// each format lives in an array of exactly its size, so reading on is caught.
+TEST(DebugLogFormat, AFormatEndingInADirectiveStopsAtItsEnd) {
+  for (std::string format : {"100%", "%", "at %-0", "%.*", "%p%"}) {
+    std::vector<char> exact(format.begin(), format.end());
+    exact.push_back('\0');
+    EXPECT_EQ(Translate(exact.data()), format == "%p%" ? "%.8X%" : format);
+  }
+}
+
 TEST(DebugLogFormat, PointersPrintAsTheGamesRuntimeDoes) {
   char out[64];
   ASSERT_TRUE(TranslateLogFormat("%p", out, sizeof(out)));

@@ -1,5 +1,11 @@
 // The gating decision and the immunity that follows it, on a clock the test moves.
+#include <array>
+#include <atomic>
 #include <cmath>
+#include <cstdlib>
+#include <mutex>
+#include <thread>
+#include <vector>
 
 #include "fixes/HealthGating.h"
 #include "plugin/ProjectIni.h"
@@ -219,6 +225,94 @@ TEST_F(HealthGating, ActorValuesAreReadWithoutTheGatingLock) {
   EXPECT_EQ(Health(), 10.0f);
   EXPECT_GT(gReadsWithLockFree, 0);
   EXPECT_EQ(gReadsWithLockHeld, 0);
+}
+
+// A second lethal hit on the same victim arrives while the first is reading the game's
+// values: exactly one of them is gated and the other finds the victim immune.
+sim::SimActor* gSecondAttacker = nullptr;
+float gSecondHit = 0.0f;
+void HitAgainOnFirstRead(sim::SimActor* actor) {
+  if (actor == gSecondAttacker) return;
+  sim::gOnActorValueRead = nullptr;
+  gSecondHit = GateHealthChange(actor, -100.0f, gSecondAttacker, nullptr);
+}
+
+TEST_F(HealthGating, ASecondHitDuringTheFirstFindsTheVictimImmune) {
+  gSecondAttacker = attacker;
+  sim::gOnActorValueRead = &HitAgainOnFirstRead;
+  float first = Hit(-100.0f, attacker);
+  victim->currentValue[kActorValue_Health] += gSecondHit;
+  EXPECT_EQ(sim::gOnActorValueRead, nullptr) << "the second hit ran inside the first";
+  EXPECT_FLOAT_EQ(first + gSecondHit, -70.0f);
+  EXPECT_FLOAT_EQ(Health(), 10.0f);
+
+  // A magic hit that loses the race empties its effect like any hit on an immune victim.
+  victim = NewActorAt(80.0f);
+  sim::SimActiveEffect* effect = sim::NewActiveEffect(nullptr, nullptr);
+  effect->magnitude = -100.0f;
+  sim::gOnActorValueRead = &HitAgainOnFirstRead;
+  EXPECT_EQ(GateHealthChange(victim, -100.0f, attacker, effect), 0.0f);
+  EXPECT_EQ(effect->magnitude, 0.0f);
+  EXPECT_FLOAT_EQ(gSecondHit, -70.0f);
+  sim::gOnActorValueRead = nullptr;
+}
+
+// Many threads hit one healthy victim with a lethal blow at once; the game applies every
+// change afterwards. One blow is gated, every other one finds the victim immune.
+TEST_F(HealthGating, ManySimultaneousLethalHitsLeaveTheResultFraction) {
+  constexpr int kThreads = 4, kRounds = 300;
+  for (int round = 0; round < kRounds; ++round) {
+    sim::SimActor* target = NewActorAt(80.0f);
+    std::atomic<int> ready{0};
+    std::array<float, kThreads> applied{};
+    std::vector<std::thread> threads;
+    for (int t = 0; t < kThreads; ++t) {
+      threads.emplace_back([&, t] {
+        ready.fetch_add(1);
+        while (ready.load() < kThreads) std::this_thread::yield();
+        applied[t] = GateHealthChange(target, -100.0f, attacker, nullptr);
+      });
+    }
+    for (auto& thread : threads) thread.join();
+    float health = 80.0f;
+    for (float change : applied) health += change;
+    ASSERT_FLOAT_EQ(health, 10.0f) << "round " << round;
+  }
+}
+
+// The cleanup thread is detached, so it may run a pass while the process ends, after the
+// objects built at start-up were torn down. This pass is registered to run at exit before
+// any of them was built, so it runs after all of them are gone.
+bool gPassAfterTearDown = false;
+void CleanupPassAfterTearDown() {
+  if (!gPassAfterTearDown) return;
+  static qx::game::Actor actor{};
+  {
+    std::lock_guard<std::mutex> lock(qx::gGatingLock);
+    qx::ImmunityTable[&actor] = 0;
+    qx::GatingWindowTable[&actor] = 0;
+  }
+  std::vector<const qx::game::Actor*> scratch;
+  qx::TrimImmunityTable(1'000, 500, scratch);
+  if (qx::ImmunityTable.count(&actor) != 0) std::_Exit(2);
+}
+__attribute__((constructor(101))) void RegisterPassAfterTearDown() {
+  std::atexit(&CleanupPassAfterTearDown);
+}
+
+TEST(ImmunityCleanup, TablesOutliveTheEndOfTheProcess) {
+  GTEST_FLAG_SET(death_test_style, "threadsafe");
+  EXPECT_EXIT(
+      {
+        static qx::game::Actor actors[20]{};
+        {
+          std::lock_guard<std::mutex> lock(qx::gGatingLock);
+          for (auto& actor : actors) qx::ImmunityTable[&actor] = qx::GatingWindowTable[&actor] = 0;
+        }
+        gPassAfterTearDown = true;
+        std::exit(0);
+      },
+      testing::ExitedWithCode(0), "");
 }
 
 TEST(ImmunityCleanup, RemovesExactlyTheEntriesWhoseAgeReachedTheImmunityTime) {

@@ -24,6 +24,8 @@ TEST(PlayerAudioThreshold, NegativeThresholdSwitchesTheAxisOff) {
   EXPECT_TRUE(AxisWithinThreshold(1e30f, 0.0f, -1.0f));
   EXPECT_TRUE(AxisWithinThreshold(5.0f, 5.0f, 0.0f));
   EXPECT_FALSE(AxisWithinThreshold(std::numeric_limits<float>::quiet_NaN(), 0.0f, 10.0f));
+  // Only a threshold of 0 or more is a test; one that is not a number is none.
+  EXPECT_TRUE(AxisWithinThreshold(1e30f, 0.0f, std::numeric_limits<float>::quiet_NaN()));
 }
 
 }  // namespace

@@ -36,6 +36,18 @@ TEST(ProjectIni, MissingFileKeepsDefaultsAndSkipsValidation) {
   EXPECT_FALSE(s.Load());
 }
 
+// A settings file that cannot be read (here a folder of that name) is read as a missing
+// one, whatever error the system gives: the plugin then installs nothing.
+TEST(ProjectIni, UnreadableFileKeepsDefaultsAndSkipsValidation) {
+  auto folder = qxtest::FreshGameFolder();
+  std::filesystem::create_directory(folder / "Data/SKSE/Plugins/qxKit.ini");
+  ProjectIni s;
+  EXPECT_FALSE(s.Load());
+  EXPECT_EQ(s.hgCleanupPollingTimeMillis, 180000u);  // not raised: Validate did not run
+  EXPECT_FLOAT_EQ(s.camTweenMenuZoom, 10.0f);
+  std::filesystem::remove_all(folder);
+}
+
 TEST(ProjectIni, SetToLinesUseEachTypesFormat) {
   ProjectIni s;
   auto loaded = LoadSettings(s,
@@ -119,6 +131,10 @@ TEST(ProjectIni, HealthGatingRanges) {
       {"resulthealthpercent=-0.1", false},
       {"enablephysical=0\nenablemagic=0", false},
       {"enablephysical=0", true},
+      // Not a number is outside every range.
+      {"resulthealthpercent=nan", false},
+      {"minhealthpercent=nan", false},
+      {"minhealthpercent=nan\nresulthealthpercent=nan", false},
   };
   for (const Case& c : cases) {
     ProjectIni s;
@@ -131,7 +147,7 @@ TEST(ProjectIni, AttackerConditionsNeedAFractionAboveZeroUpToOne) {
   struct Case {
     const char* value;
     bool kept;
-  } cases[] = {{"0", false}, {"-0.5", false}, {"0.01", true}, {"1", true}, {"1.5", false}};
+  } cases[] = {{"0", false}, {"-0.5", false}, {"0.01", true}, {"1", true}, {"1.5", false}, {"nan", false}};
   for (const Case& c : cases) {
     ProjectIni s;
     LoadSettings(s, std::string("[healthgating]\nrequirebelowattackerhealth=1\n"
@@ -169,6 +185,13 @@ TEST(ProjectIni, ThresholdsAllNegativeTurnTheThresholdOff) {
   ProjectIni on;
   LoadSettings(on, "[playeraudiorepositioner]\nusethreshold=true\nthresholdz=0\n");
   EXPECT_TRUE(on.parUseThreshold);
+  // A threshold that is not a number tests nothing, like a negative one.
+  ProjectIni nan;
+  LoadSettings(nan, "[playeraudiorepositioner]\nusethreshold=true\nthresholdx=nan\n");
+  EXPECT_FALSE(nan.parUseThreshold);
+  ProjectIni nanAndZero;
+  LoadSettings(nanAndZero, "[playeraudiorepositioner]\nusethreshold=true\nthresholdx=nan\nthresholdy=0\n");
+  EXPECT_TRUE(nanAndZero.parUseThreshold);
 }
 
 TEST(ProjectIni, EveryKeyIsInAKnownSectionAndNamesAField) {

@@ -1,5 +1,9 @@
 // The scaling table, and abilities re-applied, stacked and emptied on an actor.
 #include <cmath>
+#include <condition_variable>
+#include <functional>
+#include <mutex>
+#include <thread>
 #include <limits>
 
 #include "papyrus/QXAEUtil.h"
@@ -44,6 +48,13 @@ TEST(ScalingTable, MissingOperandsAddNothingMultiplyByOneAndFallBack) {
   EXPECT_EQ(ScaleByType(7, 12.0f, nullopt, 3.0f, kUp, kFirst), 12.0f);
   EXPECT_EQ(ScaleByType(9, 12.0f, 2.0f, nullopt, kUp, kLater), 12.0f);
   EXPECT_EQ(ScaleByType(13, 12.0f, nullopt, nullopt, kUp, kFirst), 12.0f);
+}
+
+// Sums run left to right in single precision: (cur + E) + V, not cur + (E + V).
+TEST(ScalingTable, SumsRoundAfterEachTerm) {
+  EXPECT_EQ(ScaleByType(1, 100.0f, 0.3f, 0.3f, kUp, kLater), 100.600006f);
+  EXPECT_EQ(ScaleByType(1, 100.0f, 0.3f, 0.3f, kDown, kLater), 99.3999939f);
+  EXPECT_EQ(ScaleByType(3, 100.0f, 0.3f, 0.3f, kUp, kLater), 100.600006f);
 }
 
 TEST(ScalingTable, ZeroDividesByOneButMultipliesToZero) {
@@ -244,6 +255,67 @@ TEST_F(ScaleAbility, IllegalTypesAreLoggedAndKeepTypesLeaveTheValue) {
   auto lines = qxtest::LoggedLines([&] { Scale(Floats({1.0f, 1.0f, 0.0f}), {&types, &operands}); });
   EXPECT_EQ(lines, (std::vector<std::string>{"QX Scale Ability Effects: illegal scale type 14"}));
   EXPECT_EQ(Magnitudes(), (std::vector<float>{1.0f, 10.0f, 5.0f}));
+}
+
+// A second script scales the same ability on another actor while the first call is adding
+// it back with its effect items scaled: the second call starts from the spell's own values,
+// and the spell keeps them once both are done.
+std::mutex gOrderLock;
+std::condition_variable gOrderChanged;
+bool gSecondWaiting = false;
+bool gSecondDone = false;
+std::function<void()> gSecondCall;
+std::thread gSecondThread;
+
+void NoteSecondWaiting() {
+  std::lock_guard<std::mutex> lock(gOrderLock);
+  gSecondWaiting = true;
+  gOrderChanged.notify_all();
+}
+
+// Starts the second call and returns once it has finished or waits for the first.
+void StartSecondCallDuringAdd(sim::SimActor*, qx::game::SpellItem*) {
+  sim::gOnAddSpell = nullptr;
+  gSecondThread = std::thread([] {
+    gSecondCall();
+    std::lock_guard<std::mutex> lock(gOrderLock);
+    gSecondDone = true;
+    gOrderChanged.notify_all();
+  });
+  std::unique_lock<std::mutex> lock(gOrderLock);
+  gOrderChanged.wait(lock, [] { return gSecondWaiting || gSecondDone; });
+}
+
+TEST_F(ScaleAbility, ASecondCallDuringTheFirstScalesFromTheSpellsOwnValues) {
+  sim::SimSpell* doubled = sim::NewSpell(0x904, qx::game::kSpellType_Ability,
+                                         {sim::EffectItemValues{10.0f, 2, 30, strength, 2}});
+  sim::SimActor* other = sim::NewActor(0x101, 0xFF000801);
+  auto* otherExtended = static_cast<qxnsSKSE::ActorExtended*>(static_cast<qx::game::Actor*>(other));
+  ScriptNumbers times = Ints({11});
+  ScriptNumbers two = Floats({2.0f});
+  ScriptNumbers addIfMissing = Floats({0.0f, 1.0f, 0.0f});
+  bool secondResult = true;
+  gSecondCall = [&] {
+    secondResult = qx::papyrus::ScaleAbilityEffects(otherExtended, doubled, &addIfMissing, {&times, &two},
+                                                    {&times, &two}, {});
+  };
+  qx::papyrus::gOnScalingBusy = &NoteSecondWaiting;
+  sim::gOnAddSpell = &StartSecondCallDuringAdd;
+  EXPECT_FALSE(qx::papyrus::ScaleAbilityEffects(Extended(), doubled, &addIfMissing, {&times, &two},
+                                                {&times, &two}, {}));
+  ASSERT_TRUE(gSecondThread.joinable()) << "the second call ran during the first";
+  gSecondThread.join();
+  qx::papyrus::gOnScalingBusy = nullptr;
+  EXPECT_FALSE(secondResult);
+
+  for (sim::SimActor* who : {actor, other}) {
+    ASSERT_EQ(who->itemsAtAdd.size(), 1u);
+    EXPECT_EQ(who->itemsAtAdd[0][0].magnitude, 20.0f) << std::hex << who->formID;
+    EXPECT_EQ(who->itemsAtAdd[0][0].area, 4u) << std::hex << who->formID;
+  }
+  EXPECT_EQ(doubled->effects[0]->magnitude, 10.0f);
+  EXPECT_EQ(doubled->effects[0]->area, 2u);
+  EXPECT_EQ(doubled->effects[0]->duration, 30u);
 }
 
 class ActiveEffectReads : public qxtest::GameTest {};

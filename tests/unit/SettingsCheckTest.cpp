@@ -67,6 +67,21 @@ TEST(SettingsCheck, FeaturesSwitchedOffByValidationNeedAttention) {
                                 "resulthealthpercent < minhealthpercent <= 1)"));
 }
 
+TEST(SettingsCheck, NotANumberSwitchesOffLikeAnyValueOutOfRange) {
+  auto check = CheckSettings("qxKit.ini",
+                             "[general]\nenableavpercentfix=1\nenablehealthgating=1\n"
+                             "[healthgating]\nisenabled=1\nresulthealthpercent=nan\n"
+                             "requirebelowattackerstamina=1\nattackerstaminapercent=nan\n"
+                             "[playeraudiorepositioner]\nusethreshold=1\nthresholdz=nan\n");
+  EXPECT_TRUE(Has(check.report, "! [healthgating] isenabled: 1 -> 0 (health gating needs 0 < "
+                                "resulthealthpercent < minhealthpercent <= 1)"))
+      << check.report;
+  EXPECT_TRUE(Has(check.report, "! [healthgating] requirebelowattackerstamina: 1 -> 0"));
+  EXPECT_TRUE(Has(check.report, "! [playeraudiorepositioner] usethreshold: 1 -> 0"));
+  EXPECT_TRUE(Has(check.report, "resulthealthpercent = nan: is not a finite number"));
+  EXPECT_EQ(check.problems, 6) << check.report;
+}
+
 TEST(SettingsCheck, DerivedSwitchesAreShown) {
   auto check = CheckSettings("qxKit.ini", "[cameratweaks]\ndisabletweenmenupan=1\n");
   EXPECT_TRUE(Has(check.report, "tween menu changes switch = 1"));
