@@ -3,9 +3,9 @@
 // health instead, and the actor then ignores health changes for a short immunity time.
 #include <cstdint>
 #include <mutex>
-#include <unordered_map>
 #include <vector>
 
+#include "fixes/ActorTimestampTable.h"
 #include "skse/GameActor.h"
 #include "skse/GameMagic.h"
 
@@ -13,9 +13,8 @@ namespace qx {
 
 class ProjectIni;
 
-// Milliseconds of the wall clock since 1970-01-01 UTC.
-using Timestamp = std::int64_t;
-using ActorTimestamps = std::unordered_map<const game::Actor*, Timestamp>;
+// Timestamps: milliseconds of the wall clock since 1970-01-01 UTC.
+using ActorTimestamps = ActorTimestampTable;
 
 // When each victim's last gated hit was gated.
 extern ActorTimestamps& ImmunityTable;
@@ -28,6 +27,9 @@ extern std::mutex& gGatingLock;
 inline const ProjectIni* gHealthGatingSettings = nullptr;
 inline bool gCleanupThreadRun = false;
 inline std::uint64_t gCleanupIntervalMillis = 10000;
+
+// Told how long each cleanup batch held the gating lock, when set (benchmarks measure it).
+inline void (*gOnCleanupBatch)(std::int64_t heldNanoseconds) = nullptr;
 
 using MillisClock = Timestamp (*)() noexcept;
 [[nodiscard]] Timestamp WallClockMillis() noexcept;
@@ -49,8 +51,10 @@ extern "C" [[nodiscard]] float GateHealthChange(game::Actor* victim, float chang
 [[nodiscard]] bool CountsAsPlayer(const game::Actor* actor) noexcept;
 
 // One cleanup pass: removes every ImmunityTable entry whose age at `now` reached the
-// immunity time. `expired` is scratch space kept by the caller (left empty). Returns how
-// many entries were removed.
+// immunity time. It walks the table in bounded batches, each under the gating lock, and
+// pauses between them with the lock released, so that hits never wait for a whole pass.
+// `expired` is scratch space kept by the caller (left empty). Returns how many entries
+// were removed.
 std::size_t TrimImmunityTable(Timestamp now, std::uint32_t immunityMillis,
                               std::vector<const game::Actor*>& expired);
 

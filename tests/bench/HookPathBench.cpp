@@ -103,21 +103,28 @@ qx::Timestamp FightClock() noexcept { return gFightClock; }
 double FightAllocationsPerHit() {
   constexpr int kVictims = 200;
   std::vector<sim::SimActor*> victims;
-  for (int i = 0; i < kVictims; ++i) victims.push_back(sim::NewActor(0x1000 + i, 0xFF001000 + i));
+  for (int i = 0; i < kVictims; ++i) {
+    victims.push_back(sim::NewActor(0x1000 + i, 0xFF001000 + i));
+    victims.back()->SetActorValue(qx::game::kActorValue_Health, 100.0f, 80.0f);
+  }
   sim::SimActor* attacker = sim::NewActor(0x15);
   qx::gGatingClock = &FightClock;
   std::vector<const qx::game::Actor*> scratch;
+  scratch.reserve(1024);
+  std::vector<sim::SiteEntry> entries(kVictims);
+  for (int i = 0; i < kVictims; ++i) {
+    entries[i].address = qx::game::kHitDamageCallSite;
+    entries[i].registers = Marked();
+    entries[i].registers.esi = Word(victims[i]);
+    entries[i].stack = {0x11, 0x22, 0, Word(attacker), 0x55, 0, 0x5A5A5A5A};
+  }
   auto round = [&](int number) {
     gFightClock += 20;
     bool lethal = number % 4 == 3;
-    for (sim::SimActor* victim : victims) {
-      victim->SetActorValue(qx::game::kActorValue_Health, 100.0f, 80.0f);
-      sim::SiteEntry entry;
-      entry.address = qx::game::kHitDamageCallSite;
-      entry.registers = Marked();
-      entry.registers.esi = Word(victim);
-      entry.stack = {0x11, 0x22, FloatWord(lethal ? -100.0f : -5.0f), Word(attacker), 0x55, 0, 0x5A5A5A5A};
-      (void)sim::RunSite(entry);
+    for (int i = 0; i < kVictims; ++i) {
+      victims[i]->currentValue[qx::game::kActorValue_Health] = 80.0f;
+      entries[i].stack[2] = FloatWord(lethal ? -100.0f : -5.0f);
+      (void)sim::RunSite(entries[i]);
       ClearGameRecords();
     }
     (void)qx::TrimImmunityTable(gFightClock, 500, scratch);
