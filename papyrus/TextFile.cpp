@@ -27,6 +27,7 @@ TextFile::TextFile(bool read, bool append, std::int32_t bufferSize,
     : read_(read),
       append_(append),
       path_(std::move(path)),
+      readAhead_(bufferSize < 1 ? 1 : bufferSize, platform::kLinesKeepCarriageReturn),
       lines_(bufferSize < 1 ? 1 : bufferSize, read) {}
 
 void TextFile::Fail(const char* what, const std::exception& error) noexcept {
@@ -61,7 +62,7 @@ std::shared_ptr<TextFile> TextFile::Load(std::string_view pathText, bool read, b
     return nullptr;
   }
 
-  std::lock_guard<std::mutex> guard(file->lock_);
+  std::lock_guard<FileLock> guard(file->lock_);
   file->Open();
   if (!file->IsGood()) return nullptr;
   return file;
@@ -93,7 +94,7 @@ void TextFile::Open() {
 
 void TextFile::RefillLocked() {
   try {
-    lines_.Refill([this](std::string& line) { return platform::ReadTextLine(input_, line); });
+    readAhead_.Refill([this](char* to, std::size_t room) { return platform::ReadTextBlock(input_, to, room); });
   } catch (const std::exception& error) {
     Fail("error reading file:", error);
   }
@@ -114,24 +115,24 @@ void TextFile::WriteOutLocked() {
 }
 
 bool TextFile::HasNextLine() {
-  std::lock_guard<std::mutex> guard(lock_);
+  std::lock_guard<FileLock> guard(lock_);
   if (!IsGood() || !read_) return false;
-  if (lines_.NeedsRefill()) RefillLocked();
-  return IsGood() && lines_.HasNext();
+  if (readAhead_.NeedsRefill()) RefillLocked();
+  return IsGood() && readAhead_.HasNext();
 }
 
 bool TextFile::UseNextLine(LineUser use, void* context) {
-  std::lock_guard<std::mutex> guard(lock_);
+  std::lock_guard<FileLock> guard(lock_);
   if (!IsGood() || !read_) return false;
-  if (lines_.NeedsRefill()) RefillLocked();
+  if (readAhead_.NeedsRefill()) RefillLocked();
   if (!IsGood()) return false;
-  use(lines_.PeekNext(), context);
-  lines_.Advance();
+  use(readAhead_.PeekNext(), context);
+  readAhead_.Advance();
   return true;
 }
 
 bool TextFile::WriteLine(std::string_view line) {
-  std::lock_guard<std::mutex> guard(lock_);
+  std::lock_guard<FileLock> guard(lock_);
   if (!IsGood() || read_) return false;
   if (lines_.IsFull()) WriteOutLocked();
   if (!IsGood()) return false;
@@ -145,11 +146,12 @@ bool TextFile::WriteLine(std::string_view line) {
 }
 
 bool TextFile::Close() {
-  std::lock_guard<std::mutex> guard(lock_);
+  std::lock_guard<FileLock> guard(lock_);
   try {
     bool written = true;  // false when buffered lines did not reach the file
     if (read_) {
       if (input_.is_open()) input_.close();
+      readAhead_.Release();
     } else if (output_.is_open()) {
       if (IsGood()) {
         WriteOutLocked();  // logs its own error lines
@@ -168,7 +170,7 @@ bool TextFile::Close() {
 }
 
 bool TextFile::DeleteFromDisk() {
-  std::lock_guard<std::mutex> guard(lock_);
+  std::lock_guard<FileLock> guard(lock_);
   if (IsGood()) return false;
   std::string error;
   switch (platform::RemoveFile(path_, error)) {

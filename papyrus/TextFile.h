@@ -10,7 +10,9 @@
 #include <string>
 #include <string_view>
 
+#include "papyrus/FileLock.h"
 #include "papyrus/LineBuffer.h"
+#include "papyrus/LineReadAhead.h"
 #include "platform/Files.h"
 
 namespace qx::io {
@@ -53,12 +55,13 @@ class TextFile {
   void WriteOutLocked();  // lock held
   void Fail(const char* what, const std::exception& error) noexcept;
 
-  std::mutex lock_;
+  FileLock lock_;
   std::atomic<bool> good_{true};
   const bool read_;
   const bool append_;
   platform::FilePath path_;
-  LineBuffer lines_;
+  LineReadAhead readAhead_;  // read mode
+  LineBuffer lines_;         // write mode
   // Lets each disk access move a large block; declared before the streams, which use it
   // until they are destroyed.
   std::unique_ptr<char[]> streamBuffer_;

@@ -366,7 +366,9 @@ TEST(ActorTimestamps, FindWhatAMapFindsThroughGrowthAndRemovals) {
     auto found = expected.find(&actor);
     const qx::Timestamp* stamp = table.find(&actor);
     ASSERT_EQ(stamp != nullptr, found != expected.end());
-    if (stamp != nullptr) EXPECT_EQ(*stamp, found->second);
+    if (stamp != nullptr) {
+      EXPECT_EQ(*stamp, found->second);
+    }
   }
   table.clear();
   EXPECT_TRUE(table.empty());
