@@ -102,10 +102,18 @@ void TextFile::RefillLocked() {
 
 void TextFile::WriteOutLocked() {
   try {
-    lines_.Drain([this](const std::string& line) {
-      output_.write(line.data(), static_cast<std::streamsize>(line.size()));
-      output_.put('\n');
+    // The lines go to the stream in blocks of some kilobytes: one stream call per block,
+    // not two per line.
+    auto writeBatch = [this] {
+      output_.write(batch_.data(), static_cast<std::streamsize>(batch_.size()));
+      batch_.clear();
+    };
+    batch_.clear();
+    lines_.Drain([&](const std::string& line) {
+      batch_.append(line).push_back('\n');
+      if (batch_.size() >= kStreamBufferSize) writeBatch();
     });
+    if (!batch_.empty()) writeBatch();
     // The batch reaches the file now, not when the stream's own buffer happens to fill.
     output_.flush();
     if (output_.fail()) throw std::ios_base::failure("could not write to the file");
@@ -157,6 +165,7 @@ bool TextFile::Close() {
         WriteOutLocked();  // logs its own error lines
         written = IsGood();
       }
+      batch_ = std::string();
       output_.close();
       if (written && output_.fail()) throw std::ios_base::failure("could not write to the file");
     }

@@ -62,6 +62,7 @@ class TextFile {
   platform::FilePath path_;
   LineReadAhead readAhead_;  // read mode
   LineBuffer lines_;         // write mode
+  std::string batch_;        // write mode: lines on their way to the stream
   // Lets each disk access move a large block; declared before the streams, which use it
   // until they are destroyed.
   std::unique_ptr<char[]> streamBuffer_;
