@@ -179,9 +179,8 @@ std::size_t TrimImmunityTable(Timestamp now, std::uint32_t immunityMillis,
   for (std::size_t walked = 0; walked < slotCount;) {
     if (walked > 0) std::this_thread::sleep_for(kCleanupPause);
     std::lock_guard<std::mutex> lock(gGatingLock);
-    void (*observer)(std::int64_t) = gOnCleanupBatch;
-    std::chrono::steady_clock::time_point taken;
-    if (observer != nullptr) taken = std::chrono::steady_clock::now();
+    void (*observer)(bool) = gOnCleanupBatch;
+    if (observer != nullptr) observer(true);
     // A hit grew the table meanwhile: its slots moved, and the next pass takes the rest.
     if (ImmunityTable.SlotCount() != slotCount) break;
     for (std::size_t batch = 0; walked < slotCount; ++batch, ++walked, slot = (slot + 1) % slotCount) {
@@ -193,9 +192,7 @@ std::size_t TrimImmunityTable(Timestamp now, std::uint32_t immunityMillis,
     }
     for (const game::Actor* actor : expired) removed += ImmunityTable.erase(actor) ? 1 : 0;
     expired.clear();
-    if (observer != nullptr) {
-      observer(std::chrono::duration_cast<std::chrono::nanoseconds>(std::chrono::steady_clock::now() - taken).count());
-    }
+    if (observer != nullptr) observer(false);
   }
   return removed;
 }

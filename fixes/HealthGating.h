@@ -28,8 +28,9 @@ inline const ProjectIni* gHealthGatingSettings = nullptr;
 inline bool gCleanupThreadRun = false;
 inline std::uint64_t gCleanupIntervalMillis = 10000;
 
-// Told how long each cleanup batch held the gating lock, when set (benchmarks measure it).
-inline void (*gOnCleanupBatch)(std::int64_t heldNanoseconds) = nullptr;
+// Called when a cleanup batch has taken the gating lock (true) and when it is about to let
+// it go (false), when set: benchmarks time the batches with it.
+inline void (*gOnCleanupBatch)(bool taken) = nullptr;
 
 using MillisClock = Timestamp (*)() noexcept;
 [[nodiscard]] Timestamp WallClockMillis() noexcept;

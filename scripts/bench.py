@@ -168,8 +168,9 @@ def main():
     table.add("gating hit with cleanup passes back to back vs without (wall)",
               f"{gating['hits.cleanup.wall']:.2f}x", "<= 1.1x", gating["hits.cleanup.wall"] <= 1.1)
     table.add("gating lock held by a cleanup pass (100,000 entries, half expired)",
-              f"{gating['cleanup.stretch.ms']:.3f} ms at a stretch "
-              f"({cleanup['cleanup.pass'][0]:.0f} instructions per entry)",
+              f"{gating['cleanup.stretch.ms']:.3f} ms at a stretch, processor time "
+              f"({gating['cleanup.stretch.wall.ms']:.3f} ms wall; "
+              f"{cleanup['cleanup.pass'][0]:.0f} instructions per entry)",
               "<= 0.5 ms", gating["cleanup.stretch.ms"] <= 0.5)
     table.add("heap allocations per cleanup pass (steady state)", f"{gating['cleanup.allocations']:g}",
               "0", gating["cleanup.allocations"] < 0.001)
