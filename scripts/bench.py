@@ -155,7 +155,8 @@ def main():
                   f"<= {limit}", per_pass <= limit + 0.01)
     worst = max((native[k], k) for k in native if k.endswith(".allocations"))
     table.add("heap allocations per pass, every hook path (steady state)",
-              f"{worst[0]:g} (most: {worst[1].rsplit('.', 1)[0]})", "0", worst[0] < 0.001)
+              f"{worst[0]:g}" + (f" (most: {worst[1].rsplit('.', 1)[0]})" if worst[0] > 0 else ""), "0",
+              worst[0] < 0.001)
     table.add("heap allocations per health-gating hit in a fight", f"{native['hits.allocations']:g}",
               "0", native["hits.allocations"] < 0.001)
     table.add("jump bonus: actor-value lookups by name per jump", f"{native['jump.lookups']:g}", "0",

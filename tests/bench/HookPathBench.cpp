@@ -11,6 +11,8 @@
 // segment, which is what the patch adds to the game's path (site code + trampoline,
 // including the game instructions the trampoline replays). It prints the trampoline's
 // address for that as "qxbench site.<name>.trampoline <address>".
+#include <algorithm>
+#include <cmath>
 #include <cstdint>
 #include <cstring>
 #include <functional>
@@ -252,14 +254,22 @@ int main() {
     }
     sim::SiteEntry bare = site.entry;
     bare.address = site.resume;
-    double runner = AllocationsPerPass([&] { (void)sim::RunSite(bare); }, 1000);
-    double all = AllocationsPerPass(
-        [&] {
-          (void)sim::RunSite(site.entry);
-          ClearGameRecords();
-        },
-        1000);
-    qxbench::Report((key + ".allocations").c_str(), all - runner);
+    // The fewest of three measurements: an allocation of the path shows in every one, a
+    // stray one of the process (another thread, the runner's own) in one at most.
+    double fewest = 1e9;
+    for (int repeat = 0; repeat < 3; ++repeat) {
+      double runner = AllocationsPerPass([&] { (void)sim::RunSite(bare); }, 1000);
+      double all = AllocationsPerPass(
+          [&] {
+            (void)sim::RunSite(site.entry);
+            ClearGameRecords();
+          },
+          1000);
+      fewest = std::min(fewest, all - runner);
+    }
+    // Per pass to two places: an amortised growth (once in hundreds of passes) is no
+    // allocation per pass.
+    qxbench::Report((key + ".allocations").c_str(), std::max(0.0, std::round(fewest * 100) / 100));
   }
 
   if (!qxbench::UnderCallgrind()) {
