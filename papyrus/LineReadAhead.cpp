@@ -19,7 +19,7 @@ bool LineReadAhead::MakeRoom(bool holdsLines) {
   }
   if (holdsLines && capacity_ >= kReadAheadBytes) return false;
   std::size_t grown = std::max(kFirstBlockBytes, capacity_ * 2);
-  std::unique_ptr<char[]> block(new char[grown]);  // no need to clear it
+  std::unique_ptr<char[]> block(new char[grown + kPadding]());  // padding read, never used
   if (filled_ > 0) std::memcpy(block.get(), block_.get(), filled_);
   block_ = std::move(block);
   capacity_ = grown;

@@ -8,6 +8,8 @@
 //
 // Which lines are valid is a count, never a marker inside the data: a line that begins with
 // the end-marker character is a line like any other.
+#include <emmintrin.h>
+
 #include <cstddef>
 #include <cstdint>
 #include <memory>
@@ -59,6 +61,24 @@ class LineReadAhead {
   void Release() noexcept;
 
  private:
+  // The first line feed in [from, to) of the block, or null. Reads whole 16-byte groups,
+  // the last one possibly into the padding after the block's capacity.
+  static const char* FindLineFeed(const char* from, const char* to) noexcept {
+    const __m128i feed = _mm_set1_epi8('\n');
+    for (; from + 16 <= to; from += 16) {
+      auto found = static_cast<unsigned>(_mm_movemask_epi8(
+          _mm_cmpeq_epi8(_mm_loadu_si128(reinterpret_cast<const __m128i*>(from)), feed)));
+      if (found != 0) return from + __builtin_ctz(found);
+    }
+    if (from >= to) return nullptr;
+    auto found = static_cast<unsigned>(_mm_movemask_epi8(
+                     _mm_cmpeq_epi8(_mm_loadu_si128(reinterpret_cast<const __m128i*>(from)), feed))) &
+                 ((1u << (to - from)) - 1u);
+    return found != 0 ? from + __builtin_ctz(found) : nullptr;
+  }
+  // Bytes after the block's capacity that FindLineFeed may read.
+  static constexpr std::size_t kPadding = 16;
+
   // Records the line [start, end) and ends it with a zero at `end`.
   void AddLine(std::size_t start, std::size_t end) {
     block_[end] = '\0';
@@ -87,9 +107,7 @@ void LineReadAhead::Refill(Read&& read) {
   position_ = 0;
   std::size_t scan = unread_;  // no line feed before this byte of the unread rest
   while (lines_.size() < static_cast<std::size_t>(size_)) {
-    const char* at = scan < filled_ ? static_cast<const char*>(
-                                          __builtin_memchr(block_.get() + scan, '\n', filled_ - scan))
-                                    : nullptr;
+    const char* at = FindLineFeed(block_.get() + scan, block_.get() + filled_);
     if (at != nullptr) {
       std::size_t feed = static_cast<std::size_t>(at - block_.get());
       std::size_t end = feed;

@@ -28,7 +28,7 @@ TextFile::TextFile(bool read, bool append, std::int32_t bufferSize,
       append_(append),
       path_(std::move(path)),
       readAhead_(bufferSize < 1 ? 1 : bufferSize, platform::kLinesKeepCarriageReturn),
-      lines_(bufferSize < 1 ? 1 : bufferSize, read) {}
+      bufferSize_(bufferSize < 1 ? 1 : bufferSize) {}
 
 void TextFile::Fail(const char* what, const std::exception& error) noexcept {
   good_ = false;
@@ -70,13 +70,15 @@ std::shared_ptr<TextFile> TextFile::Load(std::string_view pathText, bool read, b
 
 void TextFile::Open() {
   try {
-    streamBuffer_ = std::make_unique<char[]>(kStreamBufferSize);
     bool open;
     if (read_) {
-      input_.rdbuf()->pubsetbuf(streamBuffer_.get(), kStreamBufferSize);
+      // The read-ahead block takes the file's bytes straight from the system: the stream
+      // needs no buffer of its own.
+      input_.rdbuf()->pubsetbuf(nullptr, 0);
       platform::OpenTextInput(input_, path_);
       open = input_.is_open();
     } else {
+      streamBuffer_ = std::make_unique<char[]>(kStreamBufferSize);
       output_.rdbuf()->pubsetbuf(streamBuffer_.get(), kStreamBufferSize);
       platform::OpenTextOutput(output_, path_, append_);
       open = output_.is_open();
@@ -102,18 +104,13 @@ void TextFile::RefillLocked() {
 
 void TextFile::WriteOutLocked() {
   try {
-    // The lines go to the stream in blocks of some kilobytes: one stream call per block,
-    // not two per line.
-    auto writeBatch = [this] {
-      output_.write(batch_.data(), static_cast<std::streamsize>(batch_.size()));
-      batch_.clear();
-    };
-    batch_.clear();
-    lines_.Drain([&](const std::string& line) {
-      batch_.append(line).push_back('\n');
-      if (batch_.size() >= kStreamBufferSize) writeBatch();
-    });
-    if (!batch_.empty()) writeBatch();
+    // The buffer is empty afterwards, whether or not its lines reached the file.
+    std::string lines = std::move(written_);
+    written_.clear();
+    writtenLines_ = 0;
+    output_.write(lines.data(), static_cast<std::streamsize>(lines.size()));
+    lines.clear();
+    written_ = std::move(lines);  // its storage serves the next batch
     // The batch reaches the file now, not when the stream's own buffer happens to fill.
     output_.flush();
     if (output_.fail()) throw std::ios_base::failure("could not write to the file");
@@ -142,10 +139,13 @@ bool TextFile::UseNextLine(LineUser use, void* context) {
 bool TextFile::WriteLine(std::string_view line) {
   std::lock_guard<FileLock> guard(lock_);
   if (!IsGood() || read_) return false;
-  if (lines_.IsFull()) WriteOutLocked();
+  if (writtenLines_ == bufferSize_) WriteOutLocked();
   if (!IsGood()) return false;
   try {
-    lines_.Append(line);
+    // Each line as the file will hold it, after the lines before it: one block per batch.
+    written_.reserve(written_.size() + line.size() + 1);
+    written_.append(line).push_back('\n');
+    ++writtenLines_;
   } catch (const std::exception& error) {
     Fail("error writing file:", error);
     return false;
@@ -165,7 +165,7 @@ bool TextFile::Close() {
         WriteOutLocked();  // logs its own error lines
         written = IsGood();
       }
-      batch_ = std::string();
+      written_ = std::string();  // a closed file holds no lines (it may outlive Close)
       output_.close();
       if (written && output_.fail()) throw std::ios_base::failure("could not write to the file");
     }

@@ -11,7 +11,6 @@
 #include <string_view>
 
 #include "papyrus/FileLock.h"
-#include "papyrus/LineBuffer.h"
 #include "papyrus/LineReadAhead.h"
 #include "platform/Files.h"
 
@@ -61,8 +60,11 @@ class TextFile {
   const bool append_;
   platform::FilePath path_;
   LineReadAhead readAhead_;  // read mode
-  LineBuffer lines_;         // write mode
-  std::string batch_;        // write mode: lines on their way to the stream
+  // Write mode: the lines waiting for the buffer to fill, each followed by its line feed,
+  // and how many they are (the script's buffer size at most).
+  const std::int32_t bufferSize_;
+  std::string written_;
+  std::int32_t writtenLines_ = 0;
   // Lets each disk access move a large block; declared before the streams, which use it
   // until they are destroyed.
   std::unique_ptr<char[]> streamBuffer_;
