@@ -1,5 +1,6 @@
 #include "sim/GameRegion.h"
 
+#include <algorithm>
 #include <cstdlib>
 #include <memory>
 
@@ -11,6 +12,22 @@ bool gSealed = false;
 std::unique_ptr<std::uint8_t[]> gSealedCode;  // the code part as it stood when sealed
 
 constexpr std::size_t kCodeSize = kGameCodeEnd - kGameRegionBegin;
+
+// Where the game's own code has a five-byte call or jump (sorted): a patch written over one
+// may leave its opcode, and even its first displacement bytes, as they were.
+std::vector<std::uintptr_t> gGameBranches;
+
+void RememberGameBranch(std::uintptr_t address, const void* bytes, std::size_t size) {
+  if (size != 5 || address >= kGameCodeEnd) return;
+  std::uint8_t opcode = *static_cast<const std::uint8_t*>(bytes);
+  if (opcode != 0xE8 && opcode != 0xE9) return;
+  auto at = std::lower_bound(gGameBranches.begin(), gGameBranches.end(), address);
+  if (at == gGameBranches.end() || *at != address) gGameBranches.insert(at, address);
+}
+
+bool IsGameBranch(std::uintptr_t address) {
+  return std::binary_search(gGameBranches.begin(), gGameBranches.end(), address);
+}
 
 }  // namespace
 
@@ -35,6 +52,7 @@ void WriteGameBytes(std::uintptr_t address, const void* bytes, std::size_t size)
   std::size_t span = ((address + size + 0xFFF) & ~std::uintptr_t{0xFFF}) - page;
   if (gSealed && inCode) ProtectRegion(page, span, true, true);
   std::memcpy(reinterpret_cast<void*>(address), bytes, size);
+  RememberGameBranch(address, bytes, size);
   if (gSealed && inCode) {
     ProtectRegion(page, span, false, true);
     // The simulated game's own writes are part of the game, not patches.
@@ -55,9 +73,14 @@ namespace {
 bool IsBranchOpcode(std::uint8_t byte) { return byte == 0xE8 || byte == 0xE9; }
 
 // Where the write that changed `first` began. A branch written over a branch leaves the
-// opcode as it was: when the first changed byte opens no branch of its own and lies in the
-// four bytes behind an unchanged E8 or E9, the write began at that opcode.
+// opcode, and sometimes displacement bytes, as they were: the write began at the game's own
+// five-byte branch whose bytes `first` lies in. Elsewhere (branches inside longer game
+// code), a first changed byte that opens no branch of its own and lies in the four bytes
+// behind an unchanged E8 or E9 began at that opcode.
 std::size_t BranchStartOf(std::size_t first, std::size_t notBefore, const std::uint8_t* now) {
+  for (std::size_t back = 1; back <= 4 && first >= notBefore + back; ++back) {
+    if (IsGameBranch(kGameRegionBegin + first - back)) return first - back;
+  }
   if (IsBranchOpcode(now[first])) return first;
   for (std::size_t back = 1; back <= 4 && first >= notBefore + back; ++back) {
     std::size_t at = first - back;

@@ -2,6 +2,7 @@
 // and the game folder in QXKIT_DOCUMENTS_DIR and QXKIT_GAME_DIR; paths written with
 // Windows separators are mapped onto the POSIX file system.
 #include "platform/Platform.h"
+#include "platform/ReadOpenFile.h"
 
 #include <sys/stat.h>
 #include <unistd.h>
@@ -78,22 +79,8 @@ std::FILE* OpenSharedReadLogFile(const char* path) {
 }
 
 bool ReadWholeFile(const char* path, std::string& content) {
-  // Read with the C library: a read error (a folder of that name, a failing disk) is then
-  // a result, where a stream's buffer throws it past every caller.
   std::FILE* file = std::fopen(ToPosixPath(path).c_str(), "rb");
-  if (file == nullptr) return false;
-  std::string bytes;
-  bool read = true;
-  try {
-    char block[4096];
-    for (std::size_t n; (n = std::fread(block, 1, sizeof block, file)) > 0;) bytes.append(block, n);
-  } catch (const std::exception&) {  // memory exhausted
-    read = false;
-  }
-  read = read && std::ferror(file) == 0;
-  std::fclose(file);
-  if (read) content = std::move(bytes);
-  return read;
+  return file != nullptr && ReadOpenFile(file, content);
 }
 
 std::FILE* OpenTextFileForReading(const char* path) {

@@ -1,4 +1,5 @@
 #include "platform/Platform.h"
+#include "platform/ReadOpenFile.h"
 
 #include <windows.h>
 #include <shlobj.h>
@@ -28,22 +29,8 @@ void CreateDirectoryIgnoringErrors(const char* path) { CreateDirectoryA(path, nu
 std::FILE* OpenSharedReadLogFile(const char* path) { return _fsopen(path, "w", _SH_DENYWR); }
 
 bool ReadWholeFile(const char* path, std::string& content) {
-  // Read with the C library: a read error (a folder of that name, a failing disk) is then
-  // a result, where a stream's buffer throws it past every caller.
   std::FILE* file = std::fopen(path, "rb");
-  if (file == nullptr) return false;
-  std::string bytes;
-  bool read = true;
-  try {
-    char block[4096];
-    for (std::size_t n; (n = std::fread(block, 1, sizeof block, file)) > 0;) bytes.append(block, n);
-  } catch (const std::exception&) {  // memory exhausted
-    read = false;
-  }
-  read = read && std::ferror(file) == 0;
-  std::fclose(file);
-  if (read) content = std::move(bytes);
-  return read;
+  return file != nullptr && ReadOpenFile(file, content);
 }
 
 std::FILE* OpenTextFileForReading(const char* path) { return std::fopen(path, "r"); }

@@ -44,6 +44,17 @@ TEST(SimulatedGame, WritesOverSealedCodeAreListedAsPatches) {
   ASSERT_EQ(sites.size(), 2u);
   EXPECT_EQ(sites[0].site, 0x00506A8Cu);
   EXPECT_EQ(sites[0].opcode, 0xE8);
+
+  // ... also when the first changed displacement byte happens to read as a jump opcode.
+  sim::ProtectRegion(0x008DA000, 0x1000, true, true);
+  auto* second = reinterpret_cast<std::uint8_t*>(0x008DA706);
+  ASSERT_EQ(second[0], 0xE8);
+  second[1] = 0xE9;
+  sim::ProtectRegion(0x008DA000, 0x1000, false, true);
+  sites = sim::PatchedSites();
+  ASSERT_EQ(sites.size(), 3u);
+  EXPECT_EQ(sites[2].site, 0x008DA706u);
+  EXPECT_EQ(sites[2].opcode, 0xE8);
 }
 
 }  // namespace
