@@ -1,6 +1,6 @@
 #pragma once
-// One text file a script has opened: for reading or for writing, never both, with its line
-// buffer and its own lock. Every operation takes the lock for its whole length, so several
+// One text file a script has opened: for reading or for writing, never both, with the lines
+// read ahead or waiting to be written, and its own lock. Every operation takes the lock for its whole length, so several
 // script threads using one file each get or give whole lines and none is lost.
 #include <atomic>
 #include <cstdint>
@@ -65,8 +65,8 @@ class TextFile {
   const std::int32_t bufferSize_;
   std::string written_;
   std::int32_t writtenLines_ = 0;
-  // Lets each disk access move a large block; declared before the streams, which use it
-  // until they are destroyed.
+  // Write mode: lets each disk access move a large block; declared before the streams,
+  // which use it until they are destroyed.
   std::unique_ptr<char[]> streamBuffer_;
   std::ifstream input_;
   std::ofstream output_;
