@@ -61,8 +61,8 @@ class LineReadAhead {
   void Release() noexcept;
 
  private:
-  // The first line feed in [from, to) of the block, or null. Reads whole 16-byte groups,
-  // the last one possibly into the padding after the block's capacity.
+  // The first line feed in [from, to) of the block (from below to), or null. Reads whole
+  // 16-byte groups, the last one possibly into the padding after the block's capacity.
   static const char* FindLineFeed(const char* from, const char* to) noexcept {
     const __m128i feed = _mm_set1_epi8('\n');
     for (; from + 16 <= to; from += 16) {
@@ -107,7 +107,7 @@ void LineReadAhead::Refill(Read&& read) {
   position_ = 0;
   std::size_t scan = unread_;  // no line feed before this byte of the unread rest
   while (lines_.size() < static_cast<std::size_t>(size_)) {
-    const char* at = FindLineFeed(block_.get() + scan, block_.get() + filled_);
+    const char* at = scan < filled_ ? FindLineFeed(block_.get() + scan, block_.get() + filled_) : nullptr;
     if (at != nullptr) {
       std::size_t feed = static_cast<std::size_t>(at - block_.get());
       std::size_t end = feed;
