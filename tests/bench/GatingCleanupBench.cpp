@@ -1,9 +1,10 @@
 // gating_cleanup_bench: the health-gating lock shared by the hit path and the cleanup thread.
 //
 //   lock stretch: cleanup passes over 100,000 immunity entries, half of them expired: the
-//                 longest stretch any batch held the gating lock (milliseconds), from
-//                 taking the lock to letting it go, in the thread's processor time (and in
-//                 wall time, which adds whatever the system ran meanwhile).
+//                 longest stretch a batch holds the gating lock (milliseconds), from taking
+//                 the lock to letting it go, in the thread's processor time, each batch at
+//                 its shortest of ten passes (and the longest in wall time, which adds
+//                 whatever the system ran meanwhile).
 //   hits:         10,000 actors hit in turn on one thread while another runs cleanup passes
 //                 back to back over 100,000 entries, against the same hits without cleanup
 //                 (wall-time ratio, the fastest of five runs of each, in turn).
@@ -61,7 +62,7 @@ std::int64_t ThreadCpuNanoseconds() {
 }
 std::int64_t gBatchCpuStart = 0;
 Clock::time_point gBatchWallStart;
-std::int64_t gLongestCpu = 0;
+std::vector<std::int64_t> gBatchCpu;  // this pass's batches, in order
 Clock::duration gLongestWall{};
 void NoteBatch(bool taken) {
   if (taken) {
@@ -69,22 +70,31 @@ void NoteBatch(bool taken) {
     gBatchCpuStart = ThreadCpuNanoseconds();
     return;
   }
-  gLongestCpu = std::max(gLongestCpu, ThreadCpuNanoseconds() - gBatchCpuStart);
+  gBatchCpu.push_back(ThreadCpuNanoseconds() - gBatchCpuStart);
   gLongestWall = std::max(gLongestWall, Clock::now() - gBatchWallStart);
 }
 
-// The longest hold of any batch of ten passes.
+// The longest hold of a batch over ten passes. Every pass cuts the same table into the same
+// batches, so each batch's hold is taken as its shortest of the ten: a batch that the
+// machine (a shared virtual one) happened to interrupt once does not count as long. The
+// longest hold in wall time, interruptions and all, is reported beside it.
 void LongestLockStretch(double& cpuMs, double& wallMs) {
   std::vector<const qx::game::Actor*> scratch;
-  gLongestCpu = 0;
+  std::vector<std::int64_t> shortest;
   gLongestWall = {};
   qx::gOnCleanupBatch = &NoteBatch;
   for (int pass = 0; pass < 10; ++pass) {
     FillImmunityTable(true);
+    gBatchCpu.clear();
     if (CleanupPass(scratch) != kEntries / 2) std::exit(1);
+    if (shortest.empty()) shortest = gBatchCpu;
+    for (std::size_t i = 0; i < shortest.size() && i < gBatchCpu.size(); ++i) {
+      shortest[i] = std::min(shortest[i], gBatchCpu[i]);
+    }
   }
   qx::gOnCleanupBatch = nullptr;
-  cpuMs = static_cast<double>(gLongestCpu) / 1e6;
+  std::int64_t longest = shortest.empty() ? 0 : *std::max_element(shortest.begin(), shortest.end());
+  cpuMs = static_cast<double>(longest) / 1e6;
   wallMs = Milliseconds(gLongestWall);
 }
 
