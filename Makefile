@@ -6,7 +6,7 @@ VERSION := $(shell cat VERSION)
 FUZZ_SECONDS ?= 600
 STRESS_SECONDS ?= 10
 
-.PHONY: all test dist bootstrap build linux32 win32 tools-linux32 fuzz fuzz-build stress stress-build clean
+.PHONY: all test dist bootstrap build linux32 win32 tools-linux32 fuzz fuzz-build stress stress-build bench clean
 
 all: test
 
@@ -47,6 +47,13 @@ test: build fuzz-build
 	cd $(BUILD)/linux32 && ctest --output-on-failure -j $(JOBS)
 	./scripts/wine-tests.sh $(BUILD)/win32 $(JOBS)
 	./tests/fuzz/run-fuzzers.sh --smoke $(BUILD)/fuzz 20
+
+# The benchmarks on an optimised Linux build without sanitizers: one table of measured figures
+# beside their goals (instruction counts from callgrind, same-run wall-time ratios).
+bench: bootstrap
+	cmake -S . -B $(BUILD)/linux32-release -DCMAKE_TOOLCHAIN_FILE=cmake/toolchain-linux32.cmake -DCMAKE_BUILD_TYPE=Release -DQX_SANITIZE=OFF -DQX_BUILD_TESTS=OFF >/dev/null
+	cmake --build $(BUILD)/linux32-release -j $(JOBS) --target benchmarks
+	python3 scripts/bench.py $(BUILD)/linux32-release --markdown $(BUILD)/linux32-release/bench-table.md
 
 # The Linux build of the tool that ships: optimised, without sanitizers or tests.
 tools-linux32: bootstrap

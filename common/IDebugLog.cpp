@@ -21,6 +21,22 @@ bool IsFlagOrWidth(char c) {
   return c != '\0' && std::strchr("-+ #0123456789.*", c) != nullptr;
 }
 
+// Whether the format holds a directive that TranslateLogFormat rewrites (%p, %I64, %I32);
+// most formats hold none and are used as they are.
+bool NeedsTranslation(const char* format) {
+  for (const char* p = format; (p = std::strchr(p, '%')) != nullptr; ++p) {
+    if (p[1] == '%') {
+      ++p;
+      continue;
+    }
+    ++p;
+    while (IsFlagOrWidth(*p)) ++p;
+    if (*p == 'p' || *p == 'I') return true;
+    if (*p == '\0') break;
+  }
+  return false;
+}
+
 }  // namespace
 
 bool TranslateLogFormat(const char* format, char* out, std::size_t outSize) {
@@ -33,7 +49,9 @@ bool TranslateLogFormat(const char* format, char* out, std::size_t outSize) {
   };
   for (const char* p = format; *p != '\0';) {
     if (*p != '%') {
-      if (!put(p++, 1)) return false;
+      const char* run = p;  // copied as one piece up to the next '%'
+      while (*p != '\0' && *p != '%') ++p;
+      if (!put(run, static_cast<std::size_t>(p - run))) return false;
       continue;
     }
     if (p[1] == '%') {
@@ -101,8 +119,9 @@ void IDebugLog::LogV(int level, const char* format, std::va_list args) {
   if (!toFile && !toConsole) return;
 
   char translated[1024];
-  const char* effective =
-      TranslateLogFormat(format, translated, sizeof(translated)) ? translated : format;
+  const char* effective = NeedsTranslation(format) && TranslateLogFormat(format, translated, sizeof(translated))
+                              ? translated
+                              : format;
 
   std::lock_guard<std::mutex> lock(LogLock());
   std::vsnprintf(gFormatBuffer, sizeof(gFormatBuffer), effective, args);

@@ -2,6 +2,7 @@
 
 #include <chrono>
 #include <cmath>
+#include <thread>
 
 #include "fixes/AVPercentFix.h"
 #include "plugin/ProjectIni.h"
@@ -23,6 +24,13 @@ Timestamp SteadyClockMillis() noexcept {
 
 namespace {
 
+// Slots a cleanup batch walks at least (then on to the end of the run it is in), and the
+// pause between two batches: the lock is held for microseconds at a time and for a small
+// share of the pass, so hits on other threads hardly ever find it taken.
+constexpr std::size_t kCleanupBatchSlots = 256;
+constexpr std::chrono::microseconds kCleanupPause{200};
+constexpr int kHitSpins = 1000;
+
 Timestamp Plus(Timestamp stamp, std::uint32_t millis) {
   return stamp + static_cast<Timestamp>(millis);
 }
@@ -36,20 +44,30 @@ float GatedChange(game::Actor* victim, const ProjectIni& settings) {
   return -(above > 0.0f ? above : 0.0f);
 }
 
+// A cleanup batch holds the lock for microseconds; a hit that finds it taken waits by
+// spinning that long rather than sleeping, which would cost far more than the wait.
+std::unique_lock<std::mutex> LockForHit() noexcept {
+  for (int spin = 0; spin < kHitSpins; ++spin) {
+    if (gGatingLock.try_lock()) return std::unique_lock<std::mutex>(gGatingLock, std::adopt_lock);
+    __builtin_ia32_pause();
+  }
+  return std::unique_lock<std::mutex>(gGatingLock);
+}
+
 bool IsImmune(const game::Actor* victim, Timestamp now, std::uint32_t immunityMillis) {
-  std::lock_guard<std::mutex> lock(gGatingLock);
-  auto found = ImmunityTable.find(victim);
-  return found != ImmunityTable.end() && now <= Plus(found->second, immunityMillis);
+  std::unique_lock<std::mutex> lock = LockForHit();
+  const Timestamp* stamp = ImmunityTable.find(victim);
+  return stamp != nullptr && now <= Plus(*stamp, immunityMillis);
 }
 
 // Marks the victim immune from `now`, unless another hit did so first and that immunity
 // still holds: then this hit lost the race and is treated as one on an immune victim.
 bool TakeImmunity(const game::Actor* victim, Timestamp now, std::uint32_t immunityMillis) {
-  std::lock_guard<std::mutex> lock(gGatingLock);
-  auto [entry, inserted] = ImmunityTable.try_emplace(victim, now);
+  std::unique_lock<std::mutex> lock = LockForHit();
+  auto [stamp, inserted] = ImmunityTable.try_emplace(victim, now);
   if (inserted) return true;
-  if (now <= Plus(entry->second, immunityMillis)) return false;
-  entry->second = now;
+  if (now <= Plus(*stamp, immunityMillis)) return false;
+  *stamp = now;
   return true;
 }
 
@@ -94,19 +112,20 @@ bool ShouldGate(game::Actor* victim, game::Actor* attacker, float change,
   bool lethal = !(health > size);
   std::uint32_t window = settings->hgGatingWindowMillis;
 
-  std::lock_guard<std::mutex> lock(gGatingLock);
-  auto open = GatingWindowTable.find(victim);
-  if (open != GatingWindowTable.end() && now > Plus(open->second, window)) {
-    GatingWindowTable.erase(open);
-    open = GatingWindowTable.end();
+  std::unique_lock<std::mutex> lock = LockForHit();
+  Timestamp* opened = GatingWindowTable.find(victim);
+  bool open = opened != nullptr;
+  if (open && now > Plus(*opened, window)) {
+    GatingWindowTable.erase(victim);
+    open = false;
   }
   if (!lethal) {
-    if (open == GatingWindowTable.end() && aboveFloor) GatingWindowTable.emplace(victim, now);
+    if (!open && aboveFloor) GatingWindowTable.try_emplace(victim, now);
     return false;
   }
   if (aboveFloor) return true;
   // Only an open window can be left here: an expired one was removed above.
-  return open != GatingWindowTable.end();
+  return open;
 }
 
 extern "C" float GateHealthChange(game::Actor* victim, float change, game::Actor* attacker,
@@ -142,13 +161,39 @@ extern "C" float GateHealthChange(game::Actor* victim, float change, game::Actor
 
 std::size_t TrimImmunityTable(Timestamp now, std::uint32_t immunityMillis,
                               std::vector<const game::Actor*>& expired) {
-  std::lock_guard<std::mutex> lock(gGatingLock);
-  for (const auto& [actor, stamp] : ImmunityTable) {
-    if (now - stamp >= static_cast<Timestamp>(immunityMillis)) expired.push_back(actor);
+  auto isExpired = [&](Timestamp stamp) { return now - stamp >= static_cast<Timestamp>(immunityMillis); };
+  std::size_t removed = 0;
+  std::size_t slotCount = 0;
+  std::size_t slot = 0;
+  {
+    std::lock_guard<std::mutex> lock(gGatingLock);
+    if (const Timestamp* stamp = ImmunityTable.find(nullptr); stamp != nullptr && isExpired(*stamp)) {
+      removed += ImmunityTable.erase(nullptr) ? 1 : 0;
+    }
+    if (ImmunityTable.empty()) return removed;
+    slotCount = ImmunityTable.SlotCount();
+    // Starting at an empty slot, every batch holds whole runs of occupied slots, so the
+    // removals of a batch move only entries of that batch.
+    slot = ImmunityTable.EmptySlotFrom(0);
   }
-  for (const game::Actor* actor : expired) ImmunityTable.erase(actor);
-  std::size_t removed = expired.size();
-  expired.clear();
+  for (std::size_t walked = 0; walked < slotCount;) {
+    if (walked > 0) std::this_thread::sleep_for(kCleanupPause);
+    std::lock_guard<std::mutex> lock(gGatingLock);
+    void (*observer)(bool) = gOnCleanupBatch;
+    if (observer != nullptr) observer(true);
+    // A hit grew the table meanwhile: its slots moved, and the next pass takes the rest.
+    if (ImmunityTable.SlotCount() != slotCount) break;
+    for (std::size_t batch = 0; walked < slotCount; ++batch, ++walked, slot = (slot + 1) % slotCount) {
+      if (ImmunityTable.SlotIsEmpty(slot)) {
+        if (batch >= kCleanupBatchSlots) break;
+        continue;
+      }
+      if (isExpired(ImmunityTable.SlotValue(slot))) expired.push_back(ImmunityTable.SlotKey(slot));
+    }
+    for (const game::Actor* actor : expired) removed += ImmunityTable.erase(actor) ? 1 : 0;
+    expired.clear();
+    if (observer != nullptr) observer(false);
+  }
   return removed;
 }
 

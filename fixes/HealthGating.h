@@ -3,9 +3,9 @@
 // health instead, and the actor then ignores health changes for a short immunity time.
 #include <cstdint>
 #include <mutex>
-#include <unordered_map>
 #include <vector>
 
+#include "fixes/ActorTimestampTable.h"
 #include "skse/GameActor.h"
 #include "skse/GameMagic.h"
 
@@ -15,8 +15,7 @@ class ProjectIni;
 
 // Milliseconds of a clock that only goes forward, from a start of its own: a player setting
 // the system clock back must not make gated victims immune for that long.
-using Timestamp = std::int64_t;
-using ActorTimestamps = std::unordered_map<const game::Actor*, Timestamp>;
+using ActorTimestamps = ActorTimestampTable;
 
 // When each victim's last gated hit was gated.
 extern ActorTimestamps& ImmunityTable;
@@ -29,6 +28,10 @@ extern std::mutex& gGatingLock;
 inline const ProjectIni* gHealthGatingSettings = nullptr;
 inline bool gCleanupThreadRun = false;
 inline std::uint64_t gCleanupIntervalMillis = 10000;
+
+// Called when a cleanup batch has taken the gating lock (true) and when it is about to let
+// it go (false), when set: benchmarks time the batches with it.
+inline void (*gOnCleanupBatch)(bool taken) = nullptr;
 
 using MillisClock = Timestamp (*)() noexcept;
 [[nodiscard]] Timestamp SteadyClockMillis() noexcept;
@@ -50,8 +53,10 @@ extern "C" [[nodiscard]] float GateHealthChange(game::Actor* victim, float chang
 [[nodiscard]] bool CountsAsPlayer(const game::Actor* actor) noexcept;
 
 // One cleanup pass: removes every ImmunityTable entry whose age at `now` reached the
-// immunity time. `expired` is scratch space kept by the caller (left empty). Returns how
-// many entries were removed.
+// immunity time. It walks the table in bounded batches, each under the gating lock, and
+// pauses between them with the lock released, so that hits never wait for a whole pass.
+// `expired` is scratch space kept by the caller (left empty). Returns how many entries
+// were removed.
 std::size_t TrimImmunityTable(Timestamp now, std::uint32_t immunityMillis,
                               std::vector<const game::Actor*>& expired);
 

@@ -46,7 +46,7 @@ namespace {
 
 void TrimForever(std::uint32_t immunityMillis) {
   std::vector<const game::Actor*> expired;
-  expired.reserve(64);
+  expired.reserve(1024);
   while (gCleanupThreadRun) {
     std::this_thread::sleep_for(std::chrono::milliseconds(gCleanupIntervalMillis));
     TrimImmunityTable(gGatingClock(), immunityMillis, expired);

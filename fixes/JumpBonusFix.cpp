@@ -1,15 +1,33 @@
 #include "fixes/JumpBonusFix.h"
 
+#include <atomic>
+
 #include "common/IDebugLog.h"
 #include "plugin/CodePatch.h"
 #include "plugin/TrampolineAsm.h"
 #include "skse/GameActorValues.h"
 
 namespace qx {
+namespace {
+
+// The index of "JumpingBonus", looked up on the first jump (the game's data is loaded by
+// then) and kept; an answer that names no actor value is not kept, so the next jump asks
+// again. Jumps on several threads may each look it up once: they find the same index.
+std::atomic<std::uint32_t> gJumpingBonusIndex{game::kActorValueCount};
+
+std::uint32_t JumpingBonusIndex() noexcept {
+  std::uint32_t index = gJumpingBonusIndex.load(std::memory_order_relaxed);
+  if (index < game::kActorValueCount) return index;
+  index = game::LookupActorValueByName("JumpingBonus");
+  if (index < game::kActorValueCount) gJumpingBonusIndex.store(index, std::memory_order_relaxed);
+  return index;
+}
+
+}  // namespace
 
 extern "C" double ScaleJumpValue(double jumpValue, game::Actor* actor) noexcept {
   if (actor == nullptr) return jumpValue;
-  std::uint32_t index = game::LookupActorValueByName("JumpingBonus");
+  std::uint32_t index = JumpingBonusIndex();
   if (index >= game::kActorValueCount) return jumpValue;
   float bonus = actor->actorValues.Read(game::kActorValueSlot_Current, index);
   float factor = bonus / 100.0f + 1.0f;

@@ -4,6 +4,7 @@
 #include <cerrno>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <limits>
 #include <utility>
 
@@ -19,28 +20,23 @@ namespace {
 constexpr const char* kSeparators = " \t";
 constexpr const char* kMessagePrefix = "QX Magic Effect Artwork Overrides: ";
 
-enum class LineRead { kLine, kEnd, kError };
-
-// One line without its line feed; a last line without one still counts.
-LineRead ReadLine(std::FILE* file, std::string& line) {
-  line.clear();
-  for (;;) {
-    int c = std::fgetc(file);
-    if (c == EOF) {
-      if (std::ferror(file)) return LineRead::kError;
-      return line.empty() ? LineRead::kEnd : LineRead::kLine;
-    }
-    if (c == '\n') return LineRead::kLine;
-    line.push_back(static_cast<char>(c));
+// The standard base-10 reading of the text's first `length` characters: leading white
+// space, a sign, digits; the rest is ignored. Short texts are read from a copy on the stack.
+bool ParsePriority(const char* text, std::size_t length, std::int32_t& priority) {
+  char shortCopy[64];
+  std::string longCopy;
+  const char* terminated = shortCopy;
+  if (length < sizeof shortCopy) {
+    std::memcpy(shortCopy, text, length);
+    shortCopy[length] = '\0';
+  } else {
+    longCopy.assign(text, length);
+    terminated = longCopy.c_str();
   }
-}
-
-// The standard base-10 reading: leading white space, a sign, digits; the rest is ignored.
-bool ParsePriority(const std::string& text, std::int32_t& priority) {
   errno = 0;
   char* end = nullptr;
-  long long value = std::strtoll(text.c_str(), &end, 10);
-  if (end == text.c_str() || errno == ERANGE) return false;
+  long long value = std::strtoll(terminated, &end, 10);
+  if (end == terminated || errno == ERANGE) return false;
   if (value < std::numeric_limits<std::int32_t>::min() ||
       value > std::numeric_limits<std::int32_t>::max()) {
     return false;
@@ -64,16 +60,31 @@ OverridesFileRead ReadPriorityOverrideLines(
     const std::string& path, const std::function<void(const std::string& line, int number)>& onLine) {
   std::FILE* file = platform::OpenTextFileForReading(path.c_str());
   if (file == nullptr) return OverridesFileRead::kNotOpened;
+  // Read in blocks and split at line feeds (text mode has made every line end one): the
+  // same lines as reading character by character, with a last line without a line feed
+  // still a line, and a line cut off by a read error not handed on.
   OverridesFileRead result = OverridesFileRead::kRead;
-  std::string line;
-  for (int number = 0;; ++number) {
-    LineRead read = ReadLine(file, line);
-    if (read == LineRead::kEnd) break;
-    if (read == LineRead::kError) {
-      result = OverridesFileRead::kReadError;
-      break;
+  std::string pending;  // the start of a line whose line feed is still to come
+  char block[4096];
+  int number = 0;
+  for (;;) {
+    std::size_t got = std::fread(block, 1, sizeof block, file);
+    const char* at = block;
+    const char* end = block + got;
+    while (const char* feed = static_cast<const char*>(std::memchr(at, '\n', static_cast<std::size_t>(end - at)))) {
+      pending.append(at, static_cast<std::size_t>(feed - at));
+      onLine(pending, number++);
+      pending.clear();
+      at = feed + 1;
     }
-    onLine(line, number);
+    pending.append(at, static_cast<std::size_t>(end - at));
+    if (got == sizeof block) continue;
+    if (std::ferror(file)) {
+      result = OverridesFileRead::kReadError;
+    } else if (!pending.empty()) {
+      onLine(pending, number);
+    }
+    break;
   }
   std::fclose(file);
   return result;
@@ -88,7 +99,7 @@ PriorityOverrideLine ParsePriorityOverride(const std::string& line, int number) 
   };
   std::size_t separator = line.find_first_of(kSeparators);
   if (separator == std::string::npos || separator == 0) return skip("could not parse priority");
-  if (!ParsePriority(line.substr(0, separator), parsed.priority)) {
+  if (!ParsePriority(line.data(), separator, parsed.priority)) {
     parsed.skipMessage = std::string(kMessagePrefix) + "priority on line " + std::to_string(number) +
                          ":'" + line + "' is not an integer; skipping";
     return parsed;
@@ -110,7 +121,7 @@ void ParsePriorityOverrideLine(ProjectIni& settings, const std::string& line, in
   settings.pendingOverridePriorities.push_back(parsed.priority);
 }
 
-void RegisterPriorityOverrides(ProjectIni& settings, FormTextResolver resolve, FormLookup lookup) {
+void RegisterPriorityOverrides(ProjectIni& settings, const FormTextResolver& resolve, FormLookup lookup) {
   std::size_t count = std::min(settings.pendingOverrideFormTexts.size(),
                                settings.pendingOverridePriorities.size());
   for (std::size_t i = 0; i < count; ++i) {

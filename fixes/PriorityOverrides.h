@@ -42,13 +42,13 @@ struct PriorityOverrideLine {
 void ParsePriorityOverrideLine(ProjectIni& settings, const std::string& line, int number);
 
 // Turns load-independent form text into the current form ID; 0 when its file is not loaded.
-using FormTextResolver = game::FormID (*)(const std::string& text);
+using FormTextResolver = std::function<game::FormID(const std::string& text)>;
 using FormLookup = game::TESForm* (*)(game::FormID formID);
 
 // Resolves every pending entry to a keyword and enters it into KeywordPriorityTable (a
 // keyword given twice keeps its last priority), logging each entry it skips; then empties
 // the pending lists.
-void RegisterPriorityOverrides(ProjectIni& settings, FormTextResolver resolve,
+void RegisterPriorityOverrides(ProjectIni& settings, const FormTextResolver& resolve,
                                FormLookup lookup = &game::LookupFormByID);
 
 }  // namespace qx

@@ -14,7 +14,9 @@ std::string_view TextOf(const char* text) noexcept {
   return text == nullptr ? std::string_view() : std::string_view(text);
 }
 
-TextFileTable& Table() { return TextFileTable::Instance(); }
+// The table is made once and never destroyed: kept at hand rather than asked for per call.
+TextFileTable& gTable = TextFileTable::Instance();
+TextFileTable& Table() { return gTable; }
 
 // LoadFile with the table's change lock held.
 bool LoadLocked(std::string_view path, bool read, bool append, std::int32_t bufferSize) {
@@ -73,31 +75,31 @@ bool DeleteAnyFile(const char* path) {
   return deleted;
 }
 
-bool IsLoaded(const char* path) { return Table().Find(TextOf(path)) != nullptr; }
+bool IsLoaded(const char* path) { return Table().FindForThisThread(path) != nullptr; }
 
 bool IsGood(const char* path) {
-  std::shared_ptr<TextFile> file = Table().Find(TextOf(path));
-  return file && file->IsGood();
+  TextFile* file = Table().FindForThisThread(path);
+  return file != nullptr && file->IsGood();
 }
 
 bool IsReadOnly(const char* path) {
-  std::shared_ptr<TextFile> file = Table().Find(TextOf(path));
-  return file && file->IsReadMode();
+  TextFile* file = Table().FindForThisThread(path);
+  return file != nullptr && file->IsReadMode();
 }
 
 bool IsWriteOnly(const char* path) {
-  std::shared_ptr<TextFile> file = Table().Find(TextOf(path));
-  return file && !file->IsReadMode();
+  TextFile* file = Table().FindForThisThread(path);
+  return file != nullptr && !file->IsReadMode();
 }
 
 bool HasNextLine(const char* path) {
-  std::shared_ptr<TextFile> file = Table().Find(TextOf(path));
-  return file && file->HasNextLine();
+  TextFile* file = Table().FindForThisThread(path);
+  return file != nullptr && file->HasNextLine();
 }
 
 void NextLine(const char* path, LineUser use, void* context) {
-  std::shared_ptr<TextFile> file = Table().Find(TextOf(path));
-  if (!file || !file->UseNextLine(use, context)) use(std::string_view("", 0), context);
+  TextFile* file = Table().FindForThisThread(path);
+  if (file == nullptr || !file->UseNextLine(use, context)) use(std::string_view("", 0), context);
 }
 
 void NextLine(const char* path, std::string& line) {
@@ -112,8 +114,8 @@ void NextLine(const char* path, std::string& line) {
 }
 
 bool WriteLine(const char* path, const char* line) {
-  std::shared_ptr<TextFile> file = Table().Find(TextOf(path));
-  return file && file->WriteLine(TextOf(line));
+  TextFile* file = Table().FindForThisThread(path);
+  return file != nullptr && file->WriteLine(TextOf(line));
 }
 
 }  // namespace qx::io

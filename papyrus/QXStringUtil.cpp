@@ -62,9 +62,13 @@ const char* PlaceableTypeTag(std::uint32_t formType) {
 }
 
 VMResultArray<Ref> Split(StaticFunctionTag*, Ref text, Ref delimiter) {
+  std::vector<std::string_view> found = SplitText(TextOf(text), TextOf(delimiter));
   VMResultArray<Ref> pieces;
-  for (std::string_view piece : SplitText(TextOf(text), TextOf(delimiter))) {
-    pieces.push_back(MakeRef(std::string(piece)));
+  pieces.reserve(found.size());
+  std::string piece;  // each piece zero-terminated for the game, in one reused buffer
+  for (std::string_view part : found) {
+    piece.assign(part);
+    pieces.push_back(MakeRef(piece));
   }
   return pieces;
 }

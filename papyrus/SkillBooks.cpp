@@ -33,10 +33,13 @@ void SkillBooks::BuildLists(const game::DataHandler* dataHandler) {
     return;
   }
   built_ = true;
+  // Room for every book up front: the sets grow once, not as they fill.
+  skillBookIds_.Reserve(dataHandler->Books().size());
+  spellBookIds_.Reserve(dataHandler->Books().size());
   for (game::TESObjectBOOK* book : dataHandler->Books()) {
     if (book == nullptr) continue;
     if (book->flags & game::kBookFlag_TeachesSpell) {
-      spellBookIds_.insert(book->formID);
+      spellBookIds_.Insert(book->formID);
       continue;
     }
     if (!(book->flags & game::kBookFlag_TeachesSkill)) continue;
@@ -48,7 +51,7 @@ void SkillBooks::BuildLists(const game::DataHandler* dataHandler) {
                  book->formID, static_cast<unsigned>(book->teaches));
       unlisted_.push_back(book);
     }
-    skillBookIds_.insert(book->formID);
+    skillBookIds_.Insert(book->formID);
     if (settings_->bookDisableSkillGain) book->flags &= ~game::kBookFlag_TeachesSkill;
   }
 
@@ -129,9 +132,9 @@ std::span<game::TESObjectBOOK* const> SkillBooks::BooksFor(std::uint32_t skill) 
   return lists_[skill];
 }
 
-bool SkillBooks::IsInSkillBookSet(game::FormID formID) const { return skillBookIds_.contains(formID); }
+bool SkillBooks::IsInSkillBookSet(game::FormID formID) const { return skillBookIds_.Contains(formID); }
 
-bool SkillBooks::IsInSpellBookSet(game::FormID formID) const { return spellBookIds_.contains(formID); }
+bool SkillBooks::IsInSpellBookSet(game::FormID formID) const { return spellBookIds_.Contains(formID); }
 
 std::uint32_t SkillBooks::ReadCount(std::uint32_t skill) const {
   return skill < kSkillLists ? counts_[skill].load() : 0;

@@ -7,9 +7,9 @@
 #include <cstdint>
 #include <mutex>
 #include <span>
-#include <unordered_set>
 #include <vector>
 
+#include "papyrus/FormIdSet.h"
 #include "skse/GameBooks.h"
 #include "skse/GameDataHandler.h"
 
@@ -35,8 +35,8 @@ class SkillBooks {
   [[nodiscard]] std::span<game::TESObjectBOOK* const> BooksFor(std::uint32_t skill) const;
   [[nodiscard]] bool IsInSkillBookSet(game::FormID formID) const;
   [[nodiscard]] bool IsInSpellBookSet(game::FormID formID) const;
-  [[nodiscard]] std::size_t SkillBookCount() const { return skillBookIds_.size(); }
-  [[nodiscard]] std::size_t SpellBookCount() const { return spellBookIds_.size(); }
+  [[nodiscard]] std::size_t SkillBookCount() const { return skillBookIds_.Size(); }
+  [[nodiscard]] std::size_t SpellBookCount() const { return spellBookIds_.Size(); }
 
   [[nodiscard]] std::uint32_t ReadCount(std::uint32_t skill) const;
   [[nodiscard]] std::uint32_t TotalReadCount() const { return total_.load(); }
@@ -66,8 +66,8 @@ class SkillBooks {
   const ProjectIni* settings_ = nullptr;
   std::array<std::vector<game::TESObjectBOOK*>, kSkillLists> lists_;
   std::vector<game::TESObjectBOOK*> unlisted_;  // teach an actor value of 255 or more
-  std::unordered_set<game::FormID> skillBookIds_;
-  std::unordered_set<game::FormID> spellBookIds_;
+  papyrus::FormIdSet skillBookIds_;
+  papyrus::FormIdSet spellBookIds_;
   std::array<std::atomic<std::uint32_t>, kSkillLists> counts_{};
   std::atomic<std::uint32_t> total_{0};
   std::atomic<bool> polling_{false};

@@ -28,7 +28,8 @@ TextFile::TextFile(bool read, bool append, std::int32_t bufferSize,
     : read_(read),
       append_(append),
       path_(std::move(path)),
-      lines_(bufferSize < 1 ? 1 : bufferSize, read) {}
+      readAhead_(bufferSize < 1 ? 1 : bufferSize, platform::kLinesKeepCarriageReturn),
+      bufferSize_(bufferSize < 1 ? 1 : bufferSize) {}
 
 void TextFile::Fail(const char* what, const std::exception& error) noexcept {
   good_ = false;
@@ -70,7 +71,7 @@ std::shared_ptr<TextFile> TextFile::Load(std::string_view pathText, bool read, b
     return nullptr;
   }
 
-  std::lock_guard<std::mutex> guard(file->lock_);
+  std::lock_guard<FileLock> guard(file->lock_);
   file->Open();
   if (!file->IsGood()) return nullptr;
   return file;
@@ -78,13 +79,15 @@ std::shared_ptr<TextFile> TextFile::Load(std::string_view pathText, bool read, b
 
 void TextFile::Open() {
   try {
-    streamBuffer_ = std::make_unique<char[]>(kStreamBufferSize);
     bool open;
     if (read_) {
-      input_.rdbuf()->pubsetbuf(streamBuffer_.get(), kStreamBufferSize);
+      // The read-ahead block takes the file's bytes straight from the system: the stream
+      // needs no buffer of its own.
+      input_.rdbuf()->pubsetbuf(nullptr, 0);
       platform::OpenTextInput(input_, path_);
       open = input_.is_open();
     } else {
+      streamBuffer_ = std::make_unique<char[]>(kStreamBufferSize);
       output_.rdbuf()->pubsetbuf(streamBuffer_.get(), kStreamBufferSize);
       platform::OpenTextOutput(output_, path_, append_);
       open = output_.is_open();
@@ -102,7 +105,7 @@ void TextFile::Open() {
 
 void TextFile::RefillLocked() {
   try {
-    lines_.Refill([this](std::string& line) { return platform::ReadTextLine(input_, line); });
+    readAhead_.Refill([this](char* to, std::size_t room) { return platform::ReadTextBlock(input_, to, room); });
   } catch (const std::exception& error) {
     Fail("error reading file:", error);
   }
@@ -111,10 +114,13 @@ void TextFile::RefillLocked() {
 void TextFile::WriteOutLocked() {
   platform::ClearFileError();
   try {
-    lines_.Drain([this](const std::string& line) {
-      output_.write(line.data(), static_cast<std::streamsize>(line.size()));
-      output_.put('\n');
-    });
+    // The buffer is empty afterwards, whether or not its lines reached the file.
+    std::string lines = std::move(written_);
+    written_.clear();
+    writtenLines_ = 0;
+    output_.write(lines.data(), static_cast<std::streamsize>(lines.size()));
+    lines.clear();
+    written_ = std::move(lines);  // its storage serves the next batch
     // The batch reaches the file now, not when the stream's own buffer happens to fill.
     output_.flush();
     if (output_.fail()) throw std::ios_base::failure("could not write to the file");
@@ -124,29 +130,32 @@ void TextFile::WriteOutLocked() {
 }
 
 bool TextFile::HasNextLine() {
-  std::lock_guard<std::mutex> guard(lock_);
+  std::lock_guard<FileLock> guard(lock_);
   if (!IsGood() || !read_) return false;
-  if (lines_.NeedsRefill()) RefillLocked();
-  return IsGood() && lines_.HasNext();
+  if (readAhead_.NeedsRefill()) RefillLocked();
+  return IsGood() && readAhead_.HasNext();
 }
 
 bool TextFile::UseNextLine(LineUser use, void* context) {
-  std::lock_guard<std::mutex> guard(lock_);
+  std::lock_guard<FileLock> guard(lock_);
   if (!IsGood() || !read_) return false;
-  if (lines_.NeedsRefill()) RefillLocked();
+  if (readAhead_.NeedsRefill()) RefillLocked();
   if (!IsGood()) return false;
-  use(lines_.PeekNext(), context);
-  lines_.Advance();
+  use(readAhead_.PeekNext(), context);
+  readAhead_.Advance();
   return true;
 }
 
 bool TextFile::WriteLine(std::string_view line) {
-  std::lock_guard<std::mutex> guard(lock_);
+  std::lock_guard<FileLock> guard(lock_);
   if (!IsGood() || read_) return false;
-  if (lines_.IsFull()) WriteOutLocked();
+  if (writtenLines_ == bufferSize_) WriteOutLocked();
   if (!IsGood()) return false;
   try {
-    lines_.Append(line);
+    // Each line as the file will hold it, after the lines before it: one block per batch.
+    written_.reserve(written_.size() + line.size() + 1);
+    written_.append(line).push_back('\n');
+    ++writtenLines_;
   } catch (const std::exception& error) {
     Fail("error writing file:", error);
     return false;
@@ -155,17 +164,19 @@ bool TextFile::WriteLine(std::string_view line) {
 }
 
 bool TextFile::Close() {
-  std::lock_guard<std::mutex> guard(lock_);
+  std::lock_guard<FileLock> guard(lock_);
   platform::ClearFileError();
   try {
     bool written = true;  // false when buffered lines did not reach the file
     if (read_) {
       if (input_.is_open()) input_.close();
+      readAhead_.Release();
     } else if (output_.is_open()) {
       if (IsGood()) {
         WriteOutLocked();  // logs its own error lines
         written = IsGood();
       }
+      written_ = std::string();  // a closed file holds no lines (it may outlive Close)
       platform::ClearFileError();
       output_.close();
       if (written && output_.fail()) throw std::ios_base::failure("could not write to the file");
@@ -180,7 +191,7 @@ bool TextFile::Close() {
 }
 
 bool TextFile::DeleteFromDisk() {
-  std::lock_guard<std::mutex> guard(lock_);
+  std::lock_guard<FileLock> guard(lock_);
   if (IsGood()) return false;
   std::string error;
   switch (platform::RemoveFile(path_, error)) {

@@ -1,6 +1,6 @@
 #pragma once
-// One text file a script has opened: for reading or for writing, never both, with its line
-// buffer and its own lock. Every operation takes the lock for its whole length, so several
+// One text file a script has opened: for reading or for writing, never both, with the lines
+// read ahead or waiting to be written, and its own lock. Every operation takes the lock for its whole length, so several
 // script threads using one file each get or give whole lines and none is lost.
 #include <atomic>
 #include <cstdint>
@@ -10,7 +10,8 @@
 #include <string>
 #include <string_view>
 
-#include "papyrus/LineBuffer.h"
+#include "papyrus/FileLock.h"
+#include "papyrus/LineReadAhead.h"
 #include "platform/Files.h"
 
 namespace qx::io {
@@ -55,14 +56,19 @@ class TextFile {
   // A write or close that failed on the disk: logs the file and the system's reason.
   void FailWriting(const char* what, const std::exception& error) noexcept;
 
-  std::mutex lock_;
+  FileLock lock_;
   std::atomic<bool> good_{true};
   const bool read_;
   const bool append_;
   platform::FilePath path_;
-  LineBuffer lines_;
-  // Lets each disk access move a large block; declared before the streams, which use it
-  // until they are destroyed.
+  LineReadAhead readAhead_;  // read mode
+  // Write mode: the lines waiting for the buffer to fill, each followed by its line feed,
+  // and how many they are (the script's buffer size at most).
+  const std::int32_t bufferSize_;
+  std::string written_;
+  std::int32_t writtenLines_ = 0;
+  // Write mode: lets each disk access move a large block; declared before the streams,
+  // which use it until they are destroyed.
   std::unique_ptr<char[]> streamBuffer_;
   std::ifstream input_;
   std::ofstream output_;

@@ -60,6 +60,32 @@ void OpenTextOutput(std::ofstream& stream, const FilePath& path, bool append);
 void ClearFileError() noexcept;
 [[nodiscard]] bool LastFileError(char* text, std::size_t size) noexcept;
 
+// Reads up to `size` bytes of a text-mode stream (line ends as the platform's text mode
+// delivers them) into `buffer`; 0 at the end of the file. Read errors are thrown as when
+// reading lines.
+// (Plain stream calls, the same on every system.)
+[[nodiscard]] inline std::size_t ReadTextBlock(std::ifstream& stream, char* buffer, std::size_t size) {
+  std::streambuf* in = stream.rdbuf();
+  std::streamsize held = in->in_avail();
+  if (held <= 0) {
+    // Nothing buffered: fetch, which reports a read error as reading a line would.
+    if (std::char_traits<char>::eq_int_type(in->sgetc(), std::char_traits<char>::eof())) return 0;
+    held = in->in_avail();
+  }
+  auto wanted = static_cast<std::streamsize>(size);
+  if (held > 0 && held < wanted) wanted = held;
+  std::streamsize got = in->sgetn(buffer, wanted);
+  return got > 0 ? static_cast<std::size_t>(got) : 0;
+}
+
+// Whether a carriage return before a line feed is left for the reader to drop: Windows'
+// text mode has already turned CR LF into LF, the POSIX file system leaves it.
+#ifdef _WIN32
+inline constexpr bool kLinesKeepCarriageReturn = false;
+#else
+inline constexpr bool kLinesKeepCarriageReturn = true;
+#endif
+
 enum class RemoveResult { kRemoved, kMissing, kError };
 // Removes the file; the not-found errors of TestExistence mean kMissing; on kError `error`
 // holds the system's message.

@@ -1,5 +1,7 @@
 #include "plugin/MessageListener.h"
 
+#include <optional>
+
 #include "camera/CameraInterceptor.h"
 #include "camera/CellLoadPositionFix.h"
 #include "camera/HorseCamFix.h"
@@ -48,7 +50,12 @@ void CapturePlayerCamera(const ProjectIni& settings) {
 void OnDataLoaded() {
   LogMessage("QX INI: begin post data load processing");
   if (plugin::gSettings != nullptr) {
-    RegisterPriorityOverrides(*plugin::gSettings, &papyrus::ResolveGameFormText);
+    // The game's list of loaded files is read once for all entries, not walked per entry.
+    std::optional<papyrus::LoadedModIndex> mods;
+    RegisterPriorityOverrides(*plugin::gSettings, [&mods](const std::string& text) {
+      if (!mods) mods.emplace();
+      return papyrus::ResolveLoadIndependentFormText(text, false, *mods);
+    });
   }
   LogMessage("QX INI: post data load processing complete");
   if (plugin::gSettings != nullptr) CapturePlayerCamera(*plugin::gSettings);

@@ -1,5 +1,6 @@
 #include "sim/ActorValueNames.h"
 
+#include <atomic>
 #include <cctype>
 
 #include "sim/GameRegion.h"
@@ -55,7 +56,12 @@ bool SameIgnoringCase(const char* a, const char* b) {
   return *a == *b;
 }
 
-std::uint32_t QX_CDECL LookupStandIn(const char* name) { return LookupActorValue(name); }
+std::atomic<unsigned> gLookupCalls{0};
+
+std::uint32_t QX_CDECL LookupStandIn(const char* name) {
+  gLookupCalls.fetch_add(1, std::memory_order_relaxed);
+  return LookupActorValue(name);
+}
 
 }  // namespace
 
@@ -70,6 +76,8 @@ std::uint32_t LookupActorValue(const char* name) {
   }
   return qx::game::kActorValueCount;
 }
+
+unsigned ActorValueLookupCalls() { return gLookupCalls.load(); }
 
 void PlaceActorValueNames() {
   PlaceRoutine(qx::game::kLookupActorValueByName, reinterpret_cast<const void*>(&LookupStandIn));

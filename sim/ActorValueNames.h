@@ -9,6 +9,9 @@ namespace sim {
 // As the game looks names up: case-insensitive; 164 when no actor value has the name.
 [[nodiscard]] std::uint32_t LookupActorValue(const char* name);
 
+// How often the game's lookup routine has been called (by the plugin, through its address).
+[[nodiscard]] unsigned ActorValueLookupCalls();
+
 void PlaceActorValueNames();
 
 }  // namespace sim

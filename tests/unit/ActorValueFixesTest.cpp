@@ -103,4 +103,19 @@ TEST_F(JumpBonus, AnUnknownIndexLeavesTheValueAlone) {
   EXPECT_EQ(actor->currentReads, 0);
 }
 
+// The name is looked up on the first jump and the index kept; an answer that names no actor
+// value is not kept.
+TEST_F(JumpBonus, LooksTheIndexUpOnceAndKeepsIt) {
+  sim::SimActor* actor = sim::NewActor(0x7);
+  actor->currentValue[sim::LookupActorValue("JumpingBonus")] = 50.0f;
+  sim::PlaceRoutine(qx::game::kLookupActorValueByName, reinterpret_cast<const void*>(&KnowsNoName));
+  EXPECT_EQ(qx::ScaleJumpValue(2.0, actor), 2.0);
+  sim::PlaceActorValueNames();  // the game's own lookup again, which counts its calls
+  unsigned lookups = sim::ActorValueLookupCalls();
+  EXPECT_EQ(qx::ScaleJumpValue(2.0, actor), 3.0);
+  EXPECT_EQ(sim::ActorValueLookupCalls(), lookups + 1);
+  for (int jump = 0; jump < 3; ++jump) EXPECT_EQ(qx::ScaleJumpValue(2.0, actor), 3.0);
+  EXPECT_EQ(sim::ActorValueLookupCalls(), lookups + 1);
+}
+
 }  // namespace

@@ -4,6 +4,7 @@
 #include <atomic>
 #include <cmath>
 #include <cstdlib>
+#include <map>
 #include <mutex>
 #include <thread>
 #include <vector>
@@ -350,6 +351,59 @@ TEST(ImmunityCleanup, RemovesExactlyTheEntriesWhoseAgeReachedTheImmunityTime) {
   EXPECT_EQ(qx::ImmunityTable.count(&actors[1]), 0u);
   EXPECT_EQ(qx::ImmunityTable.count(&actors[2]), 0u);
   EXPECT_EQ(qx::TrimImmunityTable(now + 1, 500, scratch), 1u);  // actor 0 reached 500
+  qx::ImmunityTable.clear();
+}
+
+// The tables against a standard map through inserts, overwrites and removals that grow the
+// table and shift runs of entries back.
+TEST(ActorTimestamps, FindWhatAMapFindsThroughGrowthAndRemovals) {
+  static qx::game::Actor actors[3000]{};
+  qx::ActorTimestampTable table(4);
+  std::map<const qx::game::Actor*, qx::Timestamp> expected;
+  std::uint32_t random = 12345;
+  auto next = [&] { return random = random * 1664525u + 1013904223u; };
+  for (int step = 0; step < 60'000; ++step) {
+    const qx::game::Actor* actor = &actors[(next() >> 8) % 3000];
+    auto value = static_cast<qx::Timestamp>(next() >> 4);
+    switch ((next() >> 12) % 4) {
+      case 0:
+      case 1: {
+        bool inserted = table.try_emplace(actor, value).second;
+        EXPECT_EQ(inserted, expected.emplace(actor, value).second);
+        break;
+      }
+      case 2:
+        table[actor] = value;
+        expected[actor] = value;
+        break;
+      default:
+        EXPECT_EQ(table.erase(actor), expected.erase(actor) == 1);
+    }
+    ASSERT_EQ(table.size(), expected.size()) << "step " << step;
+  }
+  for (const qx::game::Actor& actor : actors) {
+    auto found = expected.find(&actor);
+    const qx::Timestamp* stamp = table.find(&actor);
+    ASSERT_EQ(stamp != nullptr, found != expected.end());
+    if (stamp != nullptr) {
+      EXPECT_EQ(*stamp, found->second);
+    }
+  }
+  table.clear();
+  EXPECT_TRUE(table.empty());
+  EXPECT_EQ(table.count(&actors[0]), 0u);
+}
+
+// A pass over a table of many batches, expired entries spread over every run of slots.
+TEST(ImmunityCleanup, APassOfManyBatchesRemovesExactlyTheExpiredEntries) {
+  static qx::game::Actor actors[5000]{};
+  const qx::Timestamp now = 100'000;
+  qx::ImmunityTable.clear();
+  for (std::size_t i = 0; i < 5000; ++i) qx::ImmunityTable[&actors[i]] = i % 3 == 0 ? now - 500 : now - 499;
+  std::vector<const qx::game::Actor*> scratch;
+  EXPECT_EQ(qx::TrimImmunityTable(now, 500, scratch), 1667u);
+  EXPECT_EQ(qx::ImmunityTable.size(), 3333u);
+  for (std::size_t i = 0; i < 5000; ++i) ASSERT_EQ(qx::ImmunityTable.count(&actors[i]), i % 3 == 0 ? 0u : 1u) << i;
   qx::ImmunityTable.clear();
 }
 

@@ -1,9 +1,12 @@
 #include <gtest/gtest.h>
 
 #include "fixes/PriorityOverrides.h"
+#include "papyrus/GameLoadedMods.h"
 #include "plugin/ProjectIni.h"
 #include "sim/Forms.h"
 #include "sim/Game.h"
+#include "sim/Vm.h"
+#include "skse/GameDataHandler.h"
 #include "tests/unit/LogCapture.h"
 
 namespace {
@@ -60,6 +63,29 @@ TEST(RegisterPriorityOverrides, RegistersKeywordsAndLogsEverySkip) {
   EXPECT_EQ(s.KeywordPriorityTable.at(derived), 0xFFFFFFFFu);
   EXPECT_TRUE(s.pendingOverrideFormTexts.empty());
   EXPECT_TRUE(s.pendingOverridePriorities.empty());
+}
+
+// The data-loaded step reads the game's list once into a map; it answers every name as a
+// walk of the list does: letter case ignored, the first of two equal names, positions past
+// 255 reduced to a byte (so the 256th file reads as not loaded), names at each position.
+TEST(LoadedModIndex, AnswersAsTheGamesListDoes) {
+  sim::Game::Start();
+  std::vector<std::string> names;
+  for (int i = 0; i < 300; ++i) names.push_back("File" + std::to_string(i) + ".esp");
+  names[7] = "file3.ESP";  // a second File3.esp, in other letter case
+  sim::SetLoadedMods(names);
+  qx::papyrus::LoadedModIndex index;
+  std::vector<std::string> asked = names;
+  asked.insert(asked.end(), {"FILE299.ESP", "file3.esp", "Missing.esp", "", "File3.esp "});
+  for (const std::string& name : asked) {
+    EXPECT_EQ(index.IndexOf(name.c_str()), qx::game::ModIndexOfFile(name.c_str())) << name;
+  }
+  EXPECT_EQ(index.IndexOf(names[255].c_str()), qx::game::kModIndexNotLoaded);
+  EXPECT_EQ(index.IndexOf("FILE256.esp"), 0u);
+  for (std::uint32_t position : {0u, 7u, 255u}) {
+    EXPECT_STREQ(index.NameAt(position), qx::game::FileNameOfModIndex(position));
+  }
+  EXPECT_STREQ(index.NameAt(300), "");
 }
 
 }  // namespace

@@ -1,5 +1,10 @@
 #include <gtest/gtest.h>
 
+#include <cerrno>
+#include <cmath>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
 #include <string>
 #include <vector>
 
@@ -80,6 +85,41 @@ TEST(TextTemplate, NumberTexts) {
     EXPECT_FALSE(IsDecimalText(bad)) << bad;
   }
   EXPECT_FALSE(IsDecimalText(std::string(60, '9')));  // beyond a float's range
+}
+
+// Decimal values are read as strtof reads them and printed as "%.*f" prints them, also
+// where the filling takes its own shorter ways: short texts, ties to even, tiny and huge
+// values, negative zero.
+TEST(TextTemplate, DecimalsReadAndPrintedAsTheCLibraryDoes) {
+  std::vector<std::string> texts = {"0.5", "2.5", "-2.5", "0.125", "1.005", "-0.001", "-0", "0.0",
+                                    "16777217", "123.456789", "0.1", "9999999.5", ".000001",
+                                    "340282346638528859811704183484516925440", "1e5"};
+  std::uint32_t random = 7;
+  for (int i = 0; i < 3000; ++i) {
+    random = random * 1664525u + 1013904223u;
+    char text[48];
+    int digits = static_cast<int>(random >> 28);
+    std::snprintf(text, sizeof text, "%s%u.%0*u", (random & 1) ? "-" : "", random >> 20, digits,
+                  (random >> 4) % 100000u);
+    texts.push_back(text);
+  }
+  for (const std::string& text : texts) {
+    float expected = 0.0f;
+    bool decimal = IsDecimalText(text, &expected);
+    errno = 0;
+    char* end = nullptr;
+    float read = std::strtof(text.c_str(), &end);
+    bool byStrtof = text.find_first_not_of("-.0123456789") == std::string::npos &&
+                    end == text.c_str() + text.size() && errno != ERANGE && std::isfinite(read);
+    ASSERT_EQ(decimal, byStrtof) << text;
+    if (!decimal) continue;
+    ASSERT_EQ(std::memcmp(&expected, &read, sizeof read), 0) << text;
+    for (int precision : {0, 1, 2, 3, 6, 9, 12}) {
+      char printed[512];
+      std::snprintf(printed, sizeof printed, "%.*f", precision, static_cast<double>(read));
+      ASSERT_EQ(Fill("%0." + std::to_string(precision) + "f", {text}), printed) << text << " " << precision;
+    }
+  }
 }
 
 }  // namespace

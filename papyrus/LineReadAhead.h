@@ -1,0 +1,139 @@
+#pragma once
+// The lines a script file has read ahead of the script: whole lines of the file kept in one
+// block of bytes as the file delivered them, each ended in place by a zero, so that a line
+// reaches the script without being copied. A refill takes up to the script's buffer size in
+// lines, but stops early once the block holds about kReadAheadBytes (the next refill goes
+// on from there), so a huge buffer size never holds the whole file: the block grows beyond
+// that only to hold one longer line.
+//
+// Which lines are valid is a count, never a marker inside the data: a line that begins with
+// the end-marker character is a line like any other.
+#include <emmintrin.h>
+
+#include <cstddef>
+#include <cstdint>
+#include <memory>
+#include <string_view>
+#include <utility>
+#include <vector>
+
+#include "papyrus/LineBuffer.h"
+
+namespace qx::io {
+
+class LineReadAhead {
+ public:
+  // About this many bytes of the file are held at most (more only for one longer line).
+  static constexpr std::size_t kReadAheadBytes = 1 << 20;
+  // The block a reader starts with.
+  static constexpr std::size_t kFirstBlockBytes = 64 * 1024;
+
+  // `size` (at least 1) lines per refill at most; `dropCarriageReturn`: a carriage return
+  // that ends a line before its line feed is not part of the line.
+  LineReadAhead(std::int32_t size, bool dropCarriageReturn) noexcept
+      : size_(size), dropCarriageReturn_(dropCarriageReturn) {}
+
+  [[nodiscard]] bool NeedsRefill() const noexcept {
+    return position_ == lines_.size() && !ended_;
+  }
+  // Replaces the lines held with the next ones of the input. `read(char* to, size_t room)`
+  // gives up to `room` bytes and returns how many (0 at the end of the input); it may
+  // throw, as may the block's growth (std::bad_alloc): the lines found so far stay.
+  template <typename Read>
+  void Refill(Read&& read);
+
+  [[nodiscard]] bool HasNext() const noexcept { return position_ < lines_.size(); }
+  // The next line, zero-terminated and valid until the next refill; at the end of the
+  // lines, the end marker. Does not move on.
+  [[nodiscard]] std::string_view PeekNext() const noexcept {
+    if (!HasNext()) return kEndMarker;
+    auto [start, end] = lines_[position_];
+    return std::string_view(block_.get() + start, end - start);
+  }
+  // Moves past the line PeekNext gave; at the end of the lines, stays there.
+  void Advance() noexcept {
+    if (HasNext()) ++position_;
+  }
+
+  // Bytes of the block (what a reader holds besides the line positions).
+  [[nodiscard]] std::size_t BlockBytes() const noexcept { return capacity_; }
+  // Gives the block back (after the file is closed).
+  void Release() noexcept;
+
+ private:
+  // The first line feed in [from, to) of the block (from below to), or null. Reads whole
+  // 16-byte groups, the last one possibly into the padding after the block's capacity.
+  static const char* FindLineFeed(const char* from, const char* to) noexcept {
+    const __m128i feed = _mm_set1_epi8('\n');
+    for (; from + 16 <= to; from += 16) {
+      auto found = static_cast<unsigned>(_mm_movemask_epi8(
+          _mm_cmpeq_epi8(_mm_loadu_si128(reinterpret_cast<const __m128i*>(from)), feed)));
+      if (found != 0) return from + __builtin_ctz(found);
+    }
+    if (from >= to) return nullptr;
+    auto found = static_cast<unsigned>(_mm_movemask_epi8(
+                     _mm_cmpeq_epi8(_mm_loadu_si128(reinterpret_cast<const __m128i*>(from)), feed))) &
+                 ((1u << (to - from)) - 1u);
+    return found != 0 ? from + __builtin_ctz(found) : nullptr;
+  }
+  // Bytes after the block's capacity that FindLineFeed may read.
+  static constexpr std::size_t kPadding = 16;
+
+  // Records the line [start, end) and ends it with a zero at `end`.
+  void AddLine(std::size_t start, std::size_t end) {
+    block_[end] = '\0';
+    lines_.emplace_back(static_cast<std::uint32_t>(start), static_cast<std::uint32_t>(end));
+  }
+  // Room for more bytes after the data: moves what this refill still needs (its lines and
+  // the unread rest) to the front, or grows the block. False when the block already holds
+  // kReadAheadBytes with lines of this refill in it: the refill stops there.
+  bool MakeRoom(bool holdsLines);
+
+  std::int32_t size_;
+  bool dropCarriageReturn_;
+  bool ended_ = false;        // the input ended: no more refills
+  std::size_t position_ = 0;  // the next line to hand over
+  std::vector<std::pair<std::uint32_t, std::uint32_t>> lines_;  // [start, end) in the block
+  std::unique_ptr<char[]> block_;
+  std::size_t capacity_ = 0;
+  std::size_t unread_ = 0;  // first byte after the last line taken from the block
+  std::size_t filled_ = 0;  // bytes of the block holding input
+  bool inputEnded_ = false;  // read gave 0
+};
+
+template <typename Read>
+void LineReadAhead::Refill(Read&& read) {
+  lines_.clear();
+  position_ = 0;
+  std::size_t scan = unread_;  // no line feed before this byte of the unread rest
+  while (lines_.size() < static_cast<std::size_t>(size_)) {
+    const char* at = scan < filled_ ? FindLineFeed(block_.get() + scan, block_.get() + filled_) : nullptr;
+    if (at != nullptr) {
+      std::size_t feed = static_cast<std::size_t>(at - block_.get());
+      std::size_t end = feed;
+      if (dropCarriageReturn_ && end > unread_ && block_[end - 1] == '\r') --end;
+      AddLine(unread_, end);
+      unread_ = scan = feed + 1;
+      continue;
+    }
+    scan = filled_;
+    if (inputEnded_) {
+      // A last line without a line feed is still a line.
+      if (unread_ < filled_) {
+        if (filled_ == capacity_ && !MakeRoom(!lines_.empty())) break;
+        AddLine(unread_, filled_);
+        unread_ = filled_;
+      }
+      break;
+    }
+    if (filled_ == capacity_ && !MakeRoom(!lines_.empty())) break;
+    scan = filled_;
+    std::size_t got = read(block_.get() + filled_, capacity_ - filled_);
+    if (got == 0) inputEnded_ = true;
+    filled_ += got;
+  }
+  // Fewer lines than slots and not stopped early: the input has ended.
+  if (inputEnded_ && unread_ == filled_ && lines_.size() < static_cast<std::size_t>(size_)) ended_ = true;
+}
+
+}  // namespace qx::io
