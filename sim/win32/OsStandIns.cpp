@@ -1,5 +1,6 @@
 #include "sim/win32/OsStandIns.h"
 
+#include <fcntl.h>
 #include <io.h>
 #include <process.h>
 #include <sys/stat.h>
@@ -56,7 +57,22 @@ int __cdecl GameWrite(int fd, const void* data, unsigned count) {
     SetLastError(ERROR_DISK_FULL);
     return -1;
   }
-  return _write(fd, data, count < room ? count : static_cast<unsigned>(room));
+  // In text mode each line feed reaches the disk as CR LF: count what lands on the disk.
+  int mode = _setmode(fd, _O_BINARY);
+  _setmode(fd, mode);
+  bool text = (mode & _O_TEXT) != 0;
+  const auto* bytes = static_cast<const char*>(data);
+  unsigned fits = 0;
+  for (long long used = 0; fits < count; ++fits) {
+    used += text && bytes[fits] == '\n' ? 2 : 1;
+    if (used > room) break;
+  }
+  if (fits == 0) {
+    errno = ENOSPC;
+    SetLastError(ERROR_DISK_FULL);
+    return -1;
+  }
+  return _write(fd, data, fits);
 }
 
 void Redirect(void** slot, void* standIn) {
