@@ -22,26 +22,14 @@
 #include "sim/Game.h"
 #include "sim/GameFolders.h"
 #include "tests/fuzz/FuzzInput.h"
+#include "tests/fuzz/InputMods.h"
 
 namespace {
 
 using qx::game::BGSKeyword;
 using qx::game::FormID;
 using qx::game::TESForm;
-
-class InputMods final : public qx::papyrus::LoadedMods {
- public:
-  std::vector<std::string> names;
-  std::uint32_t IndexOf(const char* name) const override {
-    for (std::size_t i = 0; i < names.size(); ++i) {
-      if (strcasecmp(names[i].c_str(), name) == 0) return static_cast<std::uint32_t>(i);
-    }
-    return 255;
-  }
-  const char* NameAt(std::uint32_t index) const override {
-    return index < names.size() ? names[index].c_str() : "";
-  }
-};
+using qxfuzz::InputMods;
 
 InputMods gMods;
 BGSKeyword* gKeywords[4];

@@ -21,11 +21,13 @@
 #include "sim/Game.h"
 #include "sim/Vm.h"
 #include "tests/fuzz/FuzzInput.h"
+#include "tests/fuzz/InputMods.h"
 
 namespace {
 
 using namespace qx::papyrus;
 using qxfuzz::FuzzInput;
+using qxfuzz::InputMods;
 using sim::Vm;
 
 // A value a script may pass where a string array is expected.
@@ -107,20 +109,6 @@ void Hex(FuzzInput& in) {
   (void)HexToDec(text);
   QX_FUZZ_REQUIRE(ModIndexOfHex(text) <= 0xFF);
 }
-
-class InputMods final : public LoadedMods {
- public:
-  std::vector<std::string> names;
-  std::uint32_t IndexOf(const char* name) const override {
-    for (std::size_t i = 0; i < names.size(); ++i) {
-      if (strcasecmp(names[i].c_str(), name) == 0) return static_cast<std::uint32_t>(i);
-    }
-    return 255;
-  }
-  const char* NameAt(std::uint32_t index) const override {
-    return index < names.size() ? names[index].c_str() : "";
-  }
-};
 
 void FormText(FuzzInput& in) {
   InputMods mods;
