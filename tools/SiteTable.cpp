@@ -2,6 +2,7 @@
 
 #include <cstdint>
 #include <cstdio>
+#include <vector>
 
 #include "plugin/InstallSteps.h"
 #include "plugin/PatchSites.h"
@@ -10,9 +11,9 @@
 namespace qxtools {
 namespace {
 
-bool Changed(qx::host::Address site) {
-  for (const sim::PatchedSite& patched : sim::PatchedSites()) {
-    if (patched.site == site) return true;
+bool Changed(qx::host::Address site, const std::vector<sim::PatchedSite>& patched) {
+  for (const sim::PatchedSite& written : patched) {
+    if (written.site == site) return true;
   }
   return false;
 }
@@ -27,8 +28,9 @@ std::string WhatItHolds(qx::host::Address site, const qx::SiteReading& reading) 
   return text;
 }
 
-std::string StateOf(qx::host::Address site, const std::string& pluginFile) {
-  if (!Changed(site)) return "untouched";
+std::string StateOf(qx::host::Address site, const std::string& pluginFile,
+                    const std::vector<sim::PatchedSite>& patched) {
+  if (!Changed(site, patched)) return "untouched";
   qx::SiteReading reading = qx::ReadSite(site);
   // In the simulated game only QXKit and the other plugins write code; another plugin's
   // branch leads out of the game into a module that is not QXKit's.
@@ -41,11 +43,12 @@ std::string StateOf(qx::host::Address site, const std::string& pluginFile) {
 
 std::string DescribeInstallSites(const std::string& pluginFile) {
   std::string table;
+  const std::vector<sim::PatchedSite> patched = sim::PatchedSites();  // one scan of the code
   for (const qx::InstallStep& step : qx::InstallSteps()) {
     for (qx::host::Address site : step.sites) {
       char line[96];
       std::snprintf(line, sizeof line, "%08X  %-32s ", static_cast<unsigned>(site), step.feature);
-      table += line + StateOf(site, pluginFile) + "\n";
+      table += line + StateOf(site, pluginFile, patched) + "\n";
     }
   }
   return table;
