@@ -6,7 +6,7 @@ VERSION := $(shell cat VERSION)
 FUZZ_SECONDS ?= 600
 STRESS_SECONDS ?= 10
 
-.PHONY: all test dist bootstrap build linux32 win32 tools-linux32 fuzz fuzz-build stress stress-build bench clean
+.PHONY: all test dist bootstrap build linux32 win32 tools-linux32 fuzz fuzz-build fuzz-keep stress stress-build bench clean
 
 all: test
 
@@ -32,6 +32,10 @@ fuzz-build: bootstrap
 # Every target for FUZZ_SECONDS; new corpus entries stay in $(BUILD)/fuzz/corpus.
 fuzz: fuzz-build
 	./tests/fuzz/run-fuzzers.sh $(BUILD)/fuzz $(FUZZ_SECONDS)
+
+# What the runs found, into the tree's corpora; their figures into its ledger.
+fuzz-keep: fuzz-build
+	./tests/fuzz/keep-corpus.sh $(BUILD)/fuzz
 
 # The thread stress without sanitizers (valgrind cannot run them), for valgrind's race
 # detectors: natively with its checks, then under helgrind and under drd.

@@ -4,6 +4,7 @@
 #include <mutex>
 #include <set>
 #include <string>
+#include <vector>
 
 #include "sim/GameRegion.h"
 #include "skse/GameStrings.h"
@@ -14,9 +15,18 @@ namespace {
 std::mutex gLock;
 std::atomic<std::size_t> gNullTexts{0};
 
-std::set<std::string, std::less<>>& Cache() {
-  static auto& cache = *new std::set<std::string, std::less<>>;
+using Texts = std::set<std::string, std::less<>>;
+
+Texts& Cache() {
+  static auto& cache = *new Texts;
   return cache;
+}
+
+// While a short-lived scope is open: the texts it added, to drop when it closes.
+bool gShortLived = false;
+std::vector<Texts::iterator>& ShortLivedTexts() {
+  static auto& texts = *new std::vector<Texts::iterator>;
+  return texts;
 }
 
 // A null text gives a reference to nothing, as the game's cache does.
@@ -41,10 +51,30 @@ void VmStrings::PlaceRoutines() {
 const char* VmStrings::Intern(std::string_view text) {
   std::lock_guard<std::mutex> guard(gLock);
   auto found = Cache().find(text);
-  if (found == Cache().end()) found = Cache().emplace(text).first;
+  if (found == Cache().end()) {
+    found = Cache().emplace(text).first;
+    if (gShortLived) ShortLivedTexts().push_back(found);
+  }
   return found->c_str();
 }
 
+VmStrings::ShortLivedScope::ShortLivedScope() {
+  std::lock_guard<std::mutex> guard(gLock);
+  gShortLived = true;
+}
+
+VmStrings::ShortLivedScope::~ShortLivedScope() {
+  std::lock_guard<std::mutex> guard(gLock);
+  for (Texts::iterator text : ShortLivedTexts()) Cache().erase(text);
+  ShortLivedTexts().clear();
+  gShortLived = false;
+}
+
 std::size_t VmStrings::NullTextsSet() { return gNullTexts; }
+
+bool VmStrings::Holds(std::string_view text) {
+  std::lock_guard<std::mutex> guard(gLock);
+  return Cache().find(text) != Cache().end();
+}
 
 }  // namespace sim

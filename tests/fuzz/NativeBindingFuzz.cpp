@@ -24,6 +24,7 @@
 #include "sim/GameFolders.h"
 #include "sim/Magic.h"
 #include "sim/Vm.h"
+#include "sim/VmStrings.h"
 #include "tests/fuzz/FuzzInput.h"
 
 namespace {
@@ -187,6 +188,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     (void)qx::io::CloseFile(path.c_str());
     ::unlink(path.c_str());
   }
+  sim::VmStrings::ShortLivedScope strings;  // the cache keeps no text from one input to the next
   FuzzInput in(data, size);
   for (int calls = 0; !in.Empty() && calls < 16; ++calls) CallOne(in);
   return 0;

@@ -20,6 +20,7 @@
 #include "papyrus/QXStringUtil.h"
 #include "sim/Game.h"
 #include "sim/Vm.h"
+#include "sim/VmStrings.h"
 #include "tests/fuzz/FuzzInput.h"
 #include "tests/fuzz/InputMods.h"
 
@@ -144,6 +145,7 @@ extern "C" int LLVMFuzzerInitialize(int*, char***) {
 }
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+  sim::VmStrings::ShortLivedScope strings;  // the cache keeps no text from one input to the next
   FuzzInput in(data, size);
   switch (in.Byte() % 4) {
     case 0: FillTemplates(in); break;

@@ -3,11 +3,14 @@
 # executions, coverage (edges), crashes. Nothing is written into the tree.
 #
 #   run-fuzzers.sh BUILD SECONDS          keeps new corpus entries in BUILD/corpus/<target>
+#                                          and adds one line per target to BUILD/runs.tsv
 #   run-fuzzers.sh --smoke BUILD SECONDS  the seed corpus, then SECONDS of fuzzing in a
 #                                          throw-away corpus (what `make test` runs)
 #
+# FUZZ_TARGETS (default: all five) picks targets, e.g. FUZZ_TARGETS="text natives".
 # Crashing inputs land in BUILD/crashes/<target>/, each target's output in
 # BUILD/logs/<target>.log. A target stops at its first crash; the exit code is 1 then.
+# keep-corpus.sh moves what a run found into the tree.
 set -euo pipefail
 smoke=0
 if [ "${1:-}" = --smoke ]; then smoke=1; shift; fi
@@ -21,7 +24,8 @@ export ASAN_OPTIONS=${ASAN_OPTIONS:-detect_leaks=1}
 export UBSAN_OPTIONS=${UBSAN_OPTIONS:-print_stacktrace=1}
 
 failed=0
-for target in settings overrides text files natives; do
+commit=$(git -C "$here" rev-parse --short HEAD 2>/dev/null || echo unknown)
+for target in ${FUZZ_TARGETS:-settings overrides text files natives}; do
   seeds=$here/corpus/$target
   if [ $smoke -eq 1 ]; then
     corpus=$build/smoke/$target
@@ -49,6 +53,10 @@ for target in settings overrides text files natives; do
   edges=$(grep -o 'cov: [0-9]*' "$log" | tail -1 | cut -d' ' -f2 || true)
   printf '%-16s %10s executions  coverage %5s edges  %d crashes\n' \
     "fuzz_$target" "${runs:-?}" "${edges:-?}" "$found"
+  if [ $smoke -eq 0 ]; then
+    printf '%s\t%s\t%s\t%s\t%s\t%s\t%s\n' "$(date -u +%Y-%m-%dT%H:%MZ)" "$commit" "$target" \
+      "$seconds" "${runs:-0}" "${edges:-0}" "$found" >>"$build/runs.tsv"
+  fi
   if [ $status -ne 0 ] || [ "$found" -ne 0 ]; then
     failed=1
     echo "  fuzz_$target failed (exit $status): see $log" >&2

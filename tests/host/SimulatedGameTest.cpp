@@ -1,6 +1,7 @@
 // The simulated game's own mechanics that every feature test relies on.
 #include "tests/host/HostFixture.h"
 
+#include "sim/VmStrings.h"
 #include "skse/HostCall.h"
 
 namespace {
@@ -58,3 +59,19 @@ TEST(SimulatedGame, WritesOverSealedCodeAreListedAsPatches) {
 }
 
 }  // namespace
+
+TEST(SimulatedGame, TheStringCacheDropsTheTextsOfAShortLivedScopeOnly) {
+  const char* kept = sim::VmStrings::Intern("kept before the scope");
+  {
+    sim::VmStrings::ShortLivedScope scope;
+    EXPECT_EQ(sim::VmStrings::Intern("kept before the scope"), kept);
+    (void)sim::VmStrings::Intern("made inside the scope");
+    EXPECT_TRUE(sim::VmStrings::Holds("made inside the scope"));
+  }
+  EXPECT_FALSE(sim::VmStrings::Holds("made inside the scope"));
+  EXPECT_STREQ(kept, "kept before the scope");
+  // Outside any scope a text lives as long as the process.
+  (void)sim::VmStrings::Intern("made after the scope");
+  { sim::VmStrings::ShortLivedScope scope; }
+  EXPECT_TRUE(sim::VmStrings::Holds("made after the scope"));
+}
