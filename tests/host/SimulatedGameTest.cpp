@@ -58,8 +58,6 @@ TEST(SimulatedGame, WritesOverSealedCodeAreListedAsPatches) {
   EXPECT_EQ(sites[2].opcode, 0xE8);
 }
 
-}  // namespace
-
 TEST(SimulatedGame, TheStringCacheDropsTheTextsOfAShortLivedScopeOnly) {
   const char* kept = sim::VmStrings::Intern("kept before the scope");
   {
@@ -75,3 +73,5 @@ TEST(SimulatedGame, TheStringCacheDropsTheTextsOfAShortLivedScopeOnly) {
   { sim::VmStrings::ShortLivedScope scope; }
   EXPECT_TRUE(sim::VmStrings::Holds("made after the scope"));
 }
+
+}  // namespace
