@@ -17,9 +17,10 @@
 #include <utility>
 #include <vector>
 
-#include "papyrus/LineBuffer.h"
-
 namespace qx::io {
+
+// What NextLine gives at the end of a file: the one-character text 0x07 (zero-terminated).
+inline constexpr std::string_view kEndMarker = "\x07";
 
 class LineReadAhead {
  public:

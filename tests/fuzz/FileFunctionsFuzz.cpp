@@ -15,7 +15,7 @@
 #include <vector>
 
 #include "common/IDebugLog.h"
-#include "papyrus/LineBuffer.h"
+#include "papyrus/LineReadAhead.h"
 #include "papyrus/QXIOUtilCore.h"
 #include "sim/GameFolders.h"
 #include "tests/fuzz/FuzzInput.h"
