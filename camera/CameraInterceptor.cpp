@@ -3,6 +3,7 @@
 #include <bit>
 
 #include "common/IDebugLog.h"
+#include "common/KeepSseRegisters.h"
 #include "plugin/CodePatch.h"
 #include "plugin/TrampolineAsm.h"
 #include "plugin/ProjectIni.h"
@@ -10,10 +11,14 @@
 namespace qx::camera {
 namespace {
 
+constexpr float kPositionNudge = std::bit_cast<float>(game::kPositionNudgeBits);
+
 const ProjectIni* gSettings = nullptr;
 game::TESCameraState* gKillCamState = nullptr;
 game::TESCameraState* gFurnitureState = nullptr;
 game::ThirdPersonState* gThirdPersonState = nullptr;
+
+QX_BEGIN_KEEPING_SSE_REGISTERS
 
 // Finds the three states by id; all three or none are kept, so a table that lacks one is
 // searched again on the next change.
@@ -61,11 +66,13 @@ extern "C" game::TESCameraState* ChooseCameraState(game::TESCameraState* request
   }
   if (gSettings->camEnable3PKillCamPositionFix && camera->activeState == gKillCamState &&
       requested == gThirdPersonState) {
-    gThirdPersonState->positionNudge = std::bit_cast<float>(game::kPositionNudgeBits);
+    gThirdPersonState->positionNudge = kPositionNudge;
     gThirdPersonState->recomputePosition = 1;
   }
   return requested;
 }
+
+QX_END_KEEPING_SSE_REGISTERS
 
 // At the site: esi = camera, [esp+0x10] = requested state. Performs the nine replaced bytes
 // with ebx = the chosen state, so the game's next instruction sees cmp ebx, edi.

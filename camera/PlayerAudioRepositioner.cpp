@@ -1,6 +1,7 @@
 #include "camera/PlayerAudioRepositioner.h"
 
 #include "common/IDebugLog.h"
+#include "common/KeepSseRegisters.h"
 #include "plugin/CodePatch.h"
 #include "plugin/TrampolineAsm.h"
 #include "plugin/ProjectIni.h"
@@ -13,8 +14,11 @@ namespace {
 
 game::TESCameraState* gFirstPersonState = nullptr;
 
+QX_BEGIN_KEEPING_SSE_REGISTERS
+
 // The x87 unit keeps intermediate results in extended precision; the game works on rounded
-// floats, and so must the bounds at the edge of a threshold.
+// floats, and so must every step here. (Rounding each sum of two floats from the x87's
+// 64-bit significand gives the float the game's own arithmetic gives.)
 [[nodiscard]] float Single(float value) noexcept {
   volatile float rounded = value;
   return rounded;
@@ -67,6 +71,8 @@ extern "C" void RepositionPlayerAudio(float* soundX, float* soundY, float* sound
   *soundY = Single(Single(Single(refY - py) + y) + s.addY);
   *soundZ = Single(z + s.addZ);
 }
+
+QX_END_KEEPING_SSE_REGISTERS
 
 // At the site: esi = sound object, eax = reference position, edi = a float. The routine gets
 // the sound's x, y, z addresses and the reference's x, y, z; then the eight replaced bytes

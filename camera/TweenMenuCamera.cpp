@@ -1,6 +1,7 @@
 #include "camera/TweenMenuCamera.h"
 
 #include "common/IDebugLog.h"
+#include "common/KeepSseRegisters.h"
 #include "plugin/CodePatch.h"
 #include "plugin/TrampolineAsm.h"
 #include "plugin/ProjectIni.h"
@@ -14,7 +15,9 @@ const ProjectIni* gSettings = nullptr;
 
 }  // namespace
 
+QX_BEGIN_KEEPING_SSE_REGISTERS
 extern "C" float ReadTweenMenuZoom() noexcept { return gSettings->camTweenMenuZoom; }
+QX_END_KEEPING_SSE_REGISTERS
 
 // Stands in for the game's code from the zoom site up to its resume: esi = the camera view
 // (TweenMenuCameraView: 0x24, 0x28, 0x2C, 0x30, zoom at 0x38). Leaves eax, ecx, edx holding

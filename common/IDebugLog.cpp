@@ -3,6 +3,7 @@
 #include <cstring>
 #include <mutex>
 
+#include "common/KeepSseRegisters.h"
 #include "platform/Platform.h"
 
 namespace {
@@ -145,12 +146,32 @@ void IDebugLog::Log(int level, const char* format, ...) {
   va_end(args);
 }
 
+// Lines are also logged from code that a trampoline runs in the middle of a game function:
+// formatting and writing may use the SSE registers, where the game may hold values there,
+// so a line leaves all eight as it found them.
+QX_BEGIN_KEEPING_SSE_REGISTERS
 void LogMessage(const char* format, ...) {
+  alignas(16) unsigned char sse[8][16];
+  asm volatile(
+      "movdqu %%xmm0, 0x00(%0)\n\tmovdqu %%xmm1, 0x10(%0)\n\tmovdqu %%xmm2, 0x20(%0)\n\t"
+      "movdqu %%xmm3, 0x30(%0)\n\tmovdqu %%xmm4, 0x40(%0)\n\tmovdqu %%xmm5, 0x50(%0)\n\t"
+      "movdqu %%xmm6, 0x60(%0)\n\tmovdqu %%xmm7, 0x70(%0)"
+      :
+      : "r"(sse)
+      : "memory");
   std::va_list args;
   va_start(args, format);
   IDebugLog::LogV(IDebugLog::kLevel_Message, format, args);
   va_end(args);
+  asm volatile(
+      "movdqu 0x00(%0), %%xmm0\n\tmovdqu 0x10(%0), %%xmm1\n\tmovdqu 0x20(%0), %%xmm2\n\t"
+      "movdqu 0x30(%0), %%xmm3\n\tmovdqu 0x40(%0), %%xmm4\n\tmovdqu 0x50(%0), %%xmm5\n\t"
+      "movdqu 0x60(%0), %%xmm6\n\tmovdqu 0x70(%0), %%xmm7"
+      :
+      : "r"(sse)
+      : "memory");
 }
+QX_END_KEEPING_SSE_REGISTERS
 
 void LogFatal(const char* format, ...) {
   std::va_list args;

@@ -1,20 +1,37 @@
 #include "fixes/BashBugFix.h"
 
-#include <cstring>
-
 #include "common/IDebugLog.h"
+#include "common/KeepSseRegisters.h"
 #include "plugin/CodePatch.h"
 #include "plugin/TrampolineAsm.h"
 
 namespace qx {
 
+QX_BEGIN_KEEPING_SSE_REGISTERS
+
+namespace {
+
+// The game's event name against the one that ends a bash (no C library call: it may use SSE).
+[[nodiscard]] bool IsBashStop(const char* name) noexcept {
+  const char* stop = "bashStop";
+  while (*name != '\0' && *name == *stop) {
+    ++name;
+    ++stop;
+  }
+  return *name == *stop;
+}
+
+}  // namespace
+
 extern "C" void FilterBashStateReset(game::Actor* actor, const StringCache::Ref* eventName) noexcept {
   if (actor == nullptr) return;
   const char* name = eventName != nullptr ? eventName->c_str() : nullptr;
   bool bashing = (actor->stateWord & game::kActorStateMask) == game::kActorState_Bashing;
-  bool keep = bashing && name != nullptr && name[0] != '\0' && std::strcmp(name, "bashStop") != 0;
+  bool keep = bashing && name != nullptr && name[0] != '\0' && !IsBashStop(name);
   if (!keep) actor->stateWord &= ~game::kActorStateMask;
 }
+
+QX_END_KEEPING_SSE_REGISTERS
 
 // Both trampolines keep every register of the game and resume after the seven bytes of the
 // reset they replace.

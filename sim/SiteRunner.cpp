@@ -29,6 +29,10 @@ struct SiteMachine {
   double fpu[kMaxSiteFpuValues];                   // 290
   std::uint32_t scratch[4];                        // 2D0 a stack for reading the flags
   double st0;                                      // 2E0 ST0 at the catcher (NaN when empty)
+  std::uint32_t pad;                               // 2E8
+  std::uint32_t pad2;                              // 2EC
+  std::uint8_t xmmIn[8][16];                       // 2F0 xmm0..xmm7 to enter with
+  std::uint8_t xmmOut[8][16];                      // 370 xmm0..xmm7 at the catcher
 };
 static_assert(offsetof(SiteMachine, entry) == 0x1C);
 static_assert(offsetof(SiteMachine, out) == 0x28);
@@ -41,12 +45,16 @@ static_assert(offsetof(SiteMachine, stackOut) == 0x190);
 static_assert(offsetof(SiteMachine, fpu) == 0x290);
 static_assert(offsetof(SiteMachine, scratch) == 0x2D0);
 static_assert(offsetof(SiteMachine, st0) == 0x2E0);
+static_assert(offsetof(SiteMachine, xmmIn) == 0x2F0);
+static_assert(offsetof(SiteMachine, xmmOut) == 0x370);
 
 extern "C" SiteMachine gSiteMachine asm("qxsim_site_machine");
 SiteMachine gSiteMachine{};
 
 // Saves the runner's callee-saved registers and x87 environment, builds the game's stack
-// below a 16-byte boundary, loads the x87 values and registers, and jumps to the site.
+// below a 16-byte boundary, loads the x87 values, the SSE registers and the general
+// registers, and jumps to the site. (Every SSE register is the caller's to lose in both
+// systems' calling conventions, so the runner keeps none of its own.)
 extern "C" __attribute__((naked)) void EnterSite() asm("qxsim_enter_site");
 extern "C" __attribute__((naked)) void EnterSite() {
   asm(".intel_syntax noprefix\n"
@@ -74,6 +82,14 @@ extern "C" __attribute__((naked)) void EnterSite() {
       "  dec ecx\n"
       "  jmp .Lqxsim_load_fpu\n"
       ".Lqxsim_fpu_loaded:\n"
+      "  movdqu xmm0, [qxsim_site_machine+0x2F0]\n"
+      "  movdqu xmm1, [qxsim_site_machine+0x300]\n"
+      "  movdqu xmm2, [qxsim_site_machine+0x310]\n"
+      "  movdqu xmm3, [qxsim_site_machine+0x320]\n"
+      "  movdqu xmm4, [qxsim_site_machine+0x330]\n"
+      "  movdqu xmm5, [qxsim_site_machine+0x340]\n"
+      "  movdqu xmm6, [qxsim_site_machine+0x350]\n"
+      "  movdqu xmm7, [qxsim_site_machine+0x360]\n"
       "  mov dword ptr [qxsim_site_machine+0x4C], esp\n"
       "  mov eax, dword ptr [qxsim_site_machine+0x00]\n"
       "  mov ebx, dword ptr [qxsim_site_machine+0x04]\n"
@@ -86,8 +102,9 @@ extern "C" __attribute__((naked)) void EnterSite() {
       ".att_syntax prefix\n");
 }
 
-// Reached from a resume address: records the registers, esp, flags, the x87 environment
-// and the stack words, then puts the runner's state back and returns from EnterSite.
+// Reached from a resume address: records the registers, esp, flags, the SSE registers, the
+// x87 environment and the stack words, then puts the runner's state back and returns from
+// EnterSite.
 extern "C" __attribute__((naked)) void CatchSite() asm("qxsim_catch_site");
 extern "C" __attribute__((naked)) void CatchSite() {
   asm(".intel_syntax noprefix\n"
@@ -99,6 +116,14 @@ extern "C" __attribute__((naked)) void CatchSite() {
       "  mov dword ptr [qxsim_site_machine+0x3C], edi\n"
       "  mov dword ptr [qxsim_site_machine+0x40], ebp\n"
       "  mov dword ptr [qxsim_site_machine+0x44], esp\n"
+      "  movdqu [qxsim_site_machine+0x370], xmm0\n"
+      "  movdqu [qxsim_site_machine+0x380], xmm1\n"
+      "  movdqu [qxsim_site_machine+0x390], xmm2\n"
+      "  movdqu [qxsim_site_machine+0x3A0], xmm3\n"
+      "  movdqu [qxsim_site_machine+0x3B0], xmm4\n"
+      "  movdqu [qxsim_site_machine+0x3C0], xmm5\n"
+      "  movdqu [qxsim_site_machine+0x3D0], xmm6\n"
+      "  movdqu [qxsim_site_machine+0x3E0], xmm7\n"
       "  lea esp, [qxsim_site_machine+0x2E0]\n"
       "  pushfd\n"
       "  pop dword ptr [qxsim_site_machine+0x48]\n"
@@ -170,6 +195,13 @@ SiteExit RunSite(const SiteEntry& entry) {
   std::copy(entry.stack.begin(), entry.stack.end(), m.stack);
   std::copy(entry.fpu.begin(), entry.fpu.end(), m.fpu);
   m.resumedAt = 0;
+  // A pattern of its own in each SSE register (a float of the game's in each lane).
+  for (unsigned reg = 0; reg < 8; ++reg) {
+    for (unsigned lane = 0; lane < 4; ++lane) {
+      float value = 1000.0f * static_cast<float>(reg + 1) + static_cast<float>(lane) + 0.25f;
+      std::memcpy(&m.xmmIn[reg][lane * 4], &value, 4);
+    }
+  }
 
   EnterSite();
 
@@ -183,6 +215,9 @@ SiteExit RunSite(const SiteEntry& entry) {
   exit.fpuDepth = (8u - top) & 7u;
   exit.stack.assign(m.stackOut, m.stackOut + m.stackCount);
   exit.st0 = m.st0;
+  for (unsigned reg = 0; reg < 8; ++reg) {
+    if (std::memcmp(m.xmmIn[reg], m.xmmOut[reg], 16) != 0) exit.xmmChanged |= 1u << reg;
+  }
   return exit;
 }
 

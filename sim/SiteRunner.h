@@ -2,7 +2,8 @@
 // Running the game's own code at a patched site. Site code is a few bytes of machine code at
 // the site, as the game has them there (the patch overwrites their start); a catcher at the
 // resume address hands control back. RunSite enters the site with the given registers,
-// stack words and x87 values and reports what the code left behind.
+// stack words and x87 values (and a pattern of its own in every SSE register) and reports
+// what the code left behind.
 #include <cstddef>
 #include <cstdint>
 #include <initializer_list>
@@ -30,6 +31,9 @@ struct SiteExit {
   unsigned fpuDepth = 0;  // registers on the x87 stack, from the status word's TOP
   double st0 = 0.0;       // the top of the x87 stack, when fpuDepth is above 0
   std::vector<std::uint32_t> stack;  // the entry's stack words as they are now
+  // Bit n: xmm<n> no longer holds what the site was entered with. Code in the middle of a
+  // game function may hold values there; only a call the game makes lets them change.
+  unsigned xmmChanged = 0;
 
   [[nodiscard]] bool ZeroFlag() const { return (eflags & 0x40) != 0; }
   [[nodiscard]] float StackFloat(std::size_t byteOffset) const;

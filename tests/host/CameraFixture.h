@@ -19,14 +19,24 @@ inline std::uint32_t FloatBits(float value) {
   return bits;
 }
 
+// Whether the game's own code at a site makes a call: after one it relies on nothing in the
+// SSE registers, which every calling convention lets the callee change.
+enum class SiteCalls { kNo, kYes };
+
+// The SSE registers as the game had them, where its code runs on in the middle of a function.
+inline void ExpectSseRegistersKept(const sim::SiteExit& exit) {
+  EXPECT_EQ(exit.xmmChanged, 0u) << "bit n: xmm<n> changed";
+}
+
 // Registers that no trampoline may change, and the stack and x87 depth as the game left them.
 inline void ExpectGameStateKept(const sim::SiteEntry& entry, const sim::SiteExit& exit,
-                                std::uintptr_t resume) {
+                                std::uintptr_t resume, SiteCalls calls = SiteCalls::kNo) {
   EXPECT_EQ(exit.resumedAt, resume);
   EXPECT_EQ(exit.espDelta, 0);
   EXPECT_EQ(exit.fpuDepth, entry.fpu.size());
   EXPECT_EQ(exit.registers.esi, entry.registers.esi);
   EXPECT_EQ(exit.registers.ebp, entry.registers.ebp);
+  if (calls == SiteCalls::kNo) ExpectSseRegistersKept(exit);
 }
 
 inline std::size_t CountLines(const std::vector<std::string>& lines, const std::string& line) {

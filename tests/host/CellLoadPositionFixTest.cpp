@@ -13,7 +13,7 @@ sim::SiteExit PassCellLoadCall(sim::CameraScene& scene) {
   entry.stack = {0x11, 0x22, 0x33};
   unsigned callsBefore = sim::CameraCalleeCalls::cellLoad;
   sim::SiteExit exit = sim::RunSite(entry);
-  ExpectGameStateKept(entry, exit, qx::game::kCellLoadCallResume);
+  ExpectGameStateKept(entry, exit, qx::game::kCellLoadCallResume, SiteCalls::kYes);
   EXPECT_EQ(exit.registers.ebx, entry.registers.ebx);
   EXPECT_EQ(exit.registers.edi, entry.registers.edi);
   EXPECT_EQ(exit.registers.eax, sim::kCellLoadCalleeResult);

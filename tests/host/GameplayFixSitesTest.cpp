@@ -250,6 +250,7 @@ TEST(GameplayFixSites, BashStateIsKeptForOtherEventsAndResetByBashStop) {
     EXPECT_EQ(exit.registers.ecx, entry.registers.ecx) << std::hex << entry.address;
     EXPECT_EQ(exit.registers.edx, entry.registers.edx) << std::hex << entry.address;
     EXPECT_EQ(exit.fpuDepth, 0u);
+    EXPECT_EQ(exit.xmmChanged, 0u) << "the game runs on in its function: SSE registers kept";
     ExpectCalleeSavedKept(entry, exit);
   };
   auto eventOnStack = [&](const StringCache::Ref& name) {

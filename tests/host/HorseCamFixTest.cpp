@@ -18,7 +18,7 @@ std::uint32_t PassHorseSite(sim::CameraScene& scene, std::uint32_t stateId) {
   entry.stack = {7, 8};
   unsigned callsBefore = sim::CameraCalleeCalls::horse;
   sim::SiteExit exit = sim::RunSite(entry);
-  ExpectGameStateKept(entry, exit, qx::game::kHorseCamResume);
+  ExpectGameStateKept(entry, exit, qx::game::kHorseCamResume, SiteCalls::kYes);
   EXPECT_EQ(exit.registers.ebx, entry.registers.ebx);
   EXPECT_EQ(exit.registers.edi, entry.registers.edi);
   EXPECT_EQ(exit.stack, entry.stack);

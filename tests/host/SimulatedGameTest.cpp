@@ -1,6 +1,7 @@
 // The simulated game's own mechanics that every feature test relies on.
 #include "tests/host/HostFixture.h"
 
+#include "sim/SiteRunner.h"
 #include "sim/VmStrings.h"
 #include "skse/HostCall.h"
 
@@ -18,6 +19,25 @@ TEST(SimulatedGame, PlacedRoutinesAreCalledAtTheirGameAddress) {
   int value = 40;
   EXPECT_EQ(qx::host::Routine<int QX_THISCALL(int*, int)>(0x00A00010)(&value, 2), 42);
   EXPECT_TRUE(sim::PatchedSites().empty()) << "the game's own code is not a patch";
+}
+
+// Site code that changes xmm3 (xorps xmm3, xmm3) before its jump to the resume address,
+// and site code that only jumps there.
+TEST(SimulatedGame, TheSiteRunnerSeesEverySseRegisterThatTheCodeChanges) {
+  sim::MapGameRegion();
+  sim::PlaceSiteCode(0x00A00100, {0x0F, 0x57, 0xDB, 0xE9, 0xF8, 0x00, 0x00, 0x00});
+  sim::PlaceSiteCode(0x00A00180, {0xEB, 0x7E});
+  sim::PlaceResumeCatcher(0x00A00200);
+  sim::SealGameCode();
+  sim::SiteEntry entry;
+  entry.address = 0x00A00100;
+  sim::SiteExit exit = sim::RunSite(entry);
+  EXPECT_EQ(exit.resumedAt, 0x00A00200u);
+  EXPECT_EQ(exit.xmmChanged, 1u << 3);
+  entry.address = 0x00A00180;
+  exit = sim::RunSite(entry);
+  EXPECT_EQ(exit.resumedAt, 0x00A00200u);
+  EXPECT_EQ(exit.xmmChanged, 0u);
 }
 
 TEST(SimulatedGame, WritesOverSealedCodeAreListedAsPatches) {

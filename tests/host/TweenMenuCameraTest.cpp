@@ -30,6 +30,7 @@ sim::SiteExit OpenTweenMenu(sim::CameraScene& scene) {
   sim::SiteExit pan = sim::RunSite(entry);
   EXPECT_EQ(pan.resumedAt, qx::game::kTweenMenuPanResume);
   EXPECT_EQ(pan.espDelta, 0);
+  ExpectSseRegistersKept(pan);
   return exit;
 }
 
