@@ -25,6 +25,10 @@ std::uint32_t JumpingBonusIndex() noexcept {
 
 }  // namespace
 
+void ForgetJumpingBonusIndex() noexcept {
+  gJumpingBonusIndex.store(game::kActorValueCount, std::memory_order_relaxed);
+}
+
 extern "C" double ScaleJumpValue(double jumpValue, game::Actor* actor) noexcept {
   if (actor == nullptr) return jumpValue;
   std::uint32_t index = JumpingBonusIndex();
@@ -65,6 +69,7 @@ __attribute__((naked)) void ScaleJumpBeforeHandOn() {
 }
 
 void InstallJumpBonusFix(ProjectIni&) {
+  ForgetJumpingBonusIndex();
   WriteRelBranch(game::kJumpValueCallSite, kOpcodeJump, AddressOf(&ScaleJumpBeforeHandOn));
   LogMessage("QX Inject: jump bonus fix loaded");
 }

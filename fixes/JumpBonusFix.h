@@ -12,6 +12,10 @@ class ProjectIni;
 extern "C" [[nodiscard]] double ScaleJumpValue(double jumpValue, game::Actor* actor) noexcept
     asm("qx_ScaleJumpValue");
 
+// Forgets the index of "JumpingBonus", so that the next jump looks it up again: each install
+// starts without one (and so does each test).
+void ForgetJumpingBonusIndex() noexcept;
+
 // Writes the jump; logs "QX Inject: jump bonus fix loaded".
 void InstallJumpBonusFix(ProjectIni& settings);
 

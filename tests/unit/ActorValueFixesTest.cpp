@@ -73,7 +73,13 @@ TEST_F(AVPercent, TheGameKnowsItsActorValuesByName) {
   EXPECT_EQ(sim::LookupActorValue("Nothing"), 164u);
 }
 
-class JumpBonus : public qxtest::GameTest {};
+class JumpBonus : public qxtest::GameTest {
+ protected:
+  void SetUp() override {
+    qxtest::GameTest::SetUp();
+    qx::ForgetJumpingBonusIndex();  // another test's game may have had it elsewhere
+  }
+};
 
 TEST_F(JumpBonus, ScalesByOnePlusBonusOverHundred) {
   sim::SimActor* actor = sim::NewActor(0x7);

@@ -1,0 +1,105 @@
+// The script file reader's two pieces of its own: the read-ahead of whole lines, and the
+// remembered path of a thread's last file.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cstring>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "papyrus/LineReadAhead.h"
+#include "papyrus/PathMatch.h"
+
+namespace {
+
+using qx::io::kEndMarker;
+using Lines = std::vector<std::string>;
+
+// Reads `bytes` through a read-ahead in chunks of `chunk` bytes, as a script does; also
+// reports the largest block the read-ahead held.
+Lines ReadAhead(const std::string& bytes, std::int32_t size, std::size_t chunk, bool dropCarriageReturn,
+                std::size_t* largestBlock = nullptr) {
+  qx::io::LineReadAhead reader(size, dropCarriageReturn);
+  std::size_t at = 0;
+  auto read = [&](char* to, std::size_t room) {
+    std::size_t n = std::min({room, chunk, bytes.size() - at});
+    std::memcpy(to, bytes.data() + at, n);
+    at += n;
+    return n;
+  };
+  Lines lines;
+  for (;;) {
+    if (reader.NeedsRefill()) reader.Refill(read);
+    if (largestBlock != nullptr) *largestBlock = std::max(*largestBlock, reader.BlockBytes());
+    if (!reader.HasNext()) break;
+    std::string_view line = reader.PeekNext();
+    EXPECT_EQ(line.data()[line.size()], '\0');  // handed over in place, zero-terminated
+    lines.emplace_back(line);
+    reader.Advance();
+  }
+  EXPECT_EQ(reader.PeekNext(), kEndMarker);
+  return lines;
+}
+
+TEST(LineReadAhead, GivesTheLinesAGetlineLoopGivesForEverySizeAndChunk) {
+  const std::string bytes = "first\r\n\n\x07 marker\r\r\nlast\r";
+  const Lines dropped{"first", "", "\x07 marker\r", "last\r"};
+  const Lines kept{"first\r", "", "\x07 marker\r\r", "last\r"};
+  for (std::int32_t size : {1, 2, 3, 2147483647}) {
+    for (std::size_t chunk : {1u, 2u, 5u, 4096u}) {
+      EXPECT_EQ(ReadAhead(bytes, size, chunk, true), dropped) << size << " " << chunk;
+      EXPECT_EQ(ReadAhead(bytes, size, chunk, false), kept) << size << " " << chunk;
+    }
+  }
+  EXPECT_TRUE(ReadAhead("", 1, 10, true).empty());
+  EXPECT_EQ(ReadAhead("\n", 5, 10, true), (Lines{""}));
+}
+
+// A huge buffer size reads ahead a bounded number of bytes; only a longer line makes the
+// block grow, to about twice that line.
+TEST(LineReadAhead, HoldsBoundedBytesWhateverTheBufferSize) {
+  std::string bytes;
+  Lines expected;
+  for (int i = 0; bytes.size() < 3 * qx::io::LineReadAhead::kReadAheadBytes; ++i) {
+    expected.push_back(std::string(static_cast<std::size_t>(i % 97), static_cast<char>('a' + i % 26)));
+    bytes += expected.back() + "\n";
+  }
+  std::size_t largest = 0;
+  EXPECT_EQ(ReadAhead(bytes, 2147483647, 65536, true, &largest), expected);
+  EXPECT_LE(largest, qx::io::LineReadAhead::kReadAheadBytes);
+
+  const std::string longLine(5 * qx::io::LineReadAhead::kReadAheadBytes / 2, 'x');
+  largest = 0;
+  EXPECT_EQ(ReadAhead("a\n" + longLine + "\nb", 2147483647, 100000, true, &largest),
+            (Lines{"a", longLine, "b"}));
+  EXPECT_LE(largest, 2 * longLine.size() + 2);
+}
+
+TEST(RememberedPath, MatchesExactlyTheSameTextAtEveryAlignment) {
+  qx::io::RememberedPath remembered;
+  EXPECT_FALSE(remembered.Matches(""));
+  const std::string path = "Data/SKSE/Plugins/some folder/a file.txt";
+  ASSERT_TRUE(remembered.Remember(path.c_str()));
+  auto storage = std::make_unique<char[]>(path.size() + 64);
+  for (std::size_t offset = 0; offset < 16; ++offset) {
+    char* text = storage.get() + offset;
+    std::memcpy(text, path.c_str(), path.size() + 1);
+    EXPECT_TRUE(remembered.Matches(text)) << offset;
+    text[path.size() - 1] = 'T';
+    EXPECT_FALSE(remembered.Matches(text)) << offset;
+    text[path.size() - 1] = '\0';  // a prefix
+    EXPECT_FALSE(remembered.Matches(text)) << offset;
+    std::memcpy(text, (path + "x").c_str(), path.size() + 2);  // longer
+    EXPECT_FALSE(remembered.Matches(text)) << offset;
+    text[0] = '\0';
+    EXPECT_FALSE(remembered.Matches(text)) << offset;
+  }
+  ASSERT_TRUE(remembered.Remember(""));
+  EXPECT_TRUE(remembered.Matches(""));
+  EXPECT_FALSE(remembered.Matches("a"));
+  EXPECT_FALSE(remembered.Remember(std::string(qx::io::RememberedPath::kMaxLength + 1, 'p').c_str()));
+  EXPECT_FALSE(remembered.Matches(""));
+}
+
+}  // namespace
