@@ -2,6 +2,7 @@
 
 #include <cstring>
 #include <mutex>
+#include <new>
 
 #include "common/KeepSseRegisters.h"
 #include "platform/Platform.h"
@@ -9,9 +10,11 @@
 namespace {
 
 // One format buffer and one file, shared by every thread: the lock covers both. Detached
-// threads may still log while the process ends, so the lock is never destroyed.
+// threads may still log while the process ends, so the lock is never destroyed; it lives in
+// static storage, so that a line logged when memory has run out still finds it.
 std::mutex& LogLock() {
-  static auto* lock = new std::mutex;
+  alignas(std::mutex) static unsigned char storage[sizeof(std::mutex)];
+  static auto* lock = new (storage) std::mutex;
   return *lock;
 }
 char gFormatBuffer[IDebugLog::kBufferSize];

@@ -30,7 +30,7 @@ Timestamp* ActorTimestampTable::find(Key key) noexcept {
   }
 }
 
-std::pair<Timestamp*, bool> ActorTimestampTable::try_emplace(Key key, Timestamp value) {
+std::pair<Timestamp*, bool> ActorTimestampTable::try_emplace(Key key, Timestamp value) noexcept {
   if (key == nullptr) {
     bool inserted = !hasNull_;
     if (inserted) nullValue_ = value;
@@ -38,7 +38,9 @@ std::pair<Timestamp*, bool> ActorTimestampTable::try_emplace(Key key, Timestamp 
     return {&nullValue_, inserted};
   }
   if (Timestamp* found = find(key)) return {found, false};
-  if ((size_ + 1) * 2 > SlotCount()) Grow();
+  // Half full: grow. Without the memory for it, fill on while a slot besides the one that
+  // ends every run stays empty.
+  if ((size_ + 1) * 2 > SlotCount() && !Grow() && size_ + 2 > SlotCount()) return {nullptr, false};
   std::size_t slot = Home(key);
   while (slots_[slot].key != nullptr) slot = (slot + 1) & mask_;
   slots_[slot] = {key, value};
@@ -46,9 +48,17 @@ std::pair<Timestamp*, bool> ActorTimestampTable::try_emplace(Key key, Timestamp 
   return {&slots_[slot].value, true};
 }
 
-void ActorTimestampTable::Grow() {
+Timestamp& ActorTimestampTable::operator[](Key key) {
+  Timestamp* entry = try_emplace(key, 0).first;
+  if (entry == nullptr) throw std::bad_alloc();
+  return *entry;
+}
+
+bool ActorTimestampTable::Grow() noexcept {
   std::size_t oldCount = SlotCount();
-  std::unique_ptr<Slot[]> old = std::exchange(slots_, std::make_unique<Slot[]>(oldCount * 2));
+  std::unique_ptr<Slot[]> grown(new (std::nothrow) Slot[oldCount * 2]);
+  if (grown == nullptr) return false;
+  std::unique_ptr<Slot[]> old = std::exchange(slots_, std::move(grown));
   mask_ = oldCount * 2 - 1;
   --shift_;
   for (std::size_t i = 0; i < oldCount; ++i) {
@@ -57,6 +67,7 @@ void ActorTimestampTable::Grow() {
     while (slots_[slot].key != nullptr) slot = (slot + 1) & mask_;
     slots_[slot] = old[i];
   }
+  return true;
 }
 
 bool ActorTimestampTable::erase(Key key) noexcept {

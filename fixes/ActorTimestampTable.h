@@ -11,6 +11,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <memory>
+#include <new>
 #include <utility>
 
 #include "skse/GameActor.h"
@@ -29,9 +30,12 @@ class ActorTimestampTable {
   [[nodiscard]] Timestamp* find(Key key) noexcept;
   [[nodiscard]] std::size_t count(Key key) noexcept { return find(key) != nullptr ? 1 : 0; }
   // The entry, inserted with `value` when missing; .second tells whether it was inserted.
-  // May grow the array (std::bad_alloc when that fails).
-  std::pair<Timestamp*, bool> try_emplace(Key key, Timestamp value);
-  Timestamp& operator[](Key key) { return *try_emplace(key, 0).first; }
+  // May grow the array; when memory for that is exhausted the entry still goes in while a
+  // slot besides the last empty one is free, and otherwise nothing is inserted:
+  // {nullptr, false}. Never throws: hit paths call it.
+  std::pair<Timestamp*, bool> try_emplace(Key key, Timestamp value) noexcept;
+  // As try_emplace with 0; std::bad_alloc when nothing could be inserted.
+  Timestamp& operator[](Key key);
   // Whether an entry was removed.
   bool erase(Key key) noexcept;
   void clear() noexcept;
@@ -53,7 +57,7 @@ class ActorTimestampTable {
   };
 
   [[nodiscard]] std::size_t Home(Key key) const noexcept;
-  void Grow();
+  [[nodiscard]] bool Grow() noexcept;  // false: memory exhausted, nothing changed
   void RemoveAt(std::size_t slot) noexcept;
 
   std::unique_ptr<Slot[]> slots_;

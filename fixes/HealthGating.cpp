@@ -1,9 +1,11 @@
 #include "fixes/HealthGating.h"
 
+#include <atomic>
 #include <chrono>
 #include <cmath>
 #include <thread>
 
+#include "common/IDebugLog.h"
 #include "fixes/AVPercentFix.h"
 #include "plugin/ProjectIni.h"
 #include "skse/GameActorValues.h"
@@ -54,6 +56,15 @@ std::unique_lock<std::mutex> LockForHit() noexcept {
   return std::unique_lock<std::mutex>(gGatingLock);
 }
 
+// A table that could not grow keeps no entry for a hit, which is decided all the same; said
+// once a run (never under the gating lock: the log has a lock of its own).
+void ReportHitNotRecorded() noexcept {
+  static std::atomic<bool> reported{false};
+  if (!reported.exchange(true, std::memory_order_relaxed)) {
+    LogMessage("QX Health Gating: out of memory; a hit was not recorded");
+  }
+}
+
 bool IsImmune(const game::Actor* victim, Timestamp now, std::uint32_t immunityMillis) {
   std::unique_lock<std::mutex> lock = LockForHit();
   const Timestamp* stamp = ImmunityTable.find(victim);
@@ -62,9 +73,15 @@ bool IsImmune(const game::Actor* victim, Timestamp now, std::uint32_t immunityMi
 
 // Marks the victim immune from `now`, unless another hit did so first and that immunity
 // still holds: then this hit lost the race and is treated as one on an immune victim.
+// Without memory to record it, the hit is gated and the victim is not immune.
 bool TakeImmunity(const game::Actor* victim, Timestamp now, std::uint32_t immunityMillis) {
   std::unique_lock<std::mutex> lock = LockForHit();
   auto [stamp, inserted] = ImmunityTable.try_emplace(victim, now);
+  if (stamp == nullptr) {
+    lock.unlock();
+    ReportHitNotRecorded();
+    return true;
+  }
   if (inserted) return true;
   if (now <= Plus(*stamp, immunityMillis)) return false;
   *stamp = now;
@@ -120,7 +137,10 @@ bool ShouldGate(game::Actor* victim, game::Actor* attacker, float change,
     open = false;
   }
   if (!lethal) {
-    if (!open && aboveFloor) GatingWindowTable.try_emplace(victim, now);
+    if (!open && aboveFloor && GatingWindowTable.try_emplace(victim, now).first == nullptr) {
+      lock.unlock();
+      ReportHitNotRecorded();
+    }
     return false;
   }
   if (aboveFloor) return true;

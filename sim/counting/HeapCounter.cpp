@@ -11,12 +11,14 @@ std::atomic<std::uint64_t> gAllocations{0};
 std::atomic<std::uint64_t> gFrees{0};
 std::atomic<std::int64_t> gLiveBytes{0};
 std::atomic<std::int64_t> gPeakBytes{0};
+std::atomic<bool> gFailing{false};
 
 // Each block carries its size in front, so that a free knows how many bytes it returns;
 // 16 bytes keep the block as aligned as malloc's.
 constexpr std::size_t kHeader = 16;
 
 void* Take(std::size_t size) noexcept {
+  if (gFailing.load(std::memory_order_relaxed)) return nullptr;
   auto* block = static_cast<unsigned char*>(std::malloc(size + kHeader));
   if (block == nullptr) return nullptr;
   *reinterpret_cast<std::size_t*>(block) = size;
@@ -56,6 +58,8 @@ HeapCount CurrentHeapCount() noexcept {
 }
 
 void ResetHeapPeak() noexcept { gPeakBytes.store(gLiveBytes.load()); }
+
+void FailHeapAllocations(bool fail) noexcept { gFailing.store(fail); }
 
 }  // namespace sim
 

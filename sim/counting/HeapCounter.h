@@ -1,8 +1,8 @@
 #pragma once
 // Counts what the program takes from the heap through operator new: linked into benchmark
-// programs only (it replaces the global operator new and delete), so that a benchmark can
-// tell how often a hook path or a script function allocates and how much memory a file
-// reader holds at most.
+// programs and the unit tests only (it replaces the global operator new and delete), so that
+// a benchmark can tell how often a hook path or a script function allocates and how much
+// memory a file reader holds at most, and a test can run out of memory.
 #include <cstddef>
 #include <cstdint>
 
@@ -18,5 +18,8 @@ struct HeapCount {
 [[nodiscard]] HeapCount CurrentHeapCount() noexcept;
 // Starts a new peak from the bytes live now.
 void ResetHeapPeak() noexcept;
+// While on, the heap is exhausted: every operator new fails (the throwing forms throw
+// std::bad_alloc).
+void FailHeapAllocations(bool fail) noexcept;
 
 }  // namespace sim

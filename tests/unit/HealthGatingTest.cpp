@@ -11,6 +11,7 @@
 
 #include "fixes/HealthGating.h"
 #include "plugin/ProjectIni.h"
+#include "sim/counting/HeapCounter.h"
 #include "tests/unit/GameFixture.h"
 
 namespace {
@@ -113,6 +114,37 @@ TEST_F(HealthGating, ALethalHitAfterTheWindowKillsAndClosesIt) {
   EXPECT_FLOAT_EQ(Hit(-40.0f, attacker), -40.0f);
   EXPECT_EQ(qx::GatingWindowTable.count(victim), 0u);
   EXPECT_EQ(qx::ImmunityTable.count(victim), 0u);
+}
+
+// Tables that are full but for the slot that ends their runs, with no memory to grow: hits
+// are decided as ever, only their entries are not kept, and the log says so once a run.
+TEST_F(HealthGating, WithoutMemoryToGrowAHitIsDecidedButNotRecorded) {
+  auto fill = [](qx::ActorTimestamps& table) {
+    for (std::uintptr_t key = 0x10000000; table.try_emplace(reinterpret_cast<const qx::game::Actor*>(key), 0).first;
+         key += 16) {
+    }
+  };
+  sim::SimActor* other = NewActorAt(80.0f);
+  std::vector<std::string> lines = qxtest::LoggedLines([&] {
+    sim::FailHeapAllocations(true);
+    fill(qx::ImmunityTable);
+    fill(qx::GatingWindowTable);
+    float lethal = Hit(-100.0f, attacker);
+    float opening = GateHealthChange(other, -10.0f, attacker, nullptr);
+    sim::FailHeapAllocations(false);
+    EXPECT_FLOAT_EQ(lethal, -70.0f) << "still gated";
+    EXPECT_FLOAT_EQ(opening, -10.0f);
+  });
+  EXPECT_EQ(lines, std::vector<std::string>{"QX Health Gating: out of memory; a hit was not recorded"});
+  EXPECT_EQ(qx::ImmunityTable.count(victim), 0u);
+  EXPECT_EQ(qx::GatingWindowTable.count(other), 0u);
+  EXPECT_EQ(qx::ImmunityTable.SlotCount(), qx::ImmunityTable.size() + 1) << "one slot ends every run";
+
+  // With memory again, the tables grow and record.
+  victim->currentValue[kActorValue_Health] = 80.0f;
+  EXPECT_FLOAT_EQ(Hit(-100.0f, attacker), -70.0f);
+  EXPECT_EQ(qx::ImmunityTable.count(victim), 1u);
+  EXPECT_EQ(Hit(-5.0f, attacker), 0.0f) << "immune now";
 }
 
 TEST_F(HealthGating, BelowTheFloorWithoutWindowIsNotGated) {
