@@ -22,19 +22,21 @@
 namespace qx {
 namespace {
 
-constexpr host::Address kAVPercentSites[] = {
-    game::kFractionCallSite_IndexInEax, game::kFractionCallSite_Stamina,
-    game::kFractionCallSite_Health, game::kFractionCallSite_IndexInEaxSecond};
-constexpr host::Address kJumpBonusSites[] = {game::kJumpValueCallSite};
-constexpr host::Address kBashBugSites[] = {game::kStateResetSite_ActorOnStack,
-                                           game::kStateResetSite_ActorInEsi};
-constexpr host::Address kHealthGatingSites[] = {game::kHitDamageCallSite};
-constexpr host::Address kArtworkSites[] = {game::kArtPickCallSite};
-constexpr host::Address kAudioSites[] = {game::kSoundPlacementSite};
-constexpr host::Address kCellLoadSites[] = {game::kCellLoadCallSite};
-constexpr host::Address kInterceptorSites[] = {game::kCameraSetStateSite};
-constexpr host::Address kHorseCamSites[] = {game::kHorseCamSite};
-constexpr host::Address kTweenMenuSites[] = {game::kTweenMenuZoomSite, game::kTweenMenuPanSite};
+constexpr StepSite kAVPercentSites[] = {
+    {game::kFractionCallSpan_IndexInEax}, {game::kFractionCallSpan_Stamina},
+    {game::kFractionCallSpan_Health}, {game::kFractionCallSpan_IndexInEaxSecond}};
+constexpr StepSite kJumpBonusSites[] = {{game::kJumpValueCallSpan}};
+constexpr StepSite kBashBugSites[] = {{game::kStateResetSpan_ActorOnStack}, {game::kStateResetSpan_ActorInEsi}};
+constexpr StepSite kHealthGatingSites[] = {
+    {game::kHitDamageCallSpan, [](const ProjectIni& s) { return s.hgIsEnabled; }}};
+constexpr StepSite kArtworkSites[] = {{game::kArtPickCallSpan}};
+constexpr StepSite kAudioSites[] = {{game::kSoundPlacementSpan}};
+constexpr StepSite kCellLoadSites[] = {{game::kCellLoadCallSpan}};
+constexpr StepSite kInterceptorSites[] = {{game::kCameraSetStateSpan}};
+constexpr StepSite kHorseCamSites[] = {{game::kHorseCamSpan}};
+constexpr StepSite kTweenMenuSites[] = {
+    {game::kTweenMenuZoomSpan, [](const ProjectIni& s) { return s.camChangeTweenMenuZoom; }},
+    {game::kTweenMenuPanSpan, [](const ProjectIni& s) { return s.camDisableTweenMenuPan; }}};
 
 // In install order; features add their step here as they are built.
 constexpr InstallStep kInstallSteps[] = {
@@ -71,6 +73,22 @@ constexpr std::size_t SiteCount() {
 }
 static_assert(SiteCount() <= kMaxWrittenBranches, "every branch written must be remembered");
 
+constexpr std::size_t MostSitesOfAStep() {
+  std::size_t most = 0;
+  for (const InstallStep& step : kInstallSteps) most = step.sites.size() > most ? step.sites.size() : most;
+  return most;
+}
+
+constexpr bool SpansFit() {
+  for (const InstallStep& step : kInstallSteps) {
+    for (const StepSite& site : step.sites) {
+      if (site.span.Bytes() < kRelBranchSize || site.span.Bytes() > host::kMaxPatchSpanBytes) return false;
+    }
+  }
+  return true;
+}
+static_assert(SpansFit(), "every stretch holds the branch and fits the read-back");
+
 }  // namespace
 
 std::span<const InstallStep> InstallSteps() { return kInstallSteps; }
@@ -78,8 +96,14 @@ std::span<const InstallStep> InstallSteps() { return kInstallSteps; }
 void RunInstallSteps(ProjectIni& settings) {
   for (const InstallStep& step : kInstallSteps) {
     if (!step.guard(settings)) continue;
-    if (!StepSitesAreFree(step.feature, step.sites)) continue;
+    host::PatchSpan written[MostSitesOfAStep()];
+    std::size_t count = 0;
+    for (const StepSite& site : step.sites) {
+      if (site.IsWritten(settings)) written[count++] = site.span;
+    }
+    if (!StepSitesAreFree(step.feature, std::span(written, count))) continue;
     step.install(settings);
+    RememberWrittenSpans(std::span(written, count));
   }
 }
 

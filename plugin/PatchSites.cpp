@@ -43,7 +43,33 @@ const WrittenBranch* WrittenAt(host::Address site) {
   return nullptr;
 }
 
-bool reportedOverwritten[kMaxWrittenBranches] = {};
+// A stretch as it stood right after QXKit wrote its site. Written only by Load, on one
+// thread, before the data-loaded message reads it.
+struct WrittenSpan {
+  host::PatchSpan span;
+  std::uint8_t bytes[host::kMaxPatchSpanBytes];
+  bool reported;
+};
+WrittenSpan gWrittenSpans[kMaxWrittenBranches];
+std::size_t gWrittenSpanCount = 0;
+
+// Where a branch that is not QXKit's now begins among the stretch's changed bytes (read into
+// `reading`), or 0.
+host::Address ChangedBranchIn(const WrittenSpan& written, SiteReading& reading) {
+  const auto* now = reinterpret_cast<const std::uint8_t*>(written.span.site);
+  for (std::size_t offset = 0; offset < written.span.Bytes(); ++offset) {
+    if (now[offset] == written.bytes[offset]) continue;
+    // A branch written by another module begins where its bytes begin to differ, or just
+    // before when its first byte happens to match.
+    for (std::size_t back = 0; back <= offset && back < kRelBranchSize; ++back) {
+      host::Address at = written.span.site + offset - back;
+      reading = ReadSite(at);
+      if (reading.isBranch && reading.holder != SiteHolder::kQXKit) return at;
+    }
+    return 0;
+  }
+  return 0;
+}
 
 }  // namespace
 
@@ -68,26 +94,44 @@ SiteReading ReadSite(host::Address site) {
   return reading;
 }
 
-bool StepSitesAreFree(const char* feature, std::span<const host::Address> sites) {
-  for (host::Address site : sites) {
-    SiteReading reading = ReadSite(site);
-    if (reading.holder != SiteHolder::kOtherModule) continue;
+bool StepSitesAreFree(const char* feature, std::span<const host::PatchSpan> spans) {
+  auto isFree = [feature](host::Address start) {
+    SiteReading reading = ReadSite(start);
+    if (reading.holder != SiteHolder::kOtherModule) return true;
     LogMessage("QX Inject: %s not installed: 0x%08X already branches to 0x%08X (%s)", feature,
-               static_cast<unsigned>(site), static_cast<unsigned>(reading.target), reading.module);
+               static_cast<unsigned>(start), static_cast<unsigned>(reading.target), reading.module);
     return false;
+  };
+  for (const host::PatchSpan& span : spans) {
+    if (!isFree(span.site)) return false;
+    for (host::Address start : span.laterInstructions) {
+      if (!isFree(start)) return false;
+    }
   }
   return true;
 }
 
+void RememberWrittenSpans(std::span<const host::PatchSpan> spans) {
+  for (const host::PatchSpan& span : spans) {
+    if (WrittenAt(span.site) == nullptr || gWrittenSpanCount == kMaxWrittenBranches) continue;
+    WrittenSpan& written = gWrittenSpans[gWrittenSpanCount++];
+    written.span = span;
+    std::memcpy(written.bytes, reinterpret_cast<const void*>(span.site), span.Bytes());
+    written.reported = false;
+  }
+}
+
 void ReportOverwrittenBranches() {
-  std::span<const WrittenBranch> written = WrittenBranches();
-  for (std::size_t i = 0; i < written.size(); ++i) {
-    if (reportedOverwritten[i]) continue;
-    SiteReading reading = ReadSite(written[i].site);
-    if (reading.holder == SiteHolder::kQXKit) continue;
-    reportedOverwritten[i] = true;
-    auto site = static_cast<unsigned>(written[i].site);
-    if (reading.isBranch) {
+  for (std::size_t i = 0; i < gWrittenSpanCount; ++i) {
+    WrittenSpan& written = gWrittenSpans[i];
+    if (written.reported) continue;
+    if (std::memcmp(reinterpret_cast<const void*>(written.span.site), written.bytes, written.span.Bytes()) == 0) {
+      continue;
+    }
+    written.reported = true;
+    auto site = static_cast<unsigned>(written.span.site);
+    SiteReading reading{};
+    if (ChangedBranchIn(written, reading) != 0) {
       LogMessage("QX Inject: 0x%08X no longer holds QXKit's patch; it now branches to 0x%08X (%s)",
                  site, static_cast<unsigned>(reading.target), reading.module);
     } else {

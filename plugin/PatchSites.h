@@ -8,6 +8,7 @@
 
 #include "platform/Platform.h"
 #include "skse/HostCall.h"
+#include "skse/PatchSpan.h"
 
 namespace qx {
 
@@ -27,11 +28,16 @@ struct SiteReading {
 [[nodiscard]] SiteReading ReadSite(host::Address site);
 
 // Whether a step may write: false, with the step's "not installed" line logged, when one
-// of its sites already branches into another module. Nothing is written either way.
-[[nodiscard]] bool StepSitesAreFree(const char* feature, std::span<const host::Address> sites);
+// of the game's instructions in the stretches it would take over (its site or a later one)
+// already begins with a branch into another module. Nothing is written either way.
+[[nodiscard]] bool StepSitesAreFree(const char* feature, std::span<const host::PatchSpan> spans);
 
-// Logs, once each, the branches of QXKit's that another module has written over since.
-// Nothing is rewritten: the other plugin's choice stands.
+// Keeps the bytes of each stretch whose site QXKit has just written (its branch and the
+// game's code after it), to be read back once other plugins have had their turn.
+void RememberWrittenSpans(std::span<const host::PatchSpan> spans);
+
+// Logs, once each, the stretches of QXKit's that another module has written into since, at
+// the site or after it. Nothing is rewritten: the other plugin's choice stands.
 void ReportOverwrittenBranches();
 
 }  // namespace qx

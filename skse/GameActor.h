@@ -19,10 +19,14 @@ inline constexpr host::Address kActorHandleJumpValue = 0x004D5230;
 // kActorApplyHitDamage with its six arguments pushed; seven bytes in all.
 inline constexpr host::Address kHitDamageCallSite = 0x006AC333;
 inline constexpr host::Address kHitDamageCallResume = 0x006AC33A;
+inline constexpr host::Address kHitDamageCallInstructions[] = {0x006AC335};  // the call
+inline constexpr host::PatchSpan kHitDamageCallSpan{kHitDamageCallSite, kHitDamageCallResume,
+                                                    kHitDamageCallInstructions};
 
 // The call of kActorHandleJumpValue, its stack laid out.
 inline constexpr host::Address kJumpValueCallSite = 0x006B5A39;
 inline constexpr host::Address kJumpValueCallResume = 0x006B5A3E;
+inline constexpr host::PatchSpan kJumpValueCallSpan{kJumpValueCallSite, kJumpValueCallResume, {}};
 
 // Two seven-byte resets of an actor's 4-bit state (`and dword ptr [reg+0x68], 0x0FFFFFFF`)
 // on an animation event: one with the actor at esp+0x0C and the event name's string
@@ -31,6 +35,10 @@ inline constexpr host::Address kStateResetSite_ActorOnStack = 0x00780D1A;
 inline constexpr host::Address kStateResetResume_ActorOnStack = 0x00780D21;
 inline constexpr host::Address kStateResetSite_ActorInEsi = 0x007807A4;
 inline constexpr host::Address kStateResetResume_ActorInEsi = 0x007807AB;
+inline constexpr host::PatchSpan kStateResetSpan_ActorOnStack{kStateResetSite_ActorOnStack,
+                                                              kStateResetResume_ActorOnStack, {}};
+inline constexpr host::PatchSpan kStateResetSpan_ActorInEsi{kStateResetSite_ActorInEsi, kStateResetResume_ActorInEsi,
+                                                            {}};
 
 struct TESObjectREFR : TESForm {
   std::uint8_t unk10[0x24 - 0x10];  // 10

@@ -3,6 +3,7 @@
 #include <cstdint>
 
 #include "skse/HostCall.h"
+#include "skse/PatchSpan.h"
 
 namespace qx::game {
 
@@ -30,6 +31,13 @@ inline constexpr host::Address kFractionCallSite_Health = 0x00506A8C;
 inline constexpr host::Address kFractionCallResume_Health = 0x00506A91;
 inline constexpr host::Address kFractionCallSite_IndexInEaxSecond = 0x008DA706;
 inline constexpr host::Address kFractionCallResume_IndexInEaxSecond = 0x008DA70B;
+// Each a five-byte call.
+inline constexpr host::PatchSpan kFractionCallSpan_IndexInEax{kFractionCallSite_IndexInEax,
+                                                              kFractionCallResume_IndexInEax, {}};
+inline constexpr host::PatchSpan kFractionCallSpan_Stamina{kFractionCallSite_Stamina, kFractionCallResume_Stamina, {}};
+inline constexpr host::PatchSpan kFractionCallSpan_Health{kFractionCallSite_Health, kFractionCallResume_Health, {}};
+inline constexpr host::PatchSpan kFractionCallSpan_IndexInEaxSecond{kFractionCallSite_IndexInEaxSecond,
+                                                                    kFractionCallResume_IndexInEaxSecond, {}};
 
 using LookupActorValueByNameFn = std::uint32_t QX_CDECL(const char* name);
 using ActorValueReadFn = float QX_THISCALL(void* actorValueInterface, std::uint32_t index);

@@ -4,6 +4,7 @@
 #include <cstdint>
 
 #include "skse/HostCall.h"
+#include "skse/PatchSpan.h"
 
 namespace qx::game {
 
@@ -28,5 +29,9 @@ static_assert(offsetof(ReferencePosition, z) == 8);
 // fld dword [edi]; fsub dword [eax]; fstp dword [esp+0x20].
 inline constexpr host::Address kSoundPlacementSite = 0x00BA424A;
 inline constexpr host::Address kSoundPlacementResume = 0x00BA4252;
+// fld [edi] at the site; fsub [eax]; fstp [esp+0x20].
+inline constexpr host::Address kSoundPlacementInstructions[] = {0x00BA424C, 0x00BA424E};
+inline constexpr host::PatchSpan kSoundPlacementSpan{kSoundPlacementSite, kSoundPlacementResume,
+                                                     kSoundPlacementInstructions};
 
 }  // namespace qx::game

@@ -5,6 +5,7 @@
 #include <cstdint>
 
 #include "skse/HostCall.h"
+#include "skse/PatchSpan.h"
 
 namespace qx::game {
 
@@ -75,16 +76,24 @@ inline constexpr host::Address kTweenMenuViewDataB = 0x01B912D0;
 // Nine bytes: mov edi,[esi+0x20]; mov ebx,[esp+0x10]; cmp ebx,edi.
 inline constexpr host::Address kCameraSetStateSite = 0x006533EC;
 inline constexpr host::Address kCameraSetStateResume = 0x006533F5;
+inline constexpr host::Address kCameraSetStateInstructions[] = {0x006533EF, 0x006533F3};
+inline constexpr host::PatchSpan kCameraSetStateSpan{kCameraSetStateSite, kCameraSetStateResume,
+                                                     kCameraSetStateInstructions};
 
 // A call in the cell-loading path.
 inline constexpr host::Address kCellLoadCallSite = 0x00743161;
 inline constexpr host::Address kCellLoadCallee = 0x004D5EB0;
 inline constexpr host::Address kCellLoadCallResume = 0x00743166;
+inline constexpr host::PatchSpan kCellLoadCallSpan{kCellLoadCallSite, kCellLoadCallResume, {}};
 
 // A call, then ten bytes that clear the value [esi+0xC0] points to (esi = a camera state).
 inline constexpr host::Address kHorseCamSite = 0x0083B003;
 inline constexpr host::Address kHorseCamCallee = 0x0083FB70;
 inline constexpr host::Address kHorseCamResume = 0x0083B012;
+// The first of the ten bytes after the call. (Where their later instructions begin is not
+// known here: a branch written over them after load still shows, as a changed stretch.)
+inline constexpr host::Address kHorseCamInstructions[] = {0x0083B008};
+inline constexpr host::PatchSpan kHorseCamSpan{kHorseCamSite, kHorseCamResume, kHorseCamInstructions};
 
 // The tween menu's camera set-up: the zoom stretch and the pan step.
 inline constexpr host::Address kTweenMenuZoomSite = 0x0084108E;
@@ -92,5 +101,8 @@ inline constexpr host::Address kTweenMenuZoomResume = 0x008410B4;
 inline constexpr host::Address kTweenMenuPanSite = 0x008412D3;
 inline constexpr std::uint32_t kTweenMenuPanSkip = 2;  // displacement: on to 0x008412DA
 inline constexpr host::Address kTweenMenuPanResume = 0x008412DA;
+// The zoom stretch's later instruction starts are not known here (see the horse camera).
+inline constexpr host::PatchSpan kTweenMenuZoomSpan{kTweenMenuZoomSite, kTweenMenuZoomResume, {}};
+inline constexpr host::PatchSpan kTweenMenuPanSpan{kTweenMenuPanSite, kTweenMenuPanResume, {}};  // one instruction
 
 }  // namespace qx::game

@@ -24,6 +24,7 @@ inline constexpr std::uint32_t kModifier_Temporary = 1;
 inline constexpr host::Address kArtPickCallSite = 0x006689CA;
 inline constexpr host::Address kArtPickCallee = 0x00406C70;
 inline constexpr host::Address kArtPickCallResume = 0x006689CF;
+inline constexpr host::PatchSpan kArtPickCallSpan{kArtPickCallSite, kArtPickCallResume, {}};
 
 struct BGSKeyword : TESForm {};
 

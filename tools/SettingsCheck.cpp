@@ -134,11 +134,11 @@ struct Snapshot {
 };
 
 // "0x006AC333, 0x006AC33A": the sites a step writes, as the log prints addresses.
-std::string SiteList(std::span<const qx::host::Address> sites) {
+std::string SiteList(std::span<const qx::StepSite> sites) {
   std::string list;
-  for (qx::host::Address site : sites) {
+  for (const qx::StepSite& site : sites) {
     char text[16];
-    std::snprintf(text, sizeof text, "0x%08X", static_cast<unsigned>(site));
+    std::snprintf(text, sizeof text, "0x%08X", static_cast<unsigned>(site.span.site));
     list += list.empty() ? text : std::string(", ") + text;
   }
   return list;

@@ -45,7 +45,8 @@ std::string DescribeInstallSites(const std::string& pluginFile) {
   std::string table;
   const std::vector<sim::PatchedSite> patched = sim::PatchedSites();  // one scan of the code
   for (const qx::InstallStep& step : qx::InstallSteps()) {
-    for (qx::host::Address site : step.sites) {
+    for (const qx::StepSite& stepSite : step.sites) {
+      qx::host::Address site = stepSite.span.site;
       char line[96];
       std::snprintf(line, sizeof line, "%08X  %-32s ", static_cast<unsigned>(site), step.feature);
       table += line + StateOf(site, pluginFile, patched) + "\n";

@@ -7,6 +7,8 @@
 #include "sim/ActorValueNames.h"
 #include "sim/Actors.h"
 #include "sim/SiteRunner.h"
+#include "skse/GameActor.h"
+#include "skse/GameAudio.h"
 #include "skse/GameCamera.h"
 #include "tests/host/HostFixture.h"
 
@@ -98,6 +100,46 @@ TEST(PatchConflicts, SiteTakenAfterLoadIsReportedOnceAtDataLoad) {
                        sim::OtherPlugin::FileName() + ")"}));
   // Nothing is rewritten: the other plugin's choice stands.
   EXPECT_EQ(BranchTarget(qx::game::kHorseCamSite), target);
+}
+
+// Another plugin's branch at an instruction inside the stretch a patch takes over, not at
+// its site: before load it keeps the step from writing (named where that branch begins);
+// after load it shows when the stretch is read back.
+TEST(PatchConflicts, BranchesInsideAPatchedStretchCountAsTheSite) {
+  sim::BootOptions options;
+  options.settings =
+      "[general]\nenableavpercentfix=1\nenablehealthgating=1\nenableplayeraudiorepositioner=1\n"
+      "[healthgating]\nisenabled=1\n";
+  constexpr std::uintptr_t kGameCallOfHitDamage = 0x006AC335;  // after mov ecx, esi
+  options.hooksBeforeLoad = {{kGameCallOfHitDamage, 0xE8}};
+  ASSERT_TRUE(sim::Game::Boot(options).loaded);
+  EXPECT_FALSE(Patched(qx::game::kHitDamageCallSite));
+  EXPECT_EQ(*reinterpret_cast<const std::uint8_t*>(kGameCallOfHitDamage), 0xE8) << "its hook is whole";
+
+  constexpr std::uintptr_t kSoundSubtraction = 0x00BA424C;  // fsub [eax], inside QXKit's jump
+  std::uintptr_t target = sim::OtherPlugin::Hook({kSoundSubtraction, 0xE9});
+  sim::Game::SendDataLoaded();
+  std::string module = sim::OtherPlugin::FileName();
+  Lines inject = LinesStartingWith(LogLines(), "QX Inject: ");
+  EXPECT_EQ(inject, (Lines{"QX Inject: actor value percentage fix loaded",
+                           "QX Inject: health gating not installed: " + Hex(kGameCallOfHitDamage) +
+                               " already branches to " + Hex(BranchTarget(kGameCallOfHitDamage)) + " (" +
+                               module + ")",
+                           "QX Inject: player audio repositioner loaded", "QX Inject: papyrus functions loaded",
+                           "QX Inject: " + Hex(qx::game::kSoundPlacementSite) +
+                               " no longer holds QXKit's patch; it now branches to " + Hex(target) + " (" +
+                               module + ")"}));
+}
+
+// A step checks only the sites its settings make it write: the pan site taken by another
+// plugin does not keep the zoom from being written.
+TEST(PatchConflicts, ASiteTheStepWouldNotWriteDoesNotStopIt) {
+  sim::BootOptions options;
+  options.settings = "[cameratweaks]\nchangetweenmenuzoom=1\ndisabletweenmenupan=0\n";
+  options.hooksBeforeLoad = {{qx::game::kTweenMenuPanSite, 0xE9}};
+  ASSERT_TRUE(sim::Game::Boot(options).loaded);
+  EXPECT_TRUE(Patched(qx::game::kTweenMenuZoomSite));
+  EXPECT_TRUE(HasLine(LogLines(), "QX Inject: tween menu changes loaded"));
 }
 
 TEST(PatchConflicts, GameCallsIntoItsOwnCodeAndThePanSkipAreNotHooks) {
