@@ -1,12 +1,22 @@
 #pragma once
-// A lock whose sleeping and waking are the system's own: a slim reader/writer lock taken
-// exclusively on Windows, a pthread mutex elsewhere. Neither can lose a wake-up, taking and
-// giving it back untaken is one interlocked instruction each, and valgrind's race detectors
-// know the pthread one as a lock. (The C++ library's atomic wait is none of these in the
-// Windows build: mingw's falls back to a shared pool of condition variables that can miss a
-// notify between the waiter's test and its sleep.) Usable with std::lock_guard.
-#ifndef _WIN32
-#include <pthread.h>
+// A lock for data that threads almost never find taken (a script file's read-ahead and
+// written lines). Taking and giving it back untaken is one atomic instruction each, inline;
+// a thread that finds it taken sleeps on the system's own primitives, which cannot lose a
+// wake-up: a futex that compares the word as it sleeps on Linux, a slim lock and condition
+// variable on Windows. (The C++ library's atomic wait is not that in the Windows build:
+// mingw's falls back to a pool of condition variables shared by address, whose notify can
+// fall between a waiter's test and its sleep.) Usable with std::lock_guard.
+//
+// valgrind's race detectors cannot see atomic instructions as a lock: in their build (which
+// includes valgrind's helgrind.h) each hand-over is annotated for them.
+#include <atomic>
+
+#ifdef ANNOTATE_HAPPENS_BEFORE
+#define QX_LOCK_GIVEN_BACK(lock) ANNOTATE_HAPPENS_BEFORE(lock)
+#define QX_LOCK_TAKEN(lock) ANNOTATE_HAPPENS_AFTER(lock)
+#else
+#define QX_LOCK_GIVEN_BACK(lock) ((void)0)
+#define QX_LOCK_TAKEN(lock) ((void)0)
 #endif
 
 namespace qx::platform {
@@ -17,22 +27,37 @@ class ExclusiveLock {
   ExclusiveLock(const ExclusiveLock&) = delete;
   ExclusiveLock& operator=(const ExclusiveLock&) = delete;
 
+  void lock() noexcept {
+    int expected = kFree;
+    if (!state_.compare_exchange_strong(expected, kTaken, std::memory_order_acquire)) WaitForIt();
+    QX_LOCK_TAKEN(this);
+  }
+  [[nodiscard]] bool try_lock() noexcept {
+    int expected = kFree;
+    if (!state_.compare_exchange_strong(expected, kTaken, std::memory_order_acquire)) return false;
+    QX_LOCK_TAKEN(this);
+    return true;
+  }
+  void unlock() noexcept {
+    QX_LOCK_GIVEN_BACK(this);
+    if (state_.exchange(kFree, std::memory_order_release) == kContended) WakeOneSleeper();
+  }
+
+ private:
+  static constexpr int kFree = 0;
+  static constexpr int kTaken = 1;
+  static constexpr int kContended = 2;  // taken, and a thread may sleep on it
+
+  // Found taken: marks it contended and sleeps until it is given back to this thread.
+  void WaitForIt() noexcept;
+  void WakeOneSleeper() noexcept;
+
+  std::atomic<int> state_{kFree};
 #ifdef _WIN32
-  ~ExclusiveLock() = default;  // a slim lock holds no system resource
-  void lock() noexcept;
-  [[nodiscard]] bool try_lock() noexcept;
-  void unlock() noexcept;
-
- private:
-  void* slim_ = nullptr;  // the SRWLOCK: one pointer, null when free
-#else
-  ~ExclusiveLock() { pthread_mutex_destroy(&mutex_); }
-  void lock() noexcept { pthread_mutex_lock(&mutex_); }
-  [[nodiscard]] bool try_lock() noexcept { return pthread_mutex_trylock(&mutex_) == 0; }
-  void unlock() noexcept { pthread_mutex_unlock(&mutex_); }
-
- private:
-  pthread_mutex_t mutex_ = PTHREAD_MUTEX_INITIALIZER;
+  // Where sleepers test the state and sleep: an SRWLOCK and a CONDITION_VARIABLE, each one
+  // pointer, free and empty when null.
+  void* gate_ = nullptr;
+  void* sleepers_ = nullptr;
 #endif
 };
 

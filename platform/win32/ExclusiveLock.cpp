@@ -8,14 +8,32 @@ namespace qx::platform {
 namespace {
 
 static_assert(sizeof(SRWLOCK) == sizeof(void*) && offsetof(SRWLOCK, Ptr) == 0,
-              "the lock's word is an SRWLOCK, free when null (SRWLOCK_INIT)");
+              "the gate is an SRWLOCK, free when null (SRWLOCK_INIT)");
+static_assert(sizeof(CONDITION_VARIABLE) == sizeof(void*) && offsetof(CONDITION_VARIABLE, Ptr) == 0,
+              "the sleepers wait on a CONDITION_VARIABLE, empty when null");
 
-PSRWLOCK Slim(void*& word) noexcept { return reinterpret_cast<PSRWLOCK>(&word); }
+PSRWLOCK Gate(void*& word) noexcept { return reinterpret_cast<PSRWLOCK>(&word); }
+PCONDITION_VARIABLE Sleepers(void*& word) noexcept { return reinterpret_cast<PCONDITION_VARIABLE>(&word); }
 
 }  // namespace
 
-void ExclusiveLock::lock() noexcept { AcquireSRWLockExclusive(Slim(slim_)); }
-bool ExclusiveLock::try_lock() noexcept { return TryAcquireSRWLockExclusive(Slim(slim_)) != 0; }
-void ExclusiveLock::unlock() noexcept { ReleaseSRWLockExclusive(Slim(slim_)); }
+// A sleeper tests the state and goes to sleep inside the gate; the thread that gives the
+// lock back passes through the gate before it wakes one, so it cannot wake between the
+// sleeper's test and its sleep.
+void ExclusiveLock::WaitForIt() noexcept {
+  while (state_.exchange(kContended, std::memory_order_acquire) != kFree) {
+    AcquireSRWLockExclusive(Gate(gate_));
+    while (state_.load(std::memory_order_relaxed) == kContended) {
+      SleepConditionVariableSRW(Sleepers(sleepers_), Gate(gate_), INFINITE, 0);
+    }
+    ReleaseSRWLockExclusive(Gate(gate_));
+  }
+}
+
+void ExclusiveLock::WakeOneSleeper() noexcept {
+  AcquireSRWLockExclusive(Gate(gate_));
+  ReleaseSRWLockExclusive(Gate(gate_));
+  WakeConditionVariable(Sleepers(sleepers_));
+}
 
 }  // namespace qx::platform
