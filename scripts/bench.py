@@ -10,10 +10,11 @@ Each Linux program runs natively (wall-time ratios, allocation counts, memory) a
 callgrind (instruction counts). The Windows programs (those that need no callgrind) run
 under Wine as the Windows tests do: the build folder's own prefix, one persistent
 wineserver for the run, killed after it; their figures are same-run wall-time ratios
-against the Windows build's own baselines, allocation counts and memory. Under callgrind the programs delimit every measured segment with
-client requests: counts are zeroed before it and dumped after it under the label
-"qxseg <key> <units>", so set-up never counts; a segment's figure is its instructions
-divided by its units. A site's patch text is taken instruction by instruction from its
+against the Windows build's own baselines, allocation counts and memory.
+
+Under callgrind the programs delimit every measured segment with client requests: counts
+are zeroed before it and dumped after it under the label "qxseg <key> <units>", so set-up
+never counts; a segment's figure is its instructions divided by its units. A site's patch text is taken instruction by instruction from its
 segment: the instructions at the site's five bytes and in the trampoline the site branches
 to (its symbol's extent), per pass.
 """
