@@ -71,7 +71,7 @@ std::shared_ptr<TextFile> TextFile::Load(std::string_view pathText, bool read, b
     return nullptr;
   }
 
-  std::lock_guard<FileLock> guard(file->lock_);
+  std::lock_guard<platform::ExclusiveLock> guard(file->lock_);
   file->Open();
   if (!file->IsGood()) return nullptr;
   return file;
@@ -130,14 +130,14 @@ void TextFile::WriteOutLocked() {
 }
 
 bool TextFile::HasNextLine() {
-  std::lock_guard<FileLock> guard(lock_);
+  std::lock_guard<platform::ExclusiveLock> guard(lock_);
   if (!IsGood() || !read_) return false;
   if (readAhead_.NeedsRefill()) RefillLocked();
   return IsGood() && readAhead_.HasNext();
 }
 
 bool TextFile::UseNextLine(LineUser use, void* context) {
-  std::lock_guard<FileLock> guard(lock_);
+  std::lock_guard<platform::ExclusiveLock> guard(lock_);
   if (!IsGood() || !read_) return false;
   if (readAhead_.NeedsRefill()) RefillLocked();
   if (!IsGood()) return false;
@@ -147,7 +147,7 @@ bool TextFile::UseNextLine(LineUser use, void* context) {
 }
 
 bool TextFile::WriteLine(std::string_view line) {
-  std::lock_guard<FileLock> guard(lock_);
+  std::lock_guard<platform::ExclusiveLock> guard(lock_);
   if (!IsGood() || read_) return false;
   if (writtenLines_ == bufferSize_) WriteOutLocked();
   if (!IsGood()) return false;
@@ -164,7 +164,7 @@ bool TextFile::WriteLine(std::string_view line) {
 }
 
 bool TextFile::Close() {
-  std::lock_guard<FileLock> guard(lock_);
+  std::lock_guard<platform::ExclusiveLock> guard(lock_);
   platform::ClearFileError();
   try {
     bool written = true;  // false when buffered lines did not reach the file
@@ -191,7 +191,7 @@ bool TextFile::Close() {
 }
 
 bool TextFile::DeleteFromDisk() {
-  std::lock_guard<FileLock> guard(lock_);
+  std::lock_guard<platform::ExclusiveLock> guard(lock_);
   if (IsGood()) return false;
   std::string error;
   switch (platform::RemoveFile(path_, error)) {

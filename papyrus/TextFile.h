@@ -10,8 +10,8 @@
 #include <string>
 #include <string_view>
 
-#include "papyrus/FileLock.h"
 #include "papyrus/LineReadAhead.h"
+#include "platform/ExclusiveLock.h"
 #include "platform/Files.h"
 
 namespace qx::io {
@@ -56,7 +56,7 @@ class TextFile {
   // A write or close that failed on the disk: logs the file and the system's reason.
   void FailWriting(const char* what, const std::exception& error) noexcept;
 
-  FileLock lock_;
+  platform::ExclusiveLock lock_;
   std::atomic<bool> good_{true};
   const bool read_;
   const bool append_;

@@ -48,11 +48,6 @@ enum class Existence { kExists, kMissing, kUnknown };
 void OpenTextInput(std::ifstream& stream, const FilePath& path);
 void OpenTextOutput(std::ofstream& stream, const FilePath& path, bool append);
 
-// Reads one line (up to a line feed, which is not part of it; a carriage return before the
-// line feed is dropped as Windows' text mode does). False at the end of the file or when
-// the read fails.
-[[nodiscard]] bool ReadTextLine(std::ifstream& stream, std::string& line);
-
 // The system's own words for why the last file operation of this thread failed: a write
 // that found the disk full reports it here, while the stream only says that it failed.
 // Clear before the operation; afterwards the text (cut to `size`) and true, or false when
@@ -61,20 +56,12 @@ void ClearFileError() noexcept;
 [[nodiscard]] bool LastFileError(char* text, std::size_t size) noexcept;
 
 // Reads up to `size` bytes of a text-mode stream (line ends as the platform's text mode
-// delivers them) into `buffer`; 0 at the end of the file. Read errors are thrown as when
-// reading lines.
-// (Plain stream calls, the same on every system.)
+// delivers them) into `buffer`: fewer only at the end of the file, 0 there. For a stream
+// without a buffer of its own, the bytes go straight from the system into `buffer`, `size`
+// at a time (a little more often where Windows' text mode drops carriage returns). Read
+// errors are thrown (std::ios_base::failure).
 [[nodiscard]] inline std::size_t ReadTextBlock(std::ifstream& stream, char* buffer, std::size_t size) {
-  std::streambuf* in = stream.rdbuf();
-  std::streamsize held = in->in_avail();
-  if (held <= 0) {
-    // Nothing buffered: fetch, which reports a read error as reading a line would.
-    if (std::char_traits<char>::eq_int_type(in->sgetc(), std::char_traits<char>::eof())) return 0;
-    held = in->in_avail();
-  }
-  auto wanted = static_cast<std::streamsize>(size);
-  if (held > 0 && held < wanted) wanted = held;
-  std::streamsize got = in->sgetn(buffer, wanted);
+  std::streamsize got = stream.rdbuf()->sgetn(buffer, static_cast<std::streamsize>(size));
   return got > 0 ? static_cast<std::size_t>(got) : 0;
 }
 

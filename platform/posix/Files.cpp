@@ -56,12 +56,6 @@ void OpenTextOutput(std::ofstream& stream, const FilePath& path, bool append) {
   stream.open(path.Native(), append ? std::ios::out | std::ios::app : std::ios::out | std::ios::trunc);
 }
 
-bool ReadTextLine(std::ifstream& stream, std::string& line) {
-  if (!std::getline(stream, line)) return false;
-  if (!stream.eof() && !line.empty() && line.back() == '\r') line.pop_back();
-  return true;
-}
-
 void ClearFileError() noexcept { errno = 0; }
 
 bool LastFileError(char* text, std::size_t size) noexcept {

@@ -69,11 +69,6 @@ void OpenTextOutput(std::ofstream& stream, const FilePath& path, bool append) {
               append ? std::ios::out | std::ios::app : std::ios::out | std::ios::trunc);
 }
 
-bool ReadTextLine(std::ifstream& stream, std::string& line) {
-  // The runtime's text mode has already turned CR LF into LF.
-  return static_cast<bool>(std::getline(stream, line));
-}
-
 void ClearFileError() noexcept {
   SetLastError(ERROR_SUCCESS);
   errno = 0;

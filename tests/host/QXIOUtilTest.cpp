@@ -1,11 +1,15 @@
 // QXIOUtil as scripts use it: every call goes through the function's run slot, on real files
 // in a folder of the test's own (a Windows path under Wine, a POSIX path on Linux).
+#include <atomic>
+#include <cstdio>
 #include <filesystem>
+#include <sstream>
 #include <string>
 #include <vector>
 
 #include "sim/Faults.h"
 #include "tests/host/PapyrusFixture.h"
+#include "tests/host/SystemThreads.h"
 
 namespace {
 
@@ -274,6 +278,47 @@ TEST_F(QXIOUtilScripts, ArgumentsOfAnotherTypeNameNoFileAndWriteEmptyLines) {
   EXPECT_TRUE(Call("WriteLine", {Vm::String(path), Vm::String("after")}));
   EXPECT_TRUE(Call("CloseFile", {Vm::String(path)}));
   EXPECT_EQ(sim::ReadFile(path), OnDisk({"", "after"}));
+}
+
+// Four script threads on two files: loads for append, writes, queries, reads and closes, a
+// few thousand each, as mods sharing one journal. Every call returns (a wake-up lost by a
+// file's lock leaves a thread asleep for good), and each line a write accepted is in its
+// file once and whole.
+constexpr int kRacingThreads = 4;
+constexpr int kRacingRounds = 2000;
+std::string gRacedPaths[2];
+std::atomic<int> gRacedLines[2];
+
+void RaceOnTwoFiles(int thread) {
+  for (int round = 0; round < kRacingRounds; ++round) {
+    int which = (thread + round) % 2;
+    ScriptValue path = Vm::String(gRacedPaths[which]);
+    (void)Load(gRacedPaths[which], /*read=*/false, /*append=*/true, 1 + round % 3);
+    std::string line = "thread " + std::to_string(thread) + " round " + std::to_string(round);
+    if (Vm::CallNative("QXIOUtil", "WriteLine", {path, Vm::String(line)}).data != 0) ++gRacedLines[which];
+    (void)Vm::CallNative("QXIOUtil", "IsLoaded", {path});
+    (void)Vm::CallNative("QXIOUtil", "HasNextLine", {path});
+    (void)Vm::CallNative("QXIOUtil", "NextLine", {path});
+    if (round % 3 == thread % 3) (void)Vm::CallNative("QXIOUtil", "CloseFile", {path});
+  }
+}
+
+TEST_F(QXIOUtilScripts, ScriptThreadsRacingOnTwoFilesAllReturnAndLoseNoLine) {
+  for (int which = 0; which < 2; ++which) gRacedPaths[which] = In("raced-" + std::to_string(which) + ".txt");
+  ASSERT_TRUE(RunOnSystemThreads(kRacingThreads, &RaceOnTwoFiles, std::chrono::seconds(40)))
+      << "script threads still inside file calls after 40 s";
+  for (int which = 0; which < 2; ++which) {
+    SCOPED_TRACE(gRacedPaths[which]);
+    (void)Call("CloseFile", {Vm::String(gRacedPaths[which])});
+    std::istringstream file(sim::ReadFile(gRacedPaths[which]));
+    int lines = 0;
+    for (std::string line; std::getline(file, line); ++lines) {
+      int thread = -1, round = -1, used = 0;
+      EXPECT_EQ(std::sscanf(line.c_str(), "thread %d round %d%n", &thread, &round, &used), 2) << line;
+      EXPECT_EQ(static_cast<std::size_t>(used), line.size() - (line.back() == '\r' ? 1 : 0)) << line;
+    }
+    EXPECT_EQ(lines, gRacedLines[which].load());
+  }
 }
 
 }  // namespace
