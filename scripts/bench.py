@@ -209,12 +209,12 @@ def main():
 
     output = table.text()
     when = datetime.date.today().isoformat()
-    builds = (f"Measured {when}. linux32: `{os.path.relpath(build, HERE)}` (g++ -m32, Release, no sanitizers), "
-              f"natively and under callgrind")
+    builds = (f"Measured {when}: linux32 is `{os.path.relpath(build, HERE)}` (g++ -m32, Release, no sanitizers; "
+              f"natively and under callgrind; file rows on a {options.megabytes} MB file)")
     if wine:
-        builds += (f"; win32: `{os.path.relpath(wine.build, HERE)}` (mingw-w64, Release, the flags of QXKit.dll), "
-                   f"under {wine.version}, {options.windows_megabytes} MB file")
-    builds += f"; Linux file rows on a {options.megabytes} MB file."
+        builds += (f", win32 is `{os.path.relpath(wine.build, HERE)}` (mingw-w64, Release, the flags of QXKit.dll; "
+                   f"under {wine.version}; file rows on a {options.windows_megabytes} MB file)")
+    builds += "."
     print()
     print(builds)
     print()
