@@ -7,6 +7,8 @@
 
 #include "common/IDebugLog.h"
 #include "fixes/AVPercentFix.h"
+#include "fixes/CleanupPacer.h"
+#include "platform/Sleep.h"
 #include "plugin/ProjectIni.h"
 #include "skse/GameActorValues.h"
 #include "skse/GameGlobals.h"
@@ -27,10 +29,11 @@ Timestamp SteadyClockMillis() noexcept {
 namespace {
 
 // Slots a cleanup batch walks at least (then on to the end of the run it is in), and the
-// pause between two batches: the lock is held for microseconds at a time and for a small
-// share of the pass, so hits on other threads hardly ever find it taken.
+// pause each batch owes with the lock released (see CleanupPacer): the lock is held for
+// microseconds at a time and for a small share of the pass, so hits on other threads hardly
+// ever find it taken.
 constexpr std::size_t kCleanupBatchSlots = 256;
-constexpr std::chrono::microseconds kCleanupPause{200};
+constexpr CleanupPacer::Micros kCleanupPauseMicros = 200;
 constexpr int kHitSpins = 1000;
 
 Timestamp Plus(Timestamp stamp, std::uint32_t millis) {
@@ -196,8 +199,18 @@ std::size_t TrimImmunityTable(Timestamp now, std::uint32_t immunityMillis,
     // removals of a batch move only entries of that batch.
     slot = ImmunityTable.EmptySlotFrom(0);
   }
+  CleanupPacer pacer(kCleanupPauseMicros, platform::SleepGranularityMicros());
   for (std::size_t walked = 0; walked < slotCount;) {
-    if (walked > 0) std::this_thread::sleep_for(kCleanupPause);
+    if (walked > 0) {
+      if (CleanupPacer::Micros due = pacer.AfterBatch(); due > 0) {
+        auto start = std::chrono::steady_clock::now();
+        platform::SleepMicroseconds(static_cast<std::uint32_t>(due));
+        pacer.Slept(std::chrono::duration_cast<std::chrono::microseconds>(std::chrono::steady_clock::now() - start)
+                        .count());
+      } else {
+        std::this_thread::yield();  // a hit waiting for the lock takes it now
+      }
+    }
     std::lock_guard<std::mutex> lock(gGatingLock);
     void (*observer)(bool) = gOnCleanupBatch;
     if (observer != nullptr) observer(true);

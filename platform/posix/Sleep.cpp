@@ -16,4 +16,11 @@ void SleepMilliseconds(std::uint32_t milliseconds) {
   nanosleep(&wait, nullptr);
 }
 
+std::uint32_t SleepGranularityMicros() noexcept { return 50; }
+
+void SleepMicroseconds(std::uint32_t micros) {
+  timespec wait{static_cast<time_t>(micros / 1000000), static_cast<long>(micros % 1000000) * 1000L};
+  nanosleep(&wait, nullptr);
+}
+
 }  // namespace qx::platform

@@ -6,4 +6,8 @@ namespace qx::platform {
 
 void SleepMilliseconds(std::uint32_t milliseconds) { Sleep(milliseconds); }
 
+std::uint32_t SleepGranularityMicros() noexcept { return 1000; }
+
+void SleepMicroseconds(std::uint32_t micros) { Sleep(micros / 1000 + (micros % 1000 != 0 ? 1 : 0)); }
+
 }  // namespace qx::platform

@@ -5,13 +5,11 @@
 //   Split:     splitting a 1 KB text at a delimiter character against a memchr loop that
 //              collects the same pieces into a vector reserved once.
 //
-// Under callgrind each is one counted segment; natively Google Benchmark times both sides
-// in the same run and the program prints the ratios, and the allocations per call.
-#include <benchmark/benchmark.h>
-
+// Under callgrind each is one counted segment; natively (both builds) each side runs
+// kCalls calls at a time, in turn with the other side, kRuns times, and the program prints
+// the ratio of the fastest runs, and the allocations per call.
 #include <cstdio>
 #include <cstring>
-#include <map>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -28,6 +26,7 @@ using qx::papyrus::SplitText;
 using qx::papyrus::TemplateValues;
 
 constexpr int kCalls = 2000;
+constexpr int kRuns = 100;
 
 const char* const kValueTexts[] = {"Ulfric", "12", "3.14159", "true", "2.5"};
 const TemplateValues kValues{kValueTexts, 5, [](const void* values, std::uint32_t i) {
@@ -69,32 +68,17 @@ std::vector<std::string_view> MemchrPieces(std::string_view text, char mark) {
   return pieces;
 }
 
-void BM_FormatStr(benchmark::State& state) {
-  for (auto _ : state) benchmark::DoNotOptimize(FillTemplate(kTemplate, kValues));
+// kCalls calls of `call`, each result kept alive.
+template <typename Call>
+auto Calls(Call call) {
+  return [call] {
+    for (int i = 0; i < kCalls; ++i) qxbench::KeepAlive(call());
+  };
 }
-void BM_Snprintf(benchmark::State& state) {
-  for (auto _ : state) benchmark::DoNotOptimize(Printed());
-}
-void BM_Split(benchmark::State& state) {
-  for (auto _ : state) benchmark::DoNotOptimize(SplitText(kText, ","));
-}
-void BM_MemchrLoop(benchmark::State& state) {
-  for (auto _ : state) benchmark::DoNotOptimize(MemchrPieces(kText, ','));
-}
-BENCHMARK(BM_FormatStr);
-BENCHMARK(BM_Snprintf);
-BENCHMARK(BM_Split);
-BENCHMARK(BM_MemchrLoop);
-
-// Keeps each benchmark's time per iteration.
-class Collect : public benchmark::BenchmarkReporter {
- public:
-  std::map<std::string, double> perIteration;
-  bool ReportContext(const Context&) override { return true; }
-  void ReportRuns(const std::vector<Run>& runs) override {
-    for (const Run& run : runs) perIteration[run.benchmark_name()] = run.GetAdjustedRealTime();
-  }
-};
+const auto kFormatStr = [] { return FillTemplate(kTemplate, kValues); };
+const auto kSnprintf = [] { return Printed(); };
+const auto kSplit = [] { return SplitText(kText, ","); };
+const auto kMemchr = [] { return MemchrPieces(kText, ','); };
 
 template <typename Body>
 double AllocationsPerCall(Body&& body) {
@@ -106,7 +90,7 @@ double AllocationsPerCall(Body&& body) {
 
 }  // namespace
 
-int main(int argc, char** argv) {
+int main() {
   if (FillTemplate(kTemplate, kValues) != kExpected || Printed() != kExpected) {
     std::fprintf(stderr, "text_bench: the template gives '%s'\n", FillTemplate(kTemplate, kValues).c_str());
     return 1;
@@ -114,30 +98,20 @@ int main(int argc, char** argv) {
   if (SplitText(kText, ",") != MemchrPieces(kText, ',')) return 1;
 
   if (qxbench::UnderCallgrind()) {
-    qxbench::CountSegment("formatstr", kCalls, [] {
-      for (int i = 0; i < kCalls; ++i) benchmark::DoNotOptimize(FillTemplate(kTemplate, kValues));
-    });
-    qxbench::CountSegment("snprintf", kCalls, [] {
-      for (int i = 0; i < kCalls; ++i) benchmark::DoNotOptimize(Printed());
-    });
-    qxbench::CountSegment("split", kCalls, [] {
-      for (int i = 0; i < kCalls; ++i) benchmark::DoNotOptimize(SplitText(kText, ","));
-    });
-    qxbench::CountSegment("memchr", kCalls, [] {
-      for (int i = 0; i < kCalls; ++i) benchmark::DoNotOptimize(MemchrPieces(kText, ','));
-    });
+    qxbench::CountSegment("formatstr", kCalls, Calls(kFormatStr));
+    qxbench::CountSegment("snprintf", kCalls, Calls(kSnprintf));
+    qxbench::CountSegment("split", kCalls, Calls(kSplit));
+    qxbench::CountSegment("memchr", kCalls, Calls(kMemchr));
     return 0;
   }
 
   qxbench::Report("formatstr.allocations", AllocationsPerCall([] { (void)FillTemplate(kTemplate, kValues); }));
   qxbench::Report("split.allocations", AllocationsPerCall([] { (void)SplitText(kText, ","); }));
-  benchmark::Initialize(&argc, argv);
-  Collect collect;
-  benchmark::RunSpecifiedBenchmarks(&collect);
-  auto& t = collect.perIteration;
-  if (t.count("BM_Snprintf") && t.count("BM_MemchrLoop")) {
-    qxbench::Report("formatstr.wall", t["BM_FormatStr"] / t["BM_Snprintf"]);
-    qxbench::Report("split.wall", t["BM_Split"] / t["BM_MemchrLoop"]);
-  }
+  qxbench::Fastest format = qxbench::FastestOfAlternating(kRuns, Calls(kFormatStr), Calls(kSnprintf));
+  qxbench::Fastest split = qxbench::FastestOfAlternating(kRuns, Calls(kSplit), Calls(kMemchr));
+  std::fprintf(stderr, "text_bench: FormatStr %.0f ns, snprintf %.0f ns, Split %.0f ns, memchr loop %.0f ns per call\n",
+               format.a / kCalls * 1e9, format.b / kCalls * 1e9, split.a / kCalls * 1e9, split.b / kCalls * 1e9);
+  qxbench::Report("formatstr.wall", format.Ratio());
+  qxbench::Report("split.wall", split.Ratio());
   return 0;
 }

@@ -9,6 +9,7 @@
 #include <thread>
 #include <vector>
 
+#include "fixes/CleanupPacer.h"
 #include "fixes/HealthGating.h"
 #include "plugin/ProjectIni.h"
 #include "sim/counting/HeapCounter.h"
@@ -384,6 +385,83 @@ TEST(ImmunityCleanup, RemovesExactlyTheEntriesWhoseAgeReachedTheImmunityTime) {
   EXPECT_EQ(qx::ImmunityTable.count(&actors[2]), 0u);
   EXPECT_EQ(qx::TrimImmunityTable(now + 1, 500, scratch), 1u);  // actor 0 reached 500
   qx::ImmunityTable.clear();
+}
+
+// The pauses of a cleanup pass: what each batch owes, when it is slept off and how a sleep
+// that overshoots pays for the batches after it, on each system's granularity.
+using PauseMicros = qx::CleanupPacer::Micros;
+struct PacedPass {
+  std::vector<PauseMicros> asked;
+  PauseMicros paused = 0;
+};
+// A pass of `batches` batches on a system whose every sleep of `asked` takes asked + `over`
+// (at least `shortest`): the sleeps asked for, and the pass's pause time in all.
+PacedPass RunPass(qx::CleanupPacer pacer, int batches, PauseMicros over, PauseMicros shortest = 0) {
+  PacedPass pass;
+  for (int batch = 1; batch < batches; ++batch) {  // a pause between two batches only
+    PauseMicros due = pacer.AfterBatch();
+    if (due == 0) continue;
+    pass.asked.push_back(due);
+    PauseMicros took = due + over < shortest ? shortest : due + over;
+    pacer.Slept(took);
+    pass.paused += took;
+  }
+  return pass;
+}
+
+TEST(CleanupPacing, AFineGrainedSleepPausesAfterEveryBatch) {
+  PacedPass pass = RunPass(qx::CleanupPacer(200, 50), 1001, 0);
+  ASSERT_EQ(pass.asked.size(), 1000u);
+  for (PauseMicros asked : pass.asked) EXPECT_EQ(asked, 200);
+  EXPECT_EQ(pass.paused, 200'000);
+}
+
+TEST(CleanupPacing, SleepsThatRunLongPayForTheNextPauses) {
+  // Linux: 60 us of slack on every sleep. The pass still pauses 200 us per batch in all,
+  // give or take one sleep.
+  PacedPass pass = RunPass(qx::CleanupPacer(200, 50), 1001, 60);
+  EXPECT_GE(pass.paused, 200'000 - 50);
+  EXPECT_LE(pass.paused, 200'000 + 260);
+  for (PauseMicros asked : pass.asked) EXPECT_EQ(asked % 50, 0);
+}
+
+TEST(CleanupPacing, WholeMillisecondSleepsComeEveryFifthBatch) {
+  // Windows: nothing shorter than a millisecond; 200 us a batch is one every fifth batch.
+  PacedPass pass = RunPass(qx::CleanupPacer(200, 1000), 1001, 0, 1000);
+  ASSERT_EQ(pass.asked.size(), 200u);
+  for (PauseMicros asked : pass.asked) EXPECT_EQ(asked, 1000);
+  EXPECT_EQ(pass.paused, 200'000);
+}
+
+TEST(CleanupPacing, ATimerTickPerSleepStillEndsThePassInItsPauseTime) {
+  // Windows' default timer: every sleep takes a tick of 15.6 ms. A pause per batch would
+  // make 1000 batches take 15.6 s; paced, the pass pauses its 200 ms and at most a tick more.
+  PacedPass pass = RunPass(qx::CleanupPacer(200, 1000), 1001, 0, 15'600);
+  EXPECT_GE(pass.paused, 200'000 - 1000);
+  EXPECT_LE(pass.paused, 200'000 + 15'600);
+  EXPECT_LE(pass.asked.size(), 14u);
+}
+
+TEST(CleanupPacing, CreditFromOneLongStopIsCapped) {
+  // The system stopped the thread for a second in a sleep: the batches after it still pause
+  // once the capped credit is used up.
+  qx::CleanupPacer pacer(200, 1000);
+  for (int i = 0; i < 4; ++i) EXPECT_EQ(pacer.AfterBatch(), 0);
+  ASSERT_EQ(pacer.AfterBatch(), 1000);
+  pacer.Slept(1'000'000);
+  EXPECT_EQ(pacer.Owed(), -qx::CleanupPacer::kMostCredit);
+  int withoutSleep = 0;
+  while (pacer.AfterBatch() == 0) ++withoutSleep;
+  EXPECT_EQ(withoutSleep, (qx::CleanupPacer::kMostCredit + 1000) / 200 - 1);
+}
+
+TEST(CleanupPacing, ASleepThatReturnsAtOnceIsNotCounted) {
+  qx::CleanupPacer pacer(200, 1000);
+  for (int i = 0; i < 4; ++i) (void)pacer.AfterBatch();
+  ASSERT_EQ(pacer.AfterBatch(), 1000);
+  pacer.Slept(0);
+  EXPECT_EQ(pacer.AfterBatch(), 1000);  // still owed, and 200 more
+  EXPECT_EQ(pacer.Owed(), 1200);
 }
 
 // The tables against a standard map through inserts, overwrites and removals that grow the
