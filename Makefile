@@ -38,13 +38,16 @@ fuzz-keep: fuzz-build
 	./tests/fuzz/keep-corpus.sh $(BUILD)/fuzz
 
 # The thread stress without sanitizers (valgrind cannot run them), for valgrind's race
-# detectors: natively with its checks, then under helgrind and under drd.
+# detectors: natively with its checks, then under helgrind and under drd; then the Windows
+# build's against QXKit.dll under Wine.
 stress-build: bootstrap
 	cmake -S . -B $(BUILD)/stress -DCMAKE_TOOLCHAIN_FILE=cmake/toolchain-linux32.cmake -DCMAKE_BUILD_TYPE=RelWithDebInfo -DQX_VALGRIND=ON -DQX_BUILD_TESTS=OFF >/dev/null
 	cmake --build $(BUILD)/stress -j $(JOBS) --target qx_stress
 
 stress: stress-build
-	./tests/stress/run-stress.sh $(BUILD)/stress/tests/stress/qx_stress $(STRESS_SECONDS)
+	cmake -S . -B $(BUILD)/win32 -DCMAKE_TOOLCHAIN_FILE=cmake/toolchain-win32.cmake -DCMAKE_BUILD_TYPE=Release >/dev/null
+	cmake --build $(BUILD)/win32 -j $(JOBS) --target qx_stress
+	./tests/stress/run-stress.sh $(BUILD)/stress/tests/stress/qx_stress $(STRESS_SECONDS) $(BUILD)/win32
 
 # The smoke of the fuzzers: each target over its seed corpus, then 20 seconds of fuzzing.
 test: build fuzz-build

@@ -1,5 +1,6 @@
 #include "papyrus/TextFileTable.h"
 
+#include "platform/ThreadSlot.h"
 
 namespace qx::io {
 
@@ -14,14 +15,31 @@ constinit thread_local LastFound tLastFound;
 }  // namespace detail
 
 namespace {
-thread_local std::shared_ptr<TextFile> tLastFoundAlive;
+
+// The reference that keeps the file a thread found last alive, given back at the thread's
+// next search or its end. Not a thread_local object: in the Windows build its destructor
+// would run on the thread's already freed thread-local storage.
+struct AliveFile final : platform::ThreadOwned {
+  std::shared_ptr<TextFile> file;
+};
+
+platform::ThreadSlot& AliveFiles() {
+  static auto* slot = new platform::ThreadSlot;  // never destroyed: threads end at any time
+  return *slot;
+}
+
 }  // namespace
 
 TextFile* TextFileTable::SearchForThisThread(const char* path, std::uint32_t changes) {
   detail::LastFound& last = detail::tLastFound;
   last.table = nullptr;
-  tLastFoundAlive = Find(path);
-  last.file = tLastFoundAlive.get();
+  auto* alive = static_cast<AliveFile*>(AliveFiles().Get());
+  if (alive == nullptr) {
+    alive = new AliveFile;  // once per thread
+    AliveFiles().Set(alive);
+  }
+  alive->file = Find(path);
+  last.file = alive->file.get();
   if (last.path.Remember(path)) {
     last.changes = changes;
     last.table = this;

@@ -5,10 +5,12 @@
 #include <cstdio>
 #include <fstream>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "sim/GameFolders.h"
 #include "tests/stress/Stress.h"
+#include "tests/stress/Threads.h"
 
 namespace stress::files {
 namespace {
@@ -18,6 +20,9 @@ constexpr const char* kClass = "QXIOUtil";
 
 std::string gDistinct[kWorkers];
 std::string gShared;
+std::string gExitPath;
+constexpr int kLingering = kLingeringThreads;
+std::string gLingerPaths[kLingering];
 // Sequence numbers of the shared lines each worker had accepted; only that worker writes.
 std::vector<std::uint32_t> gAccepted[kWorkers];
 
@@ -90,12 +95,68 @@ void WriteShared(int worker, std::uint32_t step) {
   if (worker == 1 && step % 5 == 4) (void)Close(gShared);
 }
 
+// What the file at `path` holds, line by line.
+std::vector<std::string> LinesIn(const std::string& path) {
+  std::ifstream in(path);
+  std::vector<std::string> lines;
+  for (std::string line; std::getline(in, line);) lines.push_back(line);
+  return lines;
+}
+
+// One short-lived thread: it opens the file and writes a line, so that the file is the one
+// it remembers last, and ends while still holding it. On even cycles the file is closed
+// before the thread ends, which leaves the ending thread with the last reference.
+void ExitCycle(std::uint32_t cycle) {
+  bool closedFirst = cycle % 2 == 0;
+  ThreadKind kind = (cycle / 2) % 2 == 0 ? ThreadKind::kSystem : ThreadKind::kLibrary;
+  std::string first = "exit " + std::to_string(cycle);
+  std::string second = first + " after the thread";
+  Barrier handover(2);
+  bool wrote = false;
+  StressThread thread;
+  bool started = thread.Start(kind, [&] {
+    wrote = Load(gExitPath, /*read=*/false, /*append=*/false, 1 + static_cast<int>(cycle % 3)) &&
+            BoolCall(kClass, "WriteLine", {Text(gExitPath), Text(first)}) &&
+            BoolCall(kClass, "IsLoaded", {Text(gExitPath)});
+    handover.Wait();  // the file is the thread's last
+    handover.Wait();  // closed meanwhile, or still open
+  });
+  if (!started) {
+    Fail("the system refused a thread");
+    return;
+  }
+  handover.Wait();
+  if (!wrote) Fail("a short-lived thread could not write its file");
+  if (closedFirst && !Close(gExitPath)) Fail("closing the file a living thread used last failed");
+  handover.Wait();
+  thread.Join();
+  ++Mine().threadExits;
+
+  std::vector<std::string> wanted{first};
+  if (!closedFirst) {
+    // The thread's end released only its own hold: the file is still open for the others.
+    if (!BoolCall(kClass, "IsLoaded", {Text(gExitPath)})) Fail("a thread's end closed the file it used last");
+    if (!BoolCall(kClass, "WriteLine", {Text(gExitPath), Text(second)})) {
+      Fail("the file an ended thread used last refuses lines");
+    }
+    wanted.push_back(second);
+    if (!Close(gExitPath)) Fail("closing the file an ended thread used last failed");
+  }
+  if (LinesIn(gExitPath) != wanted) Fail("cycle %u: the file a thread used last holds other lines", cycle);
+}
+
 }  // namespace
 
 void SetUp(const std::string& folder) {
-  for (int worker = 0; worker < kWorkers; ++worker) {
-    gDistinct[worker] = sim::JoinPath(folder, "/distinct-" + std::to_string(worker) + ".txt");
-  }
+  // (Names made with snprintf: GCC 12 warns of an overlap that cannot happen in "/a" + text.)
+  auto numbered = [&](const char* name, int number) {
+    char text[64];
+    std::snprintf(text, sizeof text, "/%s-%d.txt", name, number);
+    return sim::JoinPath(folder, text);
+  };
+  gExitPath = sim::JoinPath(folder, "/exit.txt");
+  for (int linger = 0; linger < kLingering; ++linger) gLingerPaths[linger] = numbered("linger", linger);
+  for (int worker = 0; worker < kWorkers; ++worker) gDistinct[worker] = numbered("distinct", worker);
   gShared = sim::JoinPath(folder, "/shared.txt");
 }
 
@@ -104,6 +165,41 @@ void Work(const Worker& worker, const Run& run) {
     WriteAndReadBack(worker.index, step);
     WriteShared(worker.index, step);
     EndStep(worker.thread);
+  }
+}
+
+void Exits(const Worker& worker, const Run& run) {
+  for (std::uint32_t cycle = 0; !run.Over(); ++cycle) {
+    ExitCycle(cycle);
+    EndStep(worker.thread);
+  }
+}
+
+void Linger(int index, Quiet& quiet) {
+  const std::string& path = gLingerPaths[index % kLingering];
+  bool settled = false;
+  for (std::uint32_t step = 0;; ++step) {
+    if (!settled) {
+      bool asked;
+      {
+        std::lock_guard<std::mutex> lock(quiet.mutex);
+        asked = quiet.asked;
+      }
+      if (asked) {
+        (void)Close(path);
+        quiet.settled.Wait();
+        settled = true;
+      }
+    }
+    if (!settled) {
+      (void)Load(path, /*read=*/false, /*append=*/step % 8 != 0, 2);
+      (void)BoolCall(kClass, "WriteLine", {Text(path), Text(LineOf(index, step, 0))});
+      if (step % 4 == 3) (void)Close(path);
+    } else {
+      (void)BoolCall(kClass, "IsLoaded", {Text(path)});
+      (void)TextCall("QXStringUtil", "DecToHex", {Vm::Int(static_cast<std::int32_t>(step % 4096)), Vm::Int(4)});
+    }
+    std::this_thread::yield();
   }
 }
 

@@ -5,8 +5,9 @@
 #include <string_view>
 #include <thread>
 
-#include "common/IDebugLog.h"
+#include "sim/Actors.h"
 #include "sim/GameFolders.h"
+#include "sim/Magic.h"
 #include "tests/stress/Stress.h"
 
 namespace stress {
@@ -24,7 +25,15 @@ std::int64_t SteadyMillis() {
   return duration_cast<milliseconds>(steady_clock::now().time_since_epoch()).count();
 }
 
-constexpr const char kStepPrefix[] = "QX Stress: thread ";
+// Each thread logs its steps through a script call the plugin answers with a log line: a
+// spell that is no ability, whose form ID names the thread and whose type is the step.
+constexpr std::uint32_t kActorType = 0x3E;
+constexpr std::uint32_t kSpellType = 0x16;
+constexpr std::uint32_t kLogSpellBase = 0x00005000;
+constexpr std::uint32_t kLogStepBase = 0x00010000;  // never the ability type
+sim::SimActor* gLogActor = nullptr;
+sim::SimSpell* gLogSpells[kMaxThreads];
+constexpr const char kStepPrefix[] = "QX Scale Ability Effects: spell ";
 
 // Calls as a script does; the arguments are the caller's, given back once the call is over.
 ScriptValue Result(const char* className, const char* function, const std::vector<ScriptValue>& arguments) {
@@ -52,6 +61,7 @@ Figures Sum() {
     sum.bookCalls += f.bookCalls;
     sum.textCalls += f.textCalls;
     sum.logLines += f.logLines;
+    sum.threadExits += f.threadExits;
   }
   return sum;
 }
@@ -68,8 +78,22 @@ void Fail(const char* format, ...) {
 
 std::uint64_t Failures() { return gFailures.load(); }
 
+void SetUpLog() {
+  gLogActor = sim::NewActor(0x00040000, 0xFF004000);
+  Vm::Adopt(static_cast<qx::game::Actor*>(gLogActor), kActorType);
+  for (int thread = 0; thread < kMaxThreads; ++thread) {
+    gLogSpells[thread] = sim::NewSpell(kLogSpellBase + static_cast<std::uint32_t>(thread), kLogStepBase, {});
+    Vm::Adopt(gLogSpells[thread], kSpellType);
+  }
+}
+
 void EndStep(int thread) {
-  LogMessage("%s%d step %u", kStepPrefix, thread, gLogged[thread]++);
+  gLogSpells[thread]->spellType = kLogStepBase + gLogged[thread]++;
+  if (!BoolCall("QXAEUtil", "ScaleAbilityEffects",
+                {Vm::Object(static_cast<qx::game::Actor*>(gLogActor), kActorType), Vm::Object(gLogSpells[thread], kSpellType),
+                 Vm::None(), Vm::None(), Vm::None(), Vm::None(), Vm::None(), Vm::None(), Vm::None()})) {
+    Fail("ScaleAbilityEffects of a spell that is no ability answered false");
+  }
   ++gFigures[thread].logLines;
   ++gFigures[thread].steps;
   std::this_thread::yield();
@@ -87,14 +111,20 @@ void CheckLog(int threads) {
     }
     std::string_view line(log.data() + from, end - from);
     from = end + 1;
-    std::size_t at = line.find("QX Stress");
+    if (!line.empty() && line.back() == '\r') line.remove_suffix(1);  // Windows writes the log in text mode
+    std::size_t at = line.find(kStepPrefix);
     if (at == std::string_view::npos) continue;
-    int thread = -1;
-    unsigned step = 0;
+    unsigned spell = 0;
+    unsigned type = 0;
     int used = 0;
     std::string whole(line);
-    if (at != 0 || std::sscanf(whole.c_str(), "QX Stress: thread %d step %u%n", &thread, &step, &used) != 2 ||
-        used != static_cast<int>(whole.size()) || thread < 0 || thread >= threads) {
+    bool parsed = at == 0 &&
+                  std::sscanf(whole.c_str(), "QX Scale Ability Effects: spell %8X is not an ability; received %u%n",
+                              &spell, &type, &used) == 2 &&
+                  used == static_cast<int>(whole.size()) && spell >= kLogSpellBase && type >= kLogStepBase;
+    int thread = parsed ? static_cast<int>(spell - kLogSpellBase) : -1;
+    std::uint32_t step = type - kLogStepBase;
+    if (!parsed || thread >= threads) {
       Fail("a torn or mixed log line: '%s'", whole.c_str());
       continue;
     }

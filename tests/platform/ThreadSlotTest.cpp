@@ -1,0 +1,105 @@
+// The per-thread object slot, against each system (Wine for the Windows build, whose C++
+// thread-locals are emulated): an object given to a thread goes when it is replaced or when
+// the thread ends, for threads of either start, each thread with its own.
+#include <gtest/gtest.h>
+
+#include <mutex>
+#include <thread>
+#include <vector>
+
+#ifdef _WIN32
+#include <windows.h>
+#else
+#include <pthread.h>
+#endif
+
+#include "platform/ThreadSlot.h"
+
+namespace {
+
+using qx::platform::ThreadOwned;
+using qx::platform::ThreadSlot;
+
+// Each object as it went: its thread's mark * 100 + its number.
+struct Record {
+  std::mutex lock;
+  std::vector<int> seen;
+};
+
+class Marked final : public ThreadOwned {
+ public:
+  Marked(Record& record, int mark, int number) : record_(record), mark_(mark), number_(number) {}
+  ~Marked() override {
+    std::lock_guard<std::mutex> guard(record_.lock);
+    record_.seen.push_back(mark_ * 100 + number_);
+  }
+
+ private:
+  Record& record_;
+  int mark_;
+  int number_;
+};
+
+ThreadSlot& Slot() {
+  static auto* slot = new ThreadSlot;
+  return *slot;
+}
+
+struct Job {
+  Record* record;
+  int mark;
+  bool emptyAtFirst = false;
+};
+
+void Body(Job& job) {
+  job.emptyAtFirst = Slot().Get() == nullptr;
+  Slot().Set(new Marked(*job.record, job.mark, 1));
+  Slot().Set(new Marked(*job.record, job.mark, 2));  // the first goes now
+  Slot().Set(Slot().Get());                // giving it its own object again changes nothing
+}
+
+#ifdef _WIN32
+DWORD WINAPI RunJob(void* argument) {
+  Body(*static_cast<Job*>(argument));
+  return 0;
+}
+#endif
+
+// Started by the system's own call, as the game starts its script threads.
+void RunOnSystemThread(Job& job) {
+#ifdef _WIN32
+  HANDLE thread = CreateThread(nullptr, 0, &RunJob, &job, 0, nullptr);
+  ASSERT_NE(thread, nullptr);
+  WaitForSingleObject(thread, INFINITE);
+  CloseHandle(thread);
+#else
+  auto start = [](void* argument) -> void* {
+    Body(*static_cast<Job*>(argument));
+    return nullptr;
+  };
+  pthread_t thread;
+  ASSERT_EQ(pthread_create(&thread, nullptr, start, &job), 0);
+  pthread_join(thread, nullptr);
+#endif
+}
+
+TEST(ThreadSlot, ObjectsGoWhenReplacedAndAtTheThreadsEnd) {
+  Record record;
+  Job job{&record, 7};
+  std::thread([&] { Body(job); }).join();
+  EXPECT_TRUE(job.emptyAtFirst);
+  EXPECT_EQ(record.seen, (std::vector<int>{701, 702}));
+}
+
+TEST(ThreadSlot, ThreadsTheSystemStartedGiveTheirObjectBackToo) {
+  Record record;
+  Job first{&record, 5};
+  Job second{&record, 6};
+  RunOnSystemThread(first);
+  RunOnSystemThread(second);
+  EXPECT_TRUE(first.emptyAtFirst);
+  EXPECT_TRUE(second.emptyAtFirst) << "each thread has an object of its own";
+  EXPECT_EQ(record.seen, (std::vector<int>{501, 502, 601, 602}));
+}
+
+}  // namespace
