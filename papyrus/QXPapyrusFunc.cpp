@@ -85,7 +85,7 @@ namespace {
 // GetSkill with the books lock held.
 std::int32_t SkillLocked(const SkillBooks& books, const TESObjectBOOK& book) {
   if (book.flags & kBookFlag_TeachesSpell) return -1;
-  if ((book.flags & kBookFlag_TeachesSkill) || books.IsInSkillBookSet(book.formID)) {
+  if ((book.flags & kBookFlag_TeachesSkill) || books.StillTeaches(book, /*spell=*/false)) {
     return static_cast<std::int32_t>(book.teaches);
   }
   return -1;
@@ -108,12 +108,13 @@ bool IsSkill(const SkillBooks& books, const TESObjectBOOK* book, StringCache::Re
 }
 
 // A book whose flags say it teaches a skill holds an actor value index, never a spell: with
-// both flags set the value is not handed out as a spell.
+// both flags set the value is not handed out as a spell. Without a flag (read), the value is
+// a spell only while it is still the spell the book was known to teach.
 SpellItem* GetSpell(const SkillBooks& books, const TESObjectBOOK* book) {
   if (!Usable(books, book)) return nullptr;
   auto lock = books.Lock();
   if (book->flags & kBookFlag_TeachesSkill) return nullptr;
-  if ((book->flags & kBookFlag_TeachesSpell) || books.IsInSpellBookSet(book->formID)) {
+  if ((book->flags & kBookFlag_TeachesSpell) || books.StillTeaches(*book, /*spell=*/true)) {
     return reinterpret_cast<SpellItem*>(book->teaches);
   }
   return nullptr;
@@ -127,9 +128,13 @@ void SetIsRead(SkillBooks& books, TESObjectBOOK* book, bool read) {
     return;
   }
   book->flags |= kBookFlag_Read;
-  if (books.IsInSkillBookSet(book->formID)) {
+  // Read, the book teaches no more what it is known to teach.
+  std::optional<SkillBooks::Teaching> teaching = books.TeachingOf(*book);
+  bool skill = teaching ? !teaching->spell : books.IsInSkillBookSet(book->formID);
+  bool spell = teaching ? teaching->spell : books.IsInSpellBookSet(book->formID);
+  if (skill) {
     book->flags &= ~kBookFlag_TeachesSkill;
-  } else if (books.IsInSpellBookSet(book->formID)) {
+  } else if (spell) {
     book->flags &= ~kBookFlag_TeachesSpell;
   }
 }
@@ -141,6 +146,7 @@ void SetBookSkill(SkillBooks& books, TESObjectBOOK* book, StringCache::Ref skill
   auto lock = books.Lock();
   book->teaches = *index;
   book->flags = (book->flags & ~kBookFlag_TeachesSpell) | kBookFlag_TeachesSkill;
+  books.RememberTeaching(*book, SkillBooks::Teaching{false, *index});
 }
 
 void SetBookSpell(SkillBooks& books, TESObjectBOOK* book, SpellItem* spell) {
@@ -148,6 +154,7 @@ void SetBookSpell(SkillBooks& books, TESObjectBOOK* book, SpellItem* spell) {
   auto lock = books.Lock();
   book->teaches = reinterpret_cast<std::uintptr_t>(spell);
   book->flags = (book->flags & ~kBookFlag_TeachesSkill) | kBookFlag_TeachesSpell;
+  books.RememberTeaching(*book, SkillBooks::Teaching{true, book->teaches});
 }
 
 void RemoveBookSkillSpell(SkillBooks& books, TESObjectBOOK* book) {
@@ -155,6 +162,7 @@ void RemoveBookSkillSpell(SkillBooks& books, TESObjectBOOK* book) {
   auto lock = books.Lock();
   book->flags &= ~(kBookFlag_TeachesSkill | kBookFlag_TeachesSpell);
   book->teaches = 0;
+  books.RememberTeaching(*book, std::nullopt);
 }
 
 // What scripts call: the functions above on the plugin's lists, with the binding's types

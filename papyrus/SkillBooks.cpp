@@ -1,6 +1,7 @@
 #include "papyrus/SkillBooks.h"
 
 #include <chrono>
+#include <exception>
 #include <system_error>
 #include <thread>
 
@@ -36,13 +37,20 @@ void SkillBooks::BuildLists(const game::DataHandler* dataHandler) {
   // Room for every book up front: the sets grow once, not as they fill.
   skillBookIds_.Reserve(dataHandler->Books().size());
   spellBookIds_.Reserve(dataHandler->Books().size());
+  auto lock = Lock();
+  try {
+    teachings_.reserve(dataHandler->Books().size());
+  } catch (const std::exception&) {  // memory exhausted: each book is tried below
+  }
   for (game::TESObjectBOOK* book : dataHandler->Books()) {
     if (book == nullptr) continue;
     if (book->flags & game::kBookFlag_TeachesSpell) {
       spellBookIds_.Insert(book->formID);
+      RememberTeaching(*book, Teaching{true, book->teaches});
       continue;
     }
     if (!(book->flags & game::kBookFlag_TeachesSkill)) continue;
+    RememberTeaching(*book, Teaching{false, book->teaches});
     if (book->teaches < kSkillLists) {
       lists_[book->teaches].push_back(book);
     } else {
@@ -54,6 +62,7 @@ void SkillBooks::BuildLists(const game::DataHandler* dataHandler) {
     skillBookIds_.Insert(book->formID);
     if (settings_->bookDisableSkillGain) book->flags &= ~game::kBookFlag_TeachesSkill;
   }
+  lock.unlock();
 
   if (settings_->bookDumpSkills) {
     for (std::uint32_t skill = 0; skill < kSkillLists; ++skill) {
@@ -117,12 +126,37 @@ void SkillBooks::AfterGameLoad() {
   RecountAll();
 }
 
+std::optional<SkillBooks::Teaching> SkillBooks::TeachingOf(const game::TESObjectBOOK& book) const {
+  auto found = teachings_.find(book.formID);
+  if (found == teachings_.end()) return std::nullopt;
+  return found->second;
+}
+
+bool SkillBooks::StillTeaches(const game::TESObjectBOOK& book, bool spell) const {
+  std::optional<Teaching> teaching = TeachingOf(book);
+  return teaching && teaching->spell == spell && teaching->value == book.teaches;
+}
+
+void SkillBooks::RememberTeaching(const game::TESObjectBOOK& book, std::optional<Teaching> teaching) noexcept {
+  if (!teaching) {
+    teachings_.erase(book.formID);
+    return;
+  }
+  try {
+    teachings_.insert_or_assign(book.formID, *teaching);
+  } catch (const std::exception&) {
+    // Memory exhausted: nothing is remembered for the book, so no flag is given back to a
+    // value that may not belong to it.
+    teachings_.erase(book.formID);
+  }
+}
+
 void SkillBooks::MarkUnread(game::TESObjectBOOK& book) const {
   book.flags &= ~game::kBookFlag_Read;
   if (book.flags & (game::kBookFlag_TeachesSkill | game::kBookFlag_TeachesSpell)) return;
-  if (IsInSkillBookSet(book.formID)) {
+  if (StillTeaches(book, /*spell=*/false)) {
     book.flags |= game::kBookFlag_TeachesSkill;
-  } else if (IsInSpellBookSet(book.formID)) {
+  } else if (StillTeaches(book, /*spell=*/true)) {
     book.flags |= game::kBookFlag_TeachesSpell;
   }
 }

@@ -6,7 +6,9 @@
 #include <atomic>
 #include <cstdint>
 #include <mutex>
+#include <optional>
 #include <span>
+#include <unordered_map>
 #include <vector>
 
 #include "papyrus/FormIdSet.h"
@@ -47,9 +49,22 @@ class SkillBooks {
 
   [[nodiscard]] bool PollingStarted() const { return polling_.load(); }
 
-  // Clears the read flag and gives back what the book taught at data load, unless it
-  // teaches something now: a book teaches one thing at a time, and its value at 0x98 belongs
-  // to the flag it has. Call with the lock held.
+  // What a book teaches, as far as QXKit knows: what it taught at data load, or what a
+  // setter has made it teach since. Its value at 0x98 belongs to that flag only while it is
+  // still the value remembered here. Call these with the lock held.
+  struct Teaching {
+    bool spell;           // else a skill
+    std::uintptr_t value;  // the spell, or the skill's actor value index
+  };
+  [[nodiscard]] std::optional<Teaching> TeachingOf(const game::TESObjectBOOK& book) const;
+  // Whether the book's value is still what its remembered teaching of that kind put there.
+  [[nodiscard]] bool StillTeaches(const game::TESObjectBOOK& book, bool spell) const;
+  // A setter gave the book something to teach (or, with nullopt, took it away).
+  void RememberTeaching(const game::TESObjectBOOK& book, std::optional<Teaching> teaching) noexcept;
+
+  // Clears the read flag and gives back the flag of what the book teaches, unless it
+  // teaches something now or its value is no longer that teaching's: a book teaches one
+  // thing at a time. Call with the lock held.
   void MarkUnread(game::TESObjectBOOK& book) const;
 
   // Held while book flags are changed or counted, so that scripts and the polling thread
@@ -68,6 +83,7 @@ class SkillBooks {
   std::vector<game::TESObjectBOOK*> unlisted_;  // teach an actor value of 255 or more
   papyrus::FormIdSet skillBookIds_;
   papyrus::FormIdSet spellBookIds_;
+  std::unordered_map<game::FormID, Teaching> teachings_;  // under the lock
   std::array<std::atomic<std::uint32_t>, kSkillLists> counts_{};
   std::atomic<std::uint32_t> total_{0};
   std::atomic<bool> polling_{false};

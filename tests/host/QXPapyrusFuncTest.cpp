@@ -202,6 +202,31 @@ TEST(QXPapyrusFunc, AnUnreadBookTeachesOneThingAtATime) {
   EXPECT_EQ(ObjectCall("GetSpell", {Book(library.fire)}), library.otherSpell);
   EXPECT_EQ(IntCall("GetSkill", {Book(library.fire)}), -1);
 
+  // Read by the player, the game clears the teach flag: marked unread again, the book gets
+  // back the flag of what its value is, the skill a setter gave it, never the other one.
+  auto readInGame = [](TESObjectBOOK* book) {
+    book->flags = static_cast<std::uint8_t>((book->flags & ~(kBookFlag_TeachesSkill | kBookFlag_TeachesSpell)) |
+                                            kBookFlag_Read);
+  };
+  readInGame(library.tome);
+  EXPECT_EQ(ObjectCall("GetSpell", {Book(library.tome)}), nullptr) << "an actor value index is no spell";
+  NoResult("SetIsRead", {Book(library.tome), Vm::Bool(false)});
+  EXPECT_EQ(library.tome->flags, kBookFlag_TeachesSkill);
+  EXPECT_EQ(ObjectCall("GetSpell", {Book(library.tome)}), nullptr);
+  EXPECT_EQ(IntCall("GetSkill", {Book(library.tome)}), static_cast<std::int32_t>(Skill("Alchemy")));
+  readInGame(library.fire);
+  EXPECT_EQ(IntCall("GetSkill", {Book(library.fire)}), -1) << "a spell is no actor value index";
+  NoResult("SetIsRead", {Book(library.fire), Vm::Bool(false)});
+  EXPECT_EQ(library.fire->flags, kBookFlag_TeachesSpell);
+  EXPECT_EQ(ObjectCall("GetSpell", {Book(library.fire)}), library.otherSpell);
+  // A value another plugin wrote is no one's: no flag is given back for it.
+  readInGame(library.fire);
+  library.fire->teaches = 77;
+  NoResult("SetIsRead", {Book(library.fire), Vm::Bool(false)});
+  EXPECT_EQ(library.fire->flags, 0);
+  EXPECT_EQ(ObjectCall("GetSpell", {Book(library.fire)}), nullptr);
+  EXPECT_EQ(IntCall("GetSkill", {Book(library.fire)}), -1);
+
   // Marked read and unread again, a skill book that teaches nothing teaches its skill again.
   NoResult("SetIsRead", {Book(library.herbs), Vm::Bool(true)});
   NoResult("SetIsRead", {Book(library.herbs), Vm::Bool(false)});
