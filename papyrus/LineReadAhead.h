@@ -2,9 +2,10 @@
 // The lines a script file has read ahead of the script: whole lines of the file kept in one
 // block of bytes as the file delivered them, each ended in place by a zero, so that a line
 // reaches the script without being copied. A refill takes up to the script's buffer size in
-// lines, but stops early once the block holds about kReadAheadBytes (the next refill goes
-// on from there), so a huge buffer size never holds the whole file: the block grows beyond
-// that only to hold one longer line.
+// lines, but stops early once the block holds about kReadAheadBytes or the index of its
+// lines kMaxLinesPerRefill entries (the next refill goes on from there), so a huge buffer
+// size never holds the whole file, however short its lines: the block grows beyond that
+// only to hold one longer line.
 //
 // Which lines are valid is a count, never a marker inside the data: a line that begins with
 // the end-marker character is a line like any other.
@@ -28,6 +29,9 @@ class LineReadAhead {
   static constexpr std::size_t kReadAheadBytes = 1 << 20;
   // The block a reader starts with.
   static constexpr std::size_t kFirstBlockBytes = 64 * 1024;
+  // Lines a refill takes at most: their index (8 bytes a line) stays within half the
+  // bytes of the block, whatever the lines' length.
+  static constexpr std::size_t kMaxLinesPerRefill = kReadAheadBytes / 16;
 
   // `size` (at least 1) lines per refill at most; `dropCarriageReturn`: a carriage return
   // that ends a line before its line feed is not part of the line.
@@ -56,8 +60,11 @@ class LineReadAhead {
     if (HasNext()) ++position_;
   }
 
-  // Bytes of the block (what a reader holds besides the line positions).
+  // Bytes of the block, and of the block and the index of its lines together.
   [[nodiscard]] std::size_t BlockBytes() const noexcept { return capacity_; }
+  [[nodiscard]] std::size_t HeldBytes() const noexcept {
+    return capacity_ + lines_.capacity() * sizeof(lines_[0]);
+  }
   // Gives the block back (after the file is closed).
   void Release() noexcept;
 
@@ -107,7 +114,9 @@ void LineReadAhead::Refill(Read&& read) {
   lines_.clear();
   position_ = 0;
   std::size_t scan = unread_;  // no line feed before this byte of the unread rest
-  while (lines_.size() < static_cast<std::size_t>(size_)) {
+  const std::size_t most = static_cast<std::size_t>(size_) < kMaxLinesPerRefill ? static_cast<std::size_t>(size_)
+                                                                               : kMaxLinesPerRefill;
+  while (lines_.size() < most) {
     const char* at = scan < filled_ ? FindLineFeed(block_.get() + scan, block_.get() + filled_) : nullptr;
     if (at != nullptr) {
       std::size_t feed = static_cast<std::size_t>(at - block_.get());

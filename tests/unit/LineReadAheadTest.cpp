@@ -76,6 +76,32 @@ TEST(LineReadAhead, HoldsBoundedBytesWhateverTheBufferSize) {
   EXPECT_LE(largest, 2 * longLine.size() + 2);
 }
 
+// Lines of no length cost no block bytes but an index entry each: the index is held to its
+// own bound, so a file of empty lines does not sit in memory whole.
+TEST(LineReadAhead, HoldsBoundedIndexEntriesWhateverTheLines) {
+  const std::string bytes(4 * qx::io::LineReadAhead::kReadAheadBytes, '\n');
+  qx::io::LineReadAhead reader(2147483647, true);
+  std::size_t at = 0;
+  auto read = [&](char* to, std::size_t room) {
+    std::size_t n = std::min(room, bytes.size() - at);
+    std::memcpy(to, bytes.data() + at, n);
+    at += n;
+    return n;
+  };
+  std::size_t lines = 0;
+  std::size_t most = 0;
+  for (;;) {
+    if (reader.NeedsRefill()) reader.Refill(read);
+    most = std::max(most, reader.HeldBytes());
+    if (!reader.HasNext()) break;
+    ASSERT_TRUE(reader.PeekNext().empty());
+    reader.Advance();
+    ++lines;
+  }
+  EXPECT_EQ(lines, bytes.size());
+  EXPECT_LE(most, qx::io::LineReadAhead::kReadAheadBytes + qx::io::LineReadAhead::kReadAheadBytes / 2);
+}
+
 TEST(RememberedPath, MatchesExactlyTheSameTextAtEveryAlignment) {
   qx::io::RememberedPath remembered;
   EXPECT_FALSE(remembered.Matches(""));
