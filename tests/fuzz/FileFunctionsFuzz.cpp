@@ -4,13 +4,16 @@
 // inside a scratch folder.
 //
 // A model of each file says what every call must answer: which names are open and how,
-// what each file holds, which line reading gives next. At the end every file that exists
-// is read back through the same functions: every line written and closed reads back the
-// same. Lines never hold a line feed or carriage return (a text file cannot keep those
-// inside a line).
+// the bytes each file holds, which line reading gives next. Lines may carry line feeds and
+// carriage returns of their own, and now and then run to many times the reader's first
+// block; another program may also write a file whole, its last line without a line feed.
+// What reading must give is the model's bytes cut as a getline loop cuts them (a carriage
+// return before a line feed dropped, a last line without one kept). At the end every file
+// that exists is read back through the same functions.
 #include <unistd.h>
 
 #include <cstdint>
+#include <cstdio>
 #include <string>
 #include <vector>
 
@@ -31,10 +34,25 @@ std::string gPaths[kNames];
 struct FileModel {
   enum Mode { kClosed, kReading, kWriting };
   bool exists = false;
-  std::vector<std::string> lines;  // what the file holds once the writer has closed it
+  std::string bytes;  // what the file holds once the writer has closed it
   Mode mode = kClosed;
-  std::size_t next = 0;  // reading: index of the next line
+  std::vector<std::string> lines;  // reading: the lines of `bytes`
+  std::size_t next = 0;            // reading: index of the next line
 };
+
+// The lines a getline loop finds in `bytes`, each without its line feed and the carriage
+// return before that.
+std::vector<std::string> LinesOf(const std::string& bytes) {
+  std::vector<std::string> lines;
+  for (std::size_t start = 0; start < bytes.size();) {
+    std::size_t feed = bytes.find('\n', start);
+    std::size_t end = feed == std::string::npos ? bytes.size() : feed;
+    std::size_t kept = feed != std::string::npos && end > start && bytes[end - 1] == '\r' ? end - 1 : end;
+    lines.push_back(bytes.substr(start, kept - start));
+    start = end + 1;
+  }
+  return lines;
+}
 
 FileModel gModels[kNames];
 
@@ -45,10 +63,17 @@ std::int32_t BufferSize(FuzzInput& in) {
   return kEdges[b % 8];
 }
 
+// A line as a script passes it: raw bytes, line ends included; one in sixteen is repeated
+// to run past the reader's first block (64 KB) and across its refills.
 std::string Line(FuzzInput& in) {
+  std::uint8_t shape = in.Byte();
   std::string line = in.Text(64);
-  for (char& c : line) {
-    if (c == '\n' || c == '\r') c = ' ';
+  if (shape % 16 == 15 && !line.empty()) {
+    std::size_t times = (70 * 1024) / line.size() + shape / 16;
+    std::string longLine;
+    longLine.reserve(line.size() * times);
+    for (std::size_t i = 0; i < times; ++i) longLine += line;
+    return longLine;
   }
   return line;
 }
@@ -65,9 +90,11 @@ void Load(const char* path, FileModel& m, bool read, bool append, std::int32_t b
   if (!opens || m.mode != FileModel::kClosed) return;
   m.mode = read ? FileModel::kReading : FileModel::kWriting;
   m.next = 0;
-  if (!read) {
+  if (read) {
+    m.lines = LinesOf(m.bytes);
+  } else {
     m.exists = true;
-    if (!append) m.lines.clear();
+    if (!append) m.bytes.clear();
   }
 }
 
@@ -76,10 +103,10 @@ void Step(FuzzInput& in) {
   int which = in.Byte() % kNames;
   const char* path = gPaths[which].c_str();
   FileModel& m = gModels[which];
-  switch (op % 12) {
+  switch (op % 13) {
     case 0:
     case 1: {
-      bool read = op % 12 == 0;
+      bool read = op % 13 == 0;
       bool append = in.Bool();
       Load(path, m, read, append, BufferSize(in));
       break;
@@ -88,7 +115,7 @@ void Step(FuzzInput& in) {
     case 3: {
       std::string line = Line(in);
       QX_FUZZ_REQUIRE(io::WriteLine(path, line.c_str()) == (m.mode == FileModel::kWriting));
-      if (m.mode == FileModel::kWriting) m.lines.push_back(line);
+      if (m.mode == FileModel::kWriting) m.bytes += line + '\n';
       break;
     }
     case 4:
@@ -123,6 +150,19 @@ void Step(FuzzInput& in) {
       QX_FUZZ_REQUIRE(io::DeleteAnyFile(path) == m.exists);
       m = FileModel{};
       break;
+    case 11:
+      // Another program writes the file whole while no script has it open.
+      if (m.mode == FileModel::kClosed) {
+        std::string bytes = Line(in);
+        if (std::FILE* file = std::fopen(path, "wb")) {
+          std::fwrite(bytes.data(), 1, bytes.size(), file);
+          std::fclose(file);
+          m.exists = true;
+          m.bytes = bytes;
+        }
+        break;
+      }
+      [[fallthrough]];
     default:
       QX_FUZZ_REQUIRE(io::ExistsFile(path) == m.exists);
       break;
@@ -157,7 +197,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     QX_FUZZ_REQUIRE(io::CloseFile(path) == (m.mode != FileModel::kClosed));
     if (!m.exists) continue;
     QX_FUZZ_REQUIRE(io::LoadFile(path, true, false, 1 + i * 2));
-    for (const std::string& line : m.lines) {
+    for (const std::string& line : LinesOf(m.bytes)) {
       QX_FUZZ_REQUIRE(io::HasNextLine(path));
       QX_FUZZ_REQUIRE(ReadNext(path) == line);
     }
