@@ -5,7 +5,7 @@
 
 namespace qx::io {
 
-bool LineReadAhead::MakeRoom(bool holdsLines) {
+bool LineReadAhead::MakeRoom(bool holdsLines, std::size_t restOfLine) {
   std::size_t keep = holdsLines ? lines_.front().first : unread_;
   if (keep > 0) {
     std::memmove(block_.get(), block_.get() + keep, filled_ - keep);
@@ -19,7 +19,13 @@ bool LineReadAhead::MakeRoom(bool holdsLines) {
   }
   if (holdsLines && capacity_ >= kReadAheadBytes) return false;
   std::size_t grown = std::max(kFirstBlockBytes, capacity_ * 2);
-  std::unique_ptr<char[]> block(new char[grown + kPadding]());  // padding read, never used
+  // Known: the line's whole length at once, and a first block's room after it.
+  if (restOfLine != kUnknown && restOfLine <= kMaxBlockBytes - filled_ - kFirstBlockBytes) {
+    grown = std::max(filled_ + restOfLine + kFirstBlockBytes, capacity_ + kFirstBlockBytes);
+  }
+  // Only the padding is written now: the rest of the block is touched as the input fills it.
+  std::unique_ptr<char[]> block(new char[grown + kPadding]);
+  std::memset(block.get() + grown, 0, kPadding);  // read, never used
   if (filled_ > 0) std::memcpy(block.get(), block_.get(), filled_);
   block_ = std::move(block);
   capacity_ = grown;

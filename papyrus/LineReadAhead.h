@@ -5,7 +5,8 @@
 // lines, but stops early once the block holds about kReadAheadBytes or the index of its
 // lines kMaxLinesPerRefill entries (the next refill goes on from there), so a huge buffer
 // size never holds the whole file, however short its lines: the block grows beyond that
-// only to hold one longer line.
+// only to hold one longer line, and then at once to that line's length when the input can
+// tell it (never holding the line twice while it grows).
 //
 // Which lines are valid is a count, never a marker inside the data: a line that begins with
 // the end-marker character is a line like any other.
@@ -44,8 +45,15 @@ class LineReadAhead {
   // Replaces the lines held with the next ones of the input. `read(char* to, size_t room)`
   // gives up to `room` bytes and returns how many (0 at the end of the input); it may
   // throw, as may the block's growth (std::bad_alloc): the lines found so far stay.
+  // `restOfLine()` tells, without consuming it, how many bytes the input holds up to and
+  // including its next line feed (or to its end), or kUnknown.
+  template <typename Read, typename RestOfLine>
+  void Refill(Read&& read, RestOfLine&& restOfLine);
   template <typename Read>
-  void Refill(Read&& read);
+  void Refill(Read&& read) {
+    Refill(read, [] { return kUnknown; });
+  }
+  static constexpr std::size_t kUnknown = static_cast<std::size_t>(-1);
 
   [[nodiscard]] bool HasNext() const noexcept { return position_ < lines_.size(); }
   // The next line, zero-terminated and valid until the next refill; at the end of the
@@ -86,6 +94,8 @@ class LineReadAhead {
   }
   // Bytes after the block's capacity that FindLineFeed may read.
   static constexpr std::size_t kPadding = 16;
+  // The largest block: line positions are 32-bit, and a 32-bit process has no more room.
+  static constexpr std::size_t kMaxBlockBytes = std::size_t{1} << 31;
 
   // Records the line [start, end) and ends it with a zero at `end`.
   void AddLine(std::size_t start, std::size_t end) {
@@ -93,9 +103,10 @@ class LineReadAhead {
     lines_.emplace_back(static_cast<std::uint32_t>(start), static_cast<std::uint32_t>(end));
   }
   // Room for more bytes after the data: moves what this refill still needs (its lines and
-  // the unread rest) to the front, or grows the block. False when the block already holds
-  // kReadAheadBytes with lines of this refill in it: the refill stops there.
-  bool MakeRoom(bool holdsLines);
+  // the unread rest) to the front, or grows the block (to the unread line's whole length
+  // when `restOfLine` is known, else to twice its size). False when the block already
+  // holds kReadAheadBytes with lines of this refill in it: the refill stops there.
+  bool MakeRoom(bool holdsLines, std::size_t restOfLine);
 
   std::int32_t size_;
   bool dropCarriageReturn_;
@@ -109,8 +120,8 @@ class LineReadAhead {
   bool inputEnded_ = false;  // read gave 0
 };
 
-template <typename Read>
-void LineReadAhead::Refill(Read&& read) {
+template <typename Read, typename RestOfLine>
+void LineReadAhead::Refill(Read&& read, RestOfLine&& restOfLine) {
   lines_.clear();
   position_ = 0;
   std::size_t scan = unread_;  // no line feed before this byte of the unread rest
@@ -130,13 +141,15 @@ void LineReadAhead::Refill(Read&& read) {
     if (inputEnded_) {
       // A last line without a line feed is still a line.
       if (unread_ < filled_) {
-        if (filled_ == capacity_ && !MakeRoom(!lines_.empty())) break;
+        if (filled_ == capacity_ && !MakeRoom(!lines_.empty(), 0)) break;
         AddLine(unread_, filled_);
         unread_ = filled_;
       }
       break;
     }
-    if (filled_ == capacity_ && !MakeRoom(!lines_.empty())) break;
+    // A full block with one line in it and no line feed: its length decides the growth.
+    bool growsForALine = filled_ == capacity_ && lines_.empty() && capacity_ >= kReadAheadBytes;
+    if (filled_ == capacity_ && !MakeRoom(!lines_.empty(), growsForALine ? restOfLine() : kUnknown)) break;
     scan = filled_;
     std::size_t got = read(block_.get() + filled_, capacity_ - filled_);
     if (got == 0) inputEnded_ = true;

@@ -1,6 +1,7 @@
 #include "papyrus/TextFile.h"
 
 #include <cstdio>
+#include <cstring>
 #include <exception>
 #include <new>
 
@@ -105,10 +106,28 @@ void TextFile::Open() {
 
 void TextFile::RefillLocked() {
   try {
-    readAhead_.Refill([this](char* to, std::size_t room) { return platform::ReadTextBlock(input_, to, room); });
+    readAhead_.Refill([this](char* to, std::size_t room) { return platform::ReadTextBlock(input_, to, room); },
+                      [this] { return RestOfLineLocked(); });
   } catch (const std::exception& error) {
     Fail("error reading file:", error);
   }
+}
+
+std::size_t TextFile::RestOfLineLocked() {
+  std::streambuf* in = input_.rdbuf();
+  const std::streampos mark = in->pubseekoff(0, std::ios::cur, std::ios::in);
+  if (mark == std::streampos(std::streamoff(-1))) return LineReadAhead::kUnknown;
+  char scratch[16 * 1024];
+  std::size_t rest = 0;
+  for (std::size_t got; (got = platform::ReadTextBlock(input_, scratch, sizeof scratch)) > 0;) {
+    if (const void* feed = std::memchr(scratch, '\n', got)) {
+      rest += static_cast<std::size_t>(static_cast<const char*>(feed) - scratch) + 1;
+      break;
+    }
+    rest += got;
+  }
+  if (in->pubseekpos(mark, std::ios::in) != mark) throw std::ios_base::failure("could not return to the line being read");
+  return rest;
 }
 
 void TextFile::WriteOutLocked() {

@@ -51,6 +51,9 @@ class TextFile {
  private:
   void Open();            // lock held
   void RefillLocked();    // lock held
+  // Bytes from the read position up to and including the next line feed (or to the end),
+  // read and then sought back over; the read-ahead's "unknown" when the stream cannot seek.
+  [[nodiscard]] std::size_t RestOfLineLocked();  // lock held
   void WriteOutLocked();  // lock held
   void Fail(const char* what, const std::exception& error) noexcept;
   // A write or close that failed on the disk: logs the file and the system's reason.

@@ -301,11 +301,14 @@ def measure(options, build, program, table, wine):
               (f"{ratio:.2f}x instructions ({files['write.wall']:.2f}x wall)", "<= 1.5x instructions", ratio <= 1.5),
               win(wfiles and ratio_row(wfiles["write.wall"], 1.5)))
 
-    def memory(figures):
-        limit = 4 + figures["read.longest.mb"]
-        return (f"{figures['read.memory.mb']:.2f} MB", f"<= {limit:.2f} MB (4 MB + longest line)",
-                figures["read.memory.mb"] <= limit)
-    table.add("memory of a reader with buffer 2^31-1 (whole file)", memory(files), win(wfiles and memory(wfiles)))
+    def memory(figures, kind=""):
+        limit = 4 + figures[f"read.longest{kind}.mb"]
+        held = figures[f"read.memory{kind}.mb"]
+        return (f"{held:.2f} MB", f"<= {limit:.2f} MB (4 MB + longest line)", held <= limit)
+    for kind, what in (("", "the file above"), (".empty", "8 MB of empty lines"),
+                       (".longline", "one 20 MB line")):
+        table.add(f"memory of a reader with buffer 2^31-1, whole file: {what}", memory(files, kind),
+                  win(wfiles and memory(wfiles, kind)))
 
     # ---- start-up ----------------------------------------------------------------------
     print("bench: start-up", flush=True)

@@ -5,8 +5,9 @@
 //            against a std::getline loop; both must see the same lines.
 //   writing: WriteLine per line + CloseFile against an std::ofstream; both must write the
 //            same bytes.
-//   memory:  the most heap a reader holds while reading the whole file with a buffer of
-//            2^31 - 1 lines, against the longest line.
+//   memory:  the most heap a reader holds while reading a whole file with a buffer of
+//            2^31 - 1 lines, against the longest line: this file, one of empty lines, and
+//            one of a 20 MB line.
 //
 // Under callgrind each loop is a counted segment (units: lines); natively (both builds) the
 // program prints the wall-time ratios of the same loops, each side timed five times in turn
@@ -145,14 +146,25 @@ int main(int argc, char** argv) {
     }
   }
 
-  // What a reader with the largest buffer holds: the peak of live heap bytes while it reads.
+  // What a reader with the largest buffer holds: the peak of live heap bytes while it reads,
+  // on this file, on 8 MB of empty lines, and on a file of one 20 MB line between two short.
   if (!under) {
-    std::int64_t before = sim::CurrentHeapCount().liveBytes;
-    sim::ResetHeapPeak();
-    Tally huge = ReadScript(path, 2147483647);
-    same = same && huge == plain;
-    qxbench::Report("read.memory.mb", static_cast<double>(sim::CurrentHeapCount().peakBytes - before) / (1024.0 * 1024.0));
-    qxbench::Report("read.longest.mb", static_cast<double>(longest) / (1024.0 * 1024.0));
+    auto memory = [&](const std::string& file, const char* key, const char* longestKey, std::size_t longestLine) {
+      Tally expected = ReadPlain(file);
+      std::int64_t before = sim::CurrentHeapCount().liveBytes;
+      sim::ResetHeapPeak();
+      Tally huge = ReadScript(file, 2147483647);
+      same = same && huge == expected;
+      qxbench::Report(key, static_cast<double>(sim::CurrentHeapCount().peakBytes - before) / (1024.0 * 1024.0));
+      qxbench::Report(longestKey, static_cast<double>(longestLine) / (1024.0 * 1024.0));
+    };
+    memory(path, "read.memory.mb", "read.longest.mb", longest);
+    std::string empty = (folder / "empty-lines.txt").string();
+    std::ofstream(empty) << std::string(8 << 20, '\n');
+    memory(empty, "read.memory.empty.mb", "read.longest.empty.mb", 0);
+    std::string oneLine = (folder / "one-long-line.txt").string();
+    std::ofstream(oneLine) << "first\n" << std::string(20 << 20, 'x') << "\nlast\n";
+    memory(oneLine, "read.memory.longline.mb", "read.longest.longline.mb", 20 << 20);
   }
   std::filesystem::remove_all(folder);
   std::printf("same lines read and written: %s\n", same ? "yes" : "NO");

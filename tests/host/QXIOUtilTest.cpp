@@ -197,6 +197,18 @@ TEST_F(QXIOUtilScripts, ReadsBackExactlyWhatWasWritten) {
     EXPECT_TRUE(Call("CloseFile", {p}));
   }
 
+  // A line longer than the reader's 1 MB block, with either line end around it: the reader
+  // measures the line ahead and returns to it, in Windows' text mode as elsewhere.
+  const std::string huge(3 << 20, 'h');
+  for (const char* end : {"\n", "\r\n"}) {
+    ASSERT_TRUE(sim::WriteFile(path, std::string("a") + end + huge + end + "b"));
+    for (std::int32_t bufferSize : {1, 2147483647}) {
+      ASSERT_TRUE(LoadFile(path, true, false, bufferSize));
+      EXPECT_EQ(ReadAll(path), (Lines{"a", huge, "b"})) << bufferSize;
+      EXPECT_TRUE(Call("CloseFile", {p}));
+    }
+  }
+
   // Files written elsewhere: either line end, a last line without one.
   ASSERT_TRUE(sim::WriteFile(path, "a\r\n\nb\nc"));
   ASSERT_TRUE(LoadFile(path, true, false, 2));

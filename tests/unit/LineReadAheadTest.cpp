@@ -10,6 +10,7 @@
 
 #include "papyrus/LineReadAhead.h"
 #include "papyrus/PathMatch.h"
+#include "sim/counting/HeapCounter.h"
 
 namespace {
 
@@ -17,9 +18,10 @@ using qx::io::kEndMarker;
 using Lines = std::vector<std::string>;
 
 // Reads `bytes` through a read-ahead in chunks of `chunk` bytes, as a script does; also
-// reports the largest block the read-ahead held.
+// reports the largest block the read-ahead held. With `measures`, the input tells the rest
+// of a line as a file does.
 Lines ReadAhead(const std::string& bytes, std::int32_t size, std::size_t chunk, bool dropCarriageReturn,
-                std::size_t* largestBlock = nullptr) {
+                std::size_t* largestBlock = nullptr, bool measures = false) {
   qx::io::LineReadAhead reader(size, dropCarriageReturn);
   std::size_t at = 0;
   auto read = [&](char* to, std::size_t room) {
@@ -28,9 +30,14 @@ Lines ReadAhead(const std::string& bytes, std::int32_t size, std::size_t chunk, 
     at += n;
     return n;
   };
+  auto restOfLine = [&] {
+    if (!measures) return qx::io::LineReadAhead::kUnknown;
+    std::size_t feed = bytes.find('\n', at);
+    return (feed == std::string::npos ? bytes.size() : feed + 1) - at;
+  };
   Lines lines;
   for (;;) {
-    if (reader.NeedsRefill()) reader.Refill(read);
+    if (reader.NeedsRefill()) reader.Refill(read, restOfLine);
     if (largestBlock != nullptr) *largestBlock = std::max(*largestBlock, reader.BlockBytes());
     if (!reader.HasNext()) break;
     std::string_view line = reader.PeekNext();
@@ -74,6 +81,24 @@ TEST(LineReadAhead, HoldsBoundedBytesWhateverTheBufferSize) {
   EXPECT_EQ(ReadAhead("a\n" + longLine + "\nb", 2147483647, 100000, true, &largest),
             (Lines{"a", longLine, "b"}));
   EXPECT_LE(largest, 2 * longLine.size() + 2);
+
+  // An input that tells the rest of the line: the block grows once, to the line and a first
+  // block's room, and never holds the line twice on the heap while it grows.
+  for (bool lastLine : {false, true}) {
+    const std::string bytes = "a\n" + longLine + (lastLine ? "" : "\nb");
+    largest = 0;
+    std::int64_t before = sim::CurrentHeapCount().liveBytes;
+    sim::ResetHeapPeak();
+    Lines read = ReadAhead(bytes, 2147483647, 100000, true, &largest, /*measures=*/true);
+    std::int64_t peak = sim::CurrentHeapCount().peakBytes - before;
+    EXPECT_EQ(read, lastLine ? (Lines{"a", longLine}) : (Lines{"a", longLine, "b"}));
+    EXPECT_LE(largest, longLine.size() + 1 + 2 * qx::io::LineReadAhead::kFirstBlockBytes) << lastLine;
+    // The reader's block and the lines the test keeps (the line once more): growing by
+    // doubling would have held 1 MB + 2 MB, then 2 MB + 4 MB.
+    EXPECT_LE(peak, static_cast<std::int64_t>(2 * longLine.size() + qx::io::LineReadAhead::kReadAheadBytes / 2 +
+                                              4 * qx::io::LineReadAhead::kFirstBlockBytes))
+        << lastLine;
+  }
 }
 
 // Lines of no length cost no block bytes but an index entry each: the index is held to its
