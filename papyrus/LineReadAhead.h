@@ -37,7 +37,8 @@ class LineReadAhead {
   // `size` (at least 1) lines per refill at most; `dropCarriageReturn`: a carriage return
   // that ends a line before its line feed is not part of the line.
   LineReadAhead(std::int32_t size, bool dropCarriageReturn) noexcept
-      : size_(size), dropCarriageReturn_(dropCarriageReturn) {}
+      : size_(static_cast<std::size_t>(size) < kMaxLinesPerRefill ? size : static_cast<std::int32_t>(kMaxLinesPerRefill)),
+        dropCarriageReturn_(dropCarriageReturn) {}
 
   [[nodiscard]] bool NeedsRefill() const noexcept {
     return position_ == lines_.size() && !ended_;
@@ -108,7 +109,7 @@ class LineReadAhead {
   // holds kReadAheadBytes with lines of this refill in it: the refill stops there.
   bool MakeRoom(bool holdsLines, std::size_t restOfLine);
 
-  std::int32_t size_;
+  std::int32_t size_;  // lines a refill takes at most: the script's buffer size, capped
   bool dropCarriageReturn_;
   bool ended_ = false;        // the input ended: no more refills
   std::size_t position_ = 0;  // the next line to hand over
@@ -125,9 +126,7 @@ void LineReadAhead::Refill(Read&& read, RestOfLine&& restOfLine) {
   lines_.clear();
   position_ = 0;
   std::size_t scan = unread_;  // no line feed before this byte of the unread rest
-  const std::size_t most = static_cast<std::size_t>(size_) < kMaxLinesPerRefill ? static_cast<std::size_t>(size_)
-                                                                               : kMaxLinesPerRefill;
-  while (lines_.size() < most) {
+  while (lines_.size() < static_cast<std::size_t>(size_)) {
     const char* at = scan < filled_ ? FindLineFeed(block_.get() + scan, block_.get() + filled_) : nullptr;
     if (at != nullptr) {
       std::size_t feed = static_cast<std::size_t>(at - block_.get());

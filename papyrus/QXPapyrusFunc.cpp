@@ -85,7 +85,7 @@ namespace {
 // GetSkill with the books lock held.
 std::int32_t SkillLocked(const SkillBooks& books, const TESObjectBOOK& book) {
   if (book.flags & kBookFlag_TeachesSpell) return -1;
-  if ((book.flags & kBookFlag_TeachesSkill) || books.StillTeaches(book, /*spell=*/false)) {
+  if ((book.flags & kBookFlag_TeachesSkill) || books.StillTeaches(book, SkillBooks::Teaches::kSkill)) {
     return static_cast<std::int32_t>(book.teaches);
   }
   return -1;
@@ -114,7 +114,7 @@ SpellItem* GetSpell(const SkillBooks& books, const TESObjectBOOK* book) {
   if (!Usable(books, book)) return nullptr;
   auto lock = books.Lock();
   if (book->flags & kBookFlag_TeachesSkill) return nullptr;
-  if ((book->flags & kBookFlag_TeachesSpell) || books.StillTeaches(*book, /*spell=*/true)) {
+  if ((book->flags & kBookFlag_TeachesSpell) || books.StillTeaches(*book, SkillBooks::Teaches::kSpell)) {
     return reinterpret_cast<SpellItem*>(book->teaches);
   }
   return nullptr;
@@ -129,13 +129,15 @@ void SetIsRead(SkillBooks& books, TESObjectBOOK* book, bool read) {
   }
   book->flags |= kBookFlag_Read;
   // Read, the book teaches no more what it is known to teach.
-  std::optional<SkillBooks::Teaching> teaching = books.TeachingOf(*book);
-  bool skill = teaching ? !teaching->spell : books.IsInSkillBookSet(book->formID);
-  bool spell = teaching ? teaching->spell : books.IsInSpellBookSet(book->formID);
-  if (skill) {
-    book->flags &= ~kBookFlag_TeachesSkill;
-  } else if (spell) {
-    book->flags &= ~kBookFlag_TeachesSpell;
+  switch (books.WhatTeaches(*book)) {
+    case SkillBooks::Teaches::kSkill:
+      book->flags &= ~kBookFlag_TeachesSkill;
+      break;
+    case SkillBooks::Teaches::kSpell:
+      book->flags &= ~kBookFlag_TeachesSpell;
+      break;
+    case SkillBooks::Teaches::kNothing:
+      break;
   }
 }
 
@@ -146,7 +148,7 @@ void SetBookSkill(SkillBooks& books, TESObjectBOOK* book, StringCache::Ref skill
   auto lock = books.Lock();
   book->teaches = *index;
   book->flags = (book->flags & ~kBookFlag_TeachesSpell) | kBookFlag_TeachesSkill;
-  books.RememberTeaching(*book, SkillBooks::Teaching{false, *index});
+  books.RememberTeaching(*book, SkillBooks::Teaches::kSkill, *index);
 }
 
 void SetBookSpell(SkillBooks& books, TESObjectBOOK* book, SpellItem* spell) {
@@ -154,7 +156,7 @@ void SetBookSpell(SkillBooks& books, TESObjectBOOK* book, SpellItem* spell) {
   auto lock = books.Lock();
   book->teaches = reinterpret_cast<std::uintptr_t>(spell);
   book->flags = (book->flags & ~kBookFlag_TeachesSkill) | kBookFlag_TeachesSpell;
-  books.RememberTeaching(*book, SkillBooks::Teaching{true, book->teaches});
+  books.RememberTeaching(*book, SkillBooks::Teaches::kSpell, book->teaches);
 }
 
 void RemoveBookSkillSpell(SkillBooks& books, TESObjectBOOK* book) {
@@ -162,7 +164,7 @@ void RemoveBookSkillSpell(SkillBooks& books, TESObjectBOOK* book) {
   auto lock = books.Lock();
   book->flags &= ~(kBookFlag_TeachesSkill | kBookFlag_TeachesSpell);
   book->teaches = 0;
-  books.RememberTeaching(*book, std::nullopt);
+  books.RememberTeaching(*book, SkillBooks::Teaches::kNothing, 0);
 }
 
 // What scripts call: the functions above on the plugin's lists, with the binding's types

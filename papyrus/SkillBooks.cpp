@@ -1,5 +1,6 @@
 #include "papyrus/SkillBooks.h"
 
+#include <algorithm>
 #include <chrono>
 #include <exception>
 #include <system_error>
@@ -38,19 +39,26 @@ void SkillBooks::BuildLists(const game::DataHandler* dataHandler) {
   skillBookIds_.Reserve(dataHandler->Books().size());
   spellBookIds_.Reserve(dataHandler->Books().size());
   auto lock = Lock();
+  bool remembers = true;  // false once memory ran out: no teaching is then remembered at all
   try {
     teachings_.reserve(dataHandler->Books().size());
-  } catch (const std::exception&) {  // memory exhausted: each book is tried below
+  } catch (const std::exception&) {
+    remembers = false;
   }
+  bool increasing = true;  // form IDs so far each above the one before: sorted, none twice
+  auto Learn = [&](const game::TESObjectBOOK& book, Teaches kind) {
+    if (!remembers) return;
+    increasing = increasing && (teachings_.empty() || teachings_.back().formID < book.formID);
+    teachings_.push_back({book.formID, kind, book.teaches});  // within the reserve
+  };
   for (game::TESObjectBOOK* book : dataHandler->Books()) {
     if (book == nullptr) continue;
     if (book->flags & game::kBookFlag_TeachesSpell) {
       spellBookIds_.Insert(book->formID);
-      RememberTeaching(*book, Teaching{true, book->teaches});
+      Learn(*book, Teaches::kSpell);
       continue;
     }
     if (!(book->flags & game::kBookFlag_TeachesSkill)) continue;
-    RememberTeaching(*book, Teaching{false, book->teaches});
     if (book->teaches < kSkillLists) {
       lists_[book->teaches].push_back(book);
     } else {
@@ -58,9 +66,18 @@ void SkillBooks::BuildLists(const game::DataHandler* dataHandler) {
       LogMessage("QX Papyrus Func: skill book %08X teaches actor value index %u, which has no skill list; not counted",
                  book->formID, static_cast<unsigned>(book->teaches));
       unlisted_.push_back(book);
+      Learn(*book, Teaches::kSkill);
     }
     skillBookIds_.Insert(book->formID);
     if (settings_->bookDisableSkillGain) book->flags &= ~game::kBookFlag_TeachesSkill;
+  }
+  if (!increasing) {
+    std::stable_sort(teachings_.begin(), teachings_.end(),
+                     [](const BookTeaching& a, const BookTeaching& b) { return a.formID < b.formID; });
+    // A form ID listed twice keeps its last entry, as the game's own later record wins.
+    auto last = std::unique(teachings_.rbegin(), teachings_.rend(),
+                            [](const BookTeaching& a, const BookTeaching& b) { return a.formID == b.formID; });
+    teachings_.erase(teachings_.begin(), last.base());
   }
   lock.unlock();
 
@@ -126,37 +143,49 @@ void SkillBooks::AfterGameLoad() {
   RecountAll();
 }
 
-std::optional<SkillBooks::Teaching> SkillBooks::TeachingOf(const game::TESObjectBOOK& book) const {
-  auto found = teachings_.find(book.formID);
-  if (found == teachings_.end()) return std::nullopt;
-  return found->second;
+std::vector<SkillBooks::BookTeaching>::const_iterator SkillBooks::FindTeaching(game::FormID formID) const {
+  auto found = std::lower_bound(teachings_.begin(), teachings_.end(), formID,
+                                [](const BookTeaching& entry, game::FormID id) { return entry.formID < id; });
+  return found != teachings_.end() && found->formID == formID ? found : teachings_.end();
 }
 
-bool SkillBooks::StillTeaches(const game::TESObjectBOOK& book, bool spell) const {
-  std::optional<Teaching> teaching = TeachingOf(book);
-  return teaching && teaching->spell == spell && teaching->value == book.teaches;
+SkillBooks::Teaches SkillBooks::WhatTeaches(const game::TESObjectBOOK& book) const {
+  auto found = FindTeaching(book.formID);
+  if (found != teachings_.end()) return found->kind;
+  if (IsInSkillBookSet(book.formID)) return Teaches::kSkill;
+  return IsInSpellBookSet(book.formID) ? Teaches::kSpell : Teaches::kNothing;
 }
 
-void SkillBooks::RememberTeaching(const game::TESObjectBOOK& book, std::optional<Teaching> teaching) noexcept {
-  if (!teaching) {
-    teachings_.erase(book.formID);
+bool SkillBooks::StillTeaches(const game::TESObjectBOOK& book, Teaches kind) const {
+  auto found = FindTeaching(book.formID);
+  if (found != teachings_.end()) return found->kind == kind && found->value == book.teaches;
+  // A listed skill book as at data load: still in the list of the skill its value names.
+  if (kind != Teaches::kSkill || book.teaches >= kSkillLists) return false;
+  const auto& list = lists_[book.teaches];
+  return std::find(list.begin(), list.end(), &book) != list.end();
+}
+
+void SkillBooks::RememberTeaching(const game::TESObjectBOOK& book, Teaches kind, std::uintptr_t value) noexcept {
+  auto at = std::lower_bound(teachings_.begin(), teachings_.end(), book.formID,
+                             [](const BookTeaching& entry, game::FormID id) { return entry.formID < id; });
+  if (at != teachings_.end() && at->formID == book.formID) {
+    *at = {book.formID, kind, value};
     return;
   }
   try {
-    teachings_.insert_or_assign(book.formID, *teaching);
+    teachings_.insert(at, BookTeaching{book.formID, kind, value});
   } catch (const std::exception&) {
-    // Memory exhausted: nothing is remembered for the book, so no flag is given back to a
-    // value that may not belong to it.
-    teachings_.erase(book.formID);
+    // Memory exhausted: the book keeps no entry, and a value no entry vouches for is given
+    // no flag back (a listed skill book's new value names no list it is in).
   }
 }
 
 void SkillBooks::MarkUnread(game::TESObjectBOOK& book) const {
   book.flags &= ~game::kBookFlag_Read;
   if (book.flags & (game::kBookFlag_TeachesSkill | game::kBookFlag_TeachesSpell)) return;
-  if (StillTeaches(book, /*spell=*/false)) {
+  if (StillTeaches(book, Teaches::kSkill)) {
     book.flags |= game::kBookFlag_TeachesSkill;
-  } else if (StillTeaches(book, /*spell=*/true)) {
+  } else if (StillTeaches(book, Teaches::kSpell)) {
     book.flags |= game::kBookFlag_TeachesSpell;
   }
 }

@@ -6,9 +6,7 @@
 #include <atomic>
 #include <cstdint>
 #include <mutex>
-#include <optional>
 #include <span>
-#include <unordered_map>
 #include <vector>
 
 #include "papyrus/FormIdSet.h"
@@ -49,18 +47,15 @@ class SkillBooks {
 
   [[nodiscard]] bool PollingStarted() const { return polling_.load(); }
 
-  // What a book teaches, as far as QXKit knows: what it taught at data load, or what a
-  // setter has made it teach since. Its value at 0x98 belongs to that flag only while it is
-  // still the value remembered here. Call these with the lock held.
-  struct Teaching {
-    bool spell;           // else a skill
-    std::uintptr_t value;  // the spell, or the skill's actor value index
-  };
-  [[nodiscard]] std::optional<Teaching> TeachingOf(const game::TESObjectBOOK& book) const;
-  // Whether the book's value is still what its remembered teaching of that kind put there.
-  [[nodiscard]] bool StillTeaches(const game::TESObjectBOOK& book, bool spell) const;
-  // A setter gave the book something to teach (or, with nullopt, took it away).
-  void RememberTeaching(const game::TESObjectBOOK& book, std::optional<Teaching> teaching) noexcept;
+  // What a book teaches, as far as QXKit knows: what a setter last made it teach, else what
+  // it taught at data load. Its value at 0x98 belongs to that kind only while it is still
+  // the value that put it there. Call these with the lock held.
+  enum class Teaches : std::uint8_t { kNothing, kSkill, kSpell };
+  [[nodiscard]] Teaches WhatTeaches(const game::TESObjectBOOK& book) const;
+  // Whether the book teaches `kind` and its value is still the one that kind was given.
+  [[nodiscard]] bool StillTeaches(const game::TESObjectBOOK& book, Teaches kind) const;
+  // A setter made the book teach `kind` with `value` (kNothing: took its teaching away).
+  void RememberTeaching(const game::TESObjectBOOK& book, Teaches kind, std::uintptr_t value) noexcept;
 
   // Clears the read flag and gives back the flag of what the book teaches, unless it
   // teaches something now or its value is no longer that teaching's: a book teaches one
@@ -83,7 +78,17 @@ class SkillBooks {
   std::vector<game::TESObjectBOOK*> unlisted_;  // teach an actor value of 255 or more
   papyrus::FormIdSet skillBookIds_;
   papyrus::FormIdSet spellBookIds_;
-  std::unordered_map<game::FormID, Teaching> teachings_;  // under the lock
+  // What a skill book taught at data load needs no entry: it sits in the list of the skill
+  // its value named. Entries, by form ID and sorted, hold the spell books' spells as they
+  // were at data load (the game's list is mostly in form order already), the skill books
+  // without a list, and every setter's word since. Under the lock.
+  struct BookTeaching {
+    game::FormID formID;
+    Teaches kind;
+    std::uintptr_t value;
+  };
+  std::vector<BookTeaching> teachings_;
+  [[nodiscard]] std::vector<BookTeaching>::const_iterator FindTeaching(game::FormID formID) const;
   std::array<std::atomic<std::uint32_t>, kSkillLists> counts_{};
   std::atomic<std::uint32_t> total_{0};
   std::atomic<bool> polling_{false};
