@@ -46,7 +46,7 @@ void SkillBooks::BuildLists(const game::DataHandler* dataHandler) {
     remembers = false;
   }
   bool increasing = true;  // form IDs so far each above the one before: sorted, none twice
-  auto Learn = [&](const game::TESObjectBOOK& book, Teaches kind) {
+  auto learn = [&](const game::TESObjectBOOK& book, Teaches kind) {
     if (!remembers) return;
     increasing = increasing && (teachings_.empty() || teachings_.back().formID < book.formID);
     teachings_.push_back({book.formID, kind, book.teaches});  // within the reserve
@@ -55,7 +55,7 @@ void SkillBooks::BuildLists(const game::DataHandler* dataHandler) {
     if (book == nullptr) continue;
     if (book->flags & game::kBookFlag_TeachesSpell) {
       spellBookIds_.Insert(book->formID);
-      Learn(*book, Teaches::kSpell);
+      learn(*book, Teaches::kSpell);
       continue;
     }
     if (!(book->flags & game::kBookFlag_TeachesSkill)) continue;
@@ -66,7 +66,7 @@ void SkillBooks::BuildLists(const game::DataHandler* dataHandler) {
       LogMessage("QX Papyrus Func: skill book %08X teaches actor value index %u, which has no skill list; not counted",
                  book->formID, static_cast<unsigned>(book->teaches));
       unlisted_.push_back(book);
-      Learn(*book, Teaches::kSkill);
+      learn(*book, Teaches::kSkill);
     }
     skillBookIds_.Insert(book->formID);
     if (settings_->bookDisableSkillGain) book->flags &= ~game::kBookFlag_TeachesSkill;
