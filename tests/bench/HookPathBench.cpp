@@ -6,7 +6,7 @@
 // gating window has passed, gated hits, hits during immunity, cleanup passes between
 // rounds), and how often a jump looks an actor value up by name.
 //
-// Under callgrind each site is one segment of kPasses passes; scripts/bench-table.py takes
+// Under callgrind each site is one segment of kPasses passes; scripts/bench.py takes
 // the instructions of the site's own code and of the trampoline it branches to from the
 // segment, which is what the patch adds to the game's path (site code + trampoline,
 // including the game instructions the trampoline replays). It prints the trampoline's

@@ -2,7 +2,7 @@
 // SKSEPlugin_Query and SKSEPlugin_Load, the script classes' registration, then the
 // data-loaded message, over scale x (10,000 books, 255 loaded plugin files, 1,000 priority
 // override lines naming keywords in those files). The plugin loads once per process, so
-// scripts/bench.sh runs this once per scale (1, 4 and 16) and compares the counts.
+// scripts/bench.py runs this once per scale (1, 4 and 16) and compares the counts.
 #include <cstdio>
 #include <cstdlib>
 #include <string>
