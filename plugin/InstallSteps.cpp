@@ -96,14 +96,14 @@ std::span<const InstallStep> InstallSteps() { return kInstallSteps; }
 void RunInstallSteps(ProjectIni& settings) {
   for (const InstallStep& step : kInstallSteps) {
     if (!step.guard(settings)) continue;
-    host::PatchSpan written[MostSitesOfAStep()];
+    host::PatchSpan toWrite[MostSitesOfAStep()];
     std::size_t count = 0;
     for (const StepSite& site : step.sites) {
-      if (site.IsWritten(settings)) written[count++] = site.span;
+      if (site.IsWritten(settings)) toWrite[count++] = site.span;
     }
-    if (!StepSitesAreFree(step.feature, std::span(written, count))) continue;
+    if (!StepSitesAreFree(step.feature, std::span(toWrite, count))) continue;
     step.install(settings);
-    RememberWrittenSpans(std::span(written, count));
+    RememberWrittenSpans(std::span(toWrite, count));
   }
 }
 
