@@ -71,7 +71,13 @@ tools-linux32: bootstrap
 	cmake -S . -B $(BUILD)/linux32-tools -DCMAKE_TOOLCHAIN_FILE=cmake/toolchain-linux32.cmake -DCMAKE_BUILD_TYPE=Release -DQX_SANITIZE=OFF -DQX_BUILD_TESTS=OFF >/dev/null
 	cmake --build $(BUILD)/linux32-tools -j $(JOBS) --target qxkit
 
-dist: build tools-linux32
+# Only what ships: QXKit.dll with its symbol map and the Windows tool (in the Windows build, whose
+# tests `make test` builds later), the Linux tool, which also compiles the scripts; then the
+# DLL's own check before it is packed.
+dist: tools-linux32
+	cmake -S . -B $(BUILD)/win32 -DCMAKE_TOOLCHAIN_FILE=cmake/toolchain-win32.cmake -DCMAKE_BUILD_TYPE=Release >/dev/null
+	cmake --build $(BUILD)/win32 -j $(JOBS) --target QXKit symbol_map qxkit
+	./scripts/check-dll.sh $(BUILD)/win32/QXKit.dll $(CURDIR) $(VERSION)
 	./scripts/package.sh $(BUILD)/win32 $(VERSION) $(BUILD)/linux32-tools/qxkit
 
 clean:

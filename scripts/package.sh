@@ -1,5 +1,5 @@
 #!/usr/bin/env bash
-# Packs the mod archive and then boots the packaged DLL in the simulated game under Wine,
+# Packs the mod archive and the tools archive (with QXKit.dll's symbol map), then boots the packaged DLL in the simulated game under Wine,
 # with the packaged qxKit.ini, printing the log it writes and the game code it patches.
 set -euo pipefail
 build=$1 version=$2 linuxTool=$3
@@ -27,6 +27,14 @@ rm -f "$tools"
 mkdir -p "$stage/windows" "$stage/linux"
 cp "$build/qxkit.exe" "$stage/windows/qxkit.exe"
 cp "$linuxTool" "$stage/linux/qxkit"
+# The symbol map of the packed DLL beside each tool, where `qxkit where` looks for it; packing
+# refuses a map of another build.
+if [ "$(sed -n 's/^sha256\t//p' "$build/QXKit.map")" != "$(sha256sum "$build/QXKit.dll" | cut -d ' ' -f 1)" ]; then
+  echo "package.sh: $build/QXKit.map is not the map of $build/QXKit.dll" >&2
+  exit 1
+fi
+cp "$build/QXKit.map" "$stage/windows/QXKit.map"
+cp "$build/QXKit.map" "$stage/linux/QXKit.map"
 (cd "$stage" && zip -q -X -r "../$(basename "$tools")" windows linux)
 rm -rf "$stage"
 echo "packed $tools:"

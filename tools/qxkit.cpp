@@ -13,6 +13,11 @@
 //   qxkit boot --ini FILE [--dll QXKit.dll]
 //       Boots the plugin in the simulated game with FILE as its qxKit.ini, sends the
 //       data-loaded message, and prints the log it wrote and the game code it patched.
+//
+//   qxkit where [--map QXKit.map] [--dll QXKit.dll] [QXKit.dll+OFFSET|OFFSET|CRASHLOG|-]...
+//       Names the function, the offset inside it and its source line for each QXKit.dll
+//       offset given or found in a crash log (standard input when none is given), from the
+//       symbol map beside the tool; warns when the map is not of the DLL named by --dll.
 #include <cstdio>
 #include <cstring>
 #include <string>
@@ -28,6 +33,7 @@
 #include "tools/PapyrusScript.h"
 #include "tools/SettingsCheck.h"
 #include "tools/SiteTable.h"
+#include "tools/SymbolMap.h"
 
 namespace {
 
@@ -36,10 +42,12 @@ int Usage() {
       "usage: qxkit check FILE\n"
       "       qxkit compile SOURCE.psc... --out FOLDER\n"
       "       qxkit boot --ini FILE [--dll PATH]\n"
+      "       qxkit where [--map QXKit.map] [--dll QXKit.dll] [ADDRESS|CRASHLOG|-]...\n"
       "  check    report what QXKit makes of FILE as qxKit.ini and what looks wrong in it\n"
       "  compile  write the compiled scripts of global-native script sources\n"
       "  boot     load QXKit in the simulated game with FILE as qxKit.ini and show what it\n"
-      "           logs and which game code it patches\n",
+      "           logs and which game code it patches\n"
+      "  where    name the function at each QXKit.dll+OFFSET given or found in a crash log\n",
       stderr);
   return 2;
 }
@@ -129,6 +137,7 @@ int main(int argc, char** argv) {
   args.erase(args.begin());
   if (command == "boot") return Boot(args);
   if (command == "compile") return Compile(args);
+  if (command == "where") return qxtools::RunWhere(args);
   if (command == "check" && args.size() == 1) return qxtools::RunSettingsCheck(args[0]);
   return Usage();
 }
