@@ -30,18 +30,18 @@ extern "C" float ComputeAVPercent(game::Actor* actor, std::uint32_t index) noexc
 // free, as they were for the replaced call; ComputeAVPercent keeps ebx, esi, edi and ebp.
 extern "C" {
 __attribute__((used)) extern const std::uintptr_t kResumeAfterFractionOfIndexInEax
-    asm("qx_ResumeAfterFractionOfIndexInEax") = game::kFractionCallResume_IndexInEax;
+    asm("qx_resume_after_fraction_of_index_in_eax") = game::kFractionCallResume_IndexInEax;
 __attribute__((used)) extern const std::uintptr_t kResumeAfterFractionOfStamina
-    asm("qx_ResumeAfterFractionOfStamina") = game::kFractionCallResume_Stamina;
+    asm("qx_resume_after_fraction_of_stamina") = game::kFractionCallResume_Stamina;
 __attribute__((used)) extern const std::uintptr_t kResumeAfterFractionOfHealth
-    asm("qx_ResumeAfterFractionOfHealth") = game::kFractionCallResume_Health;
+    asm("qx_resume_after_fraction_of_health") = game::kFractionCallResume_Health;
 __attribute__((used)) extern const std::uintptr_t kResumeAfterSecondFractionOfIndexInEax
-    asm("qx_ResumeAfterSecondFractionOfIndexInEax") = game::kFractionCallResume_IndexInEaxSecond;
+    asm("qx_resume_after_second_fraction_of_index_in_eax") = game::kFractionCallResume_IndexInEaxSecond;
 
-void FractionOfIndexInEax() asm("qx_FractionOfIndexInEax");
-void FractionOfStamina() asm("qx_FractionOfStamina");
-void FractionOfHealth() asm("qx_FractionOfHealth");
-void SecondFractionOfIndexInEax() asm("qx_SecondFractionOfIndexInEax");
+void FractionOfIndexInEax() asm("qx_fraction_of_index_in_eax");
+void FractionOfStamina() asm("qx_fraction_of_stamina");
+void FractionOfHealth() asm("qx_fraction_of_health");
+void SecondFractionOfIndexInEax() asm("qx_second_fraction_of_index_in_eax");
 }
 
 // The stamina and health trampolines push their actor value's index as a literal.
@@ -53,9 +53,9 @@ __attribute__((naked)) void FractionOfIndexInEax() {
   asm(QX_ASM_BEGIN
       "push eax\n"
       "push ecx\n"
-      "call qx_ComputeAVPercent\n"
+      "call qx_compute_av_percent\n"
       "add esp, 16\n"  // our two arguments, the return address, the replaced call's argument
-      "jmp dword ptr [qx_ResumeAfterFractionOfIndexInEax]\n"
+      "jmp dword ptr [qx_resume_after_fraction_of_index_in_eax]\n"
       QX_ASM_END);
 }
 
@@ -64,9 +64,9 @@ __attribute__((naked)) void FractionOfStamina() {
   asm(QX_ASM_BEGIN
       "push 26\n"
       "push ecx\n"
-      "call qx_ComputeAVPercent\n"
+      "call qx_compute_av_percent\n"
       "add esp, 12\n"  // our two arguments and the return address
-      "jmp dword ptr [qx_ResumeAfterFractionOfStamina]\n"
+      "jmp dword ptr [qx_resume_after_fraction_of_stamina]\n"
       QX_ASM_END);
 }
 
@@ -75,9 +75,9 @@ __attribute__((naked)) void FractionOfHealth() {
   asm(QX_ASM_BEGIN
       "push 24\n"
       "push ecx\n"
-      "call qx_ComputeAVPercent\n"
+      "call qx_compute_av_percent\n"
       "add esp, 12\n"
-      "jmp dword ptr [qx_ResumeAfterFractionOfHealth]\n"
+      "jmp dword ptr [qx_resume_after_fraction_of_health]\n"
       QX_ASM_END);
 }
 
@@ -86,9 +86,9 @@ __attribute__((naked)) void SecondFractionOfIndexInEax() {
   asm(QX_ASM_BEGIN
       "push eax\n"
       "push ecx\n"
-      "call qx_ComputeAVPercent\n"
+      "call qx_compute_av_percent\n"
       "add esp, 16\n"
-      "jmp dword ptr [qx_ResumeAfterSecondFractionOfIndexInEax]\n"
+      "jmp dword ptr [qx_resume_after_second_fraction_of_index_in_eax]\n"
       QX_ASM_END);
 }
 

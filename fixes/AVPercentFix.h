@@ -13,7 +13,7 @@ class ProjectIni;
 // current / (maximum + temporary modifier); 1.0 for a null actor or an effective maximum
 // that is not above 0. Not clamped. Called as a plain function from the trampolines.
 extern "C" [[nodiscard]] float ComputeAVPercent(game::Actor* actor, std::uint32_t index) noexcept
-    asm("qx_ComputeAVPercent");
+    asm("qx_compute_av_percent");
 
 // The actor's effective maximum of `index`: the maximum without the temporary modifier plus
 // that modifier, in single precision.

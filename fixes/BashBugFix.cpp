@@ -37,11 +37,11 @@ QX_END_KEEPING_SSE_REGISTERS
 // reset they replace.
 extern "C" {
 __attribute__((used)) extern const std::uintptr_t kResumeAfterResetActorOnStack
-    asm("qx_ResumeAfterResetActorOnStack") = game::kStateResetResume_ActorOnStack;
+    asm("qx_resume_after_reset_actor_on_stack") = game::kStateResetResume_ActorOnStack;
 __attribute__((used)) extern const std::uintptr_t kResumeAfterResetActorInEsi
-    asm("qx_ResumeAfterResetActorInEsi") = game::kStateResetResume_ActorInEsi;
-void FilterResetActorOnStack() asm("qx_FilterResetActorOnStack");
-void FilterResetActorInEsi() asm("qx_FilterResetActorInEsi");
+    asm("qx_resume_after_reset_actor_in_esi") = game::kStateResetResume_ActorInEsi;
+void FilterResetActorOnStack() asm("qx_filter_reset_actor_on_stack");
+void FilterResetActorInEsi() asm("qx_filter_reset_actor_in_esi");
 }
 
 // The actor is at esp+0C, the event name's string reference at esp+00.
@@ -50,10 +50,10 @@ __attribute__((naked)) void FilterResetActorOnStack() {
       QX_ASM_SAVE_GAME_REGISTERS
       "push dword ptr [esp + 0x1C + 0x00]\n"  // event name
       "push dword ptr [esp + 0x20 + 0x0C]\n"  // actor
-      "call qx_FilterBashStateReset\n"
+      "call qx_filter_bash_state_reset\n"
       "add esp, 8\n"
       QX_ASM_RESTORE_GAME_REGISTERS
-      "jmp dword ptr [qx_ResumeAfterResetActorOnStack]\n"
+      "jmp dword ptr [qx_resume_after_reset_actor_on_stack]\n"
       QX_ASM_END);
 }
 
@@ -63,10 +63,10 @@ __attribute__((naked)) void FilterResetActorInEsi() {
       QX_ASM_SAVE_GAME_REGISTERS
       "push edi\n"
       "push esi\n"
-      "call qx_FilterBashStateReset\n"
+      "call qx_filter_bash_state_reset\n"
       "add esp, 8\n"
       QX_ASM_RESTORE_GAME_REGISTERS
-      "jmp dword ptr [qx_ResumeAfterResetActorInEsi]\n"
+      "jmp dword ptr [qx_resume_after_reset_actor_in_esi]\n"
       QX_ASM_END);
 }
 

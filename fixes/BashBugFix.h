@@ -9,7 +9,7 @@ namespace qx {
 class ProjectIni;
 
 extern "C" void FilterBashStateReset(game::Actor* actor, const StringCache::Ref* eventName) noexcept
-    asm("qx_FilterBashStateReset");
+    asm("qx_filter_bash_state_reset");
 
 // Writes both jumps; logs "QX Inject: bash bug fix loaded".
 void InstallBashBugFix(ProjectIni& settings);

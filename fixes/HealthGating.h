@@ -42,7 +42,7 @@ inline MillisClock gGatingClock = &SteadyClockMillis;
 // attacker nor the victim makes a magic hit, and is then the ActiveEffect.
 extern "C" [[nodiscard]] float GateHealthChange(game::Actor* victim, float change,
                                                 game::Actor* attacker, void* source) noexcept
-    asm("qx_GateHealthChange");
+    asm("qx_gate_health_change");
 
 // Whether this hit is cut down; opens or closes the victim's gating window on the way.
 // `effect` is the ActiveEffect of a magic hit, null for a physical one.

@@ -13,11 +13,11 @@
 namespace qx {
 
 extern "C" {
-__attribute__((used)) extern const std::uintptr_t kHitDamageRoutine asm("qx_HitDamageRoutine") =
+__attribute__((used)) extern const std::uintptr_t kHitDamageRoutine asm("qx_hit_damage_routine") =
     game::kActorApplyHitDamage;
-__attribute__((used)) extern const std::uintptr_t kHitDamageResume asm("qx_HitDamageResume") =
+__attribute__((used)) extern const std::uintptr_t kHitDamageResume asm("qx_hit_damage_resume") =
     game::kHitDamageCallResume;
-void GateHitDamage() asm("qx_GateHitDamage");
+void GateHitDamage() asm("qx_gate_hit_damage");
 }
 
 // kHitDamageCallSite (E8, over `mov ecx, esi` and the call that follows it): the victim is in esi,
@@ -31,14 +31,14 @@ __attribute__((naked)) void GateHitDamage() {
       "push dword ptr [esp + 0x20 + 0x10]\n"  // attacker
       "push dword ptr [esp + 0x24 + 0x0C]\n"  // change
       "push esi\n"                            // victim
-      "call qx_GateHealthChange\n"
+      "call qx_gate_health_change\n"
       "add esp, 16\n"
       "fstp dword ptr [esp + 0x1C + 0x0C]\n"  // the change the routine is to apply
       QX_ASM_RESTORE_GAME_REGISTERS
       "add esp, 4\n"  // the return address: the routine's arguments are on top again
       "mov ecx, esi\n"
-      "call dword ptr [qx_HitDamageRoutine]\n"
-      "jmp dword ptr [qx_HitDamageResume]\n"
+      "call dword ptr [qx_hit_damage_routine]\n"
+      "jmp dword ptr [qx_hit_damage_resume]\n"
       QX_ASM_END);
 }
 
@@ -70,7 +70,7 @@ void InstallHealthGating(ProjectIni& settings) {
     return;
   }
   gHealthGatingSettings = &settings;
-  WriteRelBranch(game::kHitDamageCallSite, kOpcodeCall, reinterpret_cast<std::uintptr_t>(&GateHitDamage));
+  WriteRelBranch(game::kHitDamageCallSite, kOpcodeCall, AddressOf(&GateHitDamage));
   gCleanupThreadRun = true;
   if (static_cast<float>(settings.hgCleanupPollingTimeMillis) > 0.0f) {
     gCleanupIntervalMillis = settings.hgCleanupPollingTimeMillis;

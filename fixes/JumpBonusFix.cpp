@@ -39,11 +39,11 @@ extern "C" double ScaleJumpValue(double jumpValue, game::Actor* actor) noexcept 
 }
 
 extern "C" {
-__attribute__((used)) extern const std::uintptr_t kJumpValueRoutine asm("qx_JumpValueRoutine") =
+__attribute__((used)) extern const std::uintptr_t kJumpValueRoutine asm("qx_jump_value_routine") =
     game::kActorHandleJumpValue;
-__attribute__((used)) extern const std::uintptr_t kJumpValueResume asm("qx_JumpValueResume") =
+__attribute__((used)) extern const std::uintptr_t kJumpValueResume asm("qx_jump_value_resume") =
     game::kJumpValueCallResume;
-void ScaleJumpBeforeHandOn() asm("qx_ScaleJumpBeforeHandOn");
+void ScaleJumpBeforeHandOn() asm("qx_scale_jump_before_hand_on");
 }
 
 // Jumped to instead of the game's call that hands the jump value on: the call's stack is laid
@@ -57,14 +57,14 @@ __attribute__((naked)) void ScaleJumpBeforeHandOn() {
       "push dword ptr [esp + 0x0C + 0x0C]\n"  // actor
       "push dword ptr [esp + 0x10 + 0x14]\n"  // value, high half
       "push dword ptr [esp + 0x14 + 0x10]\n"  // value, low half
-      "call qx_ScaleJumpValue\n"
+      "call qx_scale_jump_value\n"
       "add esp, 12\n"
       "fstp qword ptr [esp + 0x0C + 0x10]\n"
       "pop edx\n"
       "pop ecx\n"
       "pop eax\n"
-      "call dword ptr [qx_JumpValueRoutine]\n"
-      "jmp dword ptr [qx_JumpValueResume]\n"
+      "call dword ptr [qx_jump_value_routine]\n"
+      "jmp dword ptr [qx_jump_value_resume]\n"
       QX_ASM_END);
 }
 

@@ -10,7 +10,7 @@ class ProjectIni;
 // The jump value scaled by the actor's JumpingBonus; unchanged for a null actor or when the
 // game knows no actor value of that name.
 extern "C" [[nodiscard]] double ScaleJumpValue(double jumpValue, game::Actor* actor) noexcept
-    asm("qx_ScaleJumpValue");
+    asm("qx_scale_jump_value");
 
 // Forgets the index of "JumpingBonus", so that the next jump looks it up again: each install
 // starts without one (and so does each test).

@@ -50,7 +50,7 @@ game::EffectSetting* ChooseArtEffect(const game::MagicItem* item,
 // The trampoline's way into the choice: a plain function with a fixed assembler name.
 extern "C" qx::game::EffectSetting* QxChooseArtEffectFromHook(
     const qx::game::MagicItem* item, qx::game::EffectSetting* chosen) noexcept
-    asm("qx_ChooseArtEffectFromHook");
+    asm("qx_choose_art_effect_from_hook");
 extern "C" qx::game::EffectSetting* QxChooseArtEffectFromHook(
     const qx::game::MagicItem* item, qx::game::EffectSetting* chosen) noexcept {
   return qx::ChooseArtEffect(item, chosen);
@@ -59,10 +59,10 @@ extern "C" qx::game::EffectSetting* QxChooseArtEffectFromHook(
 // Read only by the trampoline's indirect call and jump; declared extern so that they keep
 // external linkage and are never dropped as unused.
 extern "C" {
-extern const std::uintptr_t gQxArtPickCallee asm("qx_ArtPickCallee");
-extern const std::uintptr_t gQxArtPickResume asm("qx_ArtPickResume");
-const std::uintptr_t gQxArtPickCallee = qx::game::kArtPickCallee;
-const std::uintptr_t gQxArtPickResume = qx::game::kArtPickCallResume;
+extern const std::uintptr_t kArtPickCalleeWord asm("qx_art_pick_callee");
+extern const std::uintptr_t kArtPickResumeWord asm("qx_art_pick_resume");
+const std::uintptr_t kArtPickCalleeWord = qx::game::kArtPickCallee;
+const std::uintptr_t kArtPickResumeWord = qx::game::kArtPickCallResume;
 }
 
 // Jumped to instead of the game's call of its pick, with the game's registers and stack as
@@ -70,17 +70,17 @@ const std::uintptr_t gQxArtPickResume = qx::game::kArtPickCallResume;
 // called it; it returns the magic effect it chose in eax and leaves the item in ecx. Then the
 // choice runs with ebx, ecx, edx, esi, edi and ebp kept, and the game resumes after its call
 // with the choice in eax.
-extern "C" __attribute__((naked)) void QxArtPickTrampoline() asm("qx_ArtPickTrampoline");
+extern "C" __attribute__((naked)) void QxArtPickTrampoline() asm("qx_art_pick_trampoline");
 extern "C" __attribute__((naked)) void QxArtPickTrampoline() {
   asm(QX_ASM_BEGIN
-      "  call dword ptr [qx_ArtPickCallee]\n"
+      "  call dword ptr [qx_art_pick_callee]\n"
       QX_ASM_SAVE_ALL_BUT_EAX
       "  push eax\n"
       "  push ecx\n"
-      "  call qx_ChooseArtEffectFromHook\n"
+      "  call qx_choose_art_effect_from_hook\n"
       "  add esp, 8\n"
       QX_ASM_RESTORE_ALL_BUT_EAX
-      "  jmp dword ptr [qx_ArtPickResume]\n"
+      "  jmp dword ptr [qx_art_pick_resume]\n"
       QX_ASM_END);
 }
 
