@@ -19,11 +19,7 @@ struct TemplateValues {
   const char* (*textAt)(const void* values, std::uint32_t index) = nullptr;  // never null text
 };
 
+// What each conversion accepts, and how "%<i>.<p>f" prints: papyrus/DecimalText.h.
 [[nodiscard]] std::string FillTemplate(std::string_view pattern, const TemplateValues& values);
-
-// The conversions' tests, exposed for their own tests.
-[[nodiscard]] bool IsIntegerText(std::string_view text) noexcept;
-[[nodiscard]] bool IsBooleanText(std::string_view text) noexcept;
-[[nodiscard]] bool IsDecimalText(std::string_view text, float* value = nullptr) noexcept;
 
 }  // namespace qx::papyrus

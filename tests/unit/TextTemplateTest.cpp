@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "papyrus/DecimalText.h"
 #include "papyrus/TextTemplate.h"
 
 namespace {
@@ -68,23 +69,6 @@ TEST(TextTemplate, PlaceholdersThatCannotBeFilledStayAsWritten) {
   EXPECT_EQ(Fill("%0.2147483648f", {"1"}), "%0.2147483648f");
   EXPECT_EQ(Fill("%0.1001f", {"1"}), "%0.1001f");
   EXPECT_EQ(Fill("%0.1000f", {"1"}).size(), 1002u);
-}
-
-TEST(TextTemplate, NumberTexts) {
-  EXPECT_TRUE(IsIntegerText("-2147483648"));
-  EXPECT_TRUE(IsIntegerText("2147483647"));
-  EXPECT_FALSE(IsIntegerText("2147483648"));
-  EXPECT_FALSE(IsIntegerText("-2147483649"));
-  EXPECT_FALSE(IsIntegerText("-"));
-  EXPECT_FALSE(IsIntegerText("+1"));
-  EXPECT_FALSE(IsIntegerText(""));
-  EXPECT_TRUE(IsDecimalText("-1.5"));
-  EXPECT_TRUE(IsDecimalText(".5"));
-  EXPECT_TRUE(IsDecimalText("5."));
-  for (const char* bad : {"-", ".", "-.", "1e5", "+1", " 1", "1.2.3", "", "1x"}) {
-    EXPECT_FALSE(IsDecimalText(bad)) << bad;
-  }
-  EXPECT_FALSE(IsDecimalText(std::string(60, '9')));  // beyond a float's range
 }
 
 // Decimal values are read as strtof reads them and printed as "%.*f" prints them, also
