@@ -27,7 +27,7 @@ inline constexpr std::string_view kEndMarker = "\x07";
 class LineReadAhead {
  public:
   // About this many bytes of the file are held at most (more only for one longer line).
-  static constexpr std::size_t kReadAheadBytes = 1 << 20;
+  static constexpr std::size_t kReadAheadBytes = 256 * 1024;
   // The block a reader starts with.
   static constexpr std::size_t kFirstBlockBytes = 64 * 1024;
   // Lines a refill takes at most: their index (8 bytes a line) stays within half the

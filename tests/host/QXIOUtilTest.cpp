@@ -197,7 +197,7 @@ TEST_F(QXIOUtilScripts, ReadsBackExactlyWhatWasWritten) {
     EXPECT_TRUE(Call("CloseFile", {p}));
   }
 
-  // A line longer than the reader's 1 MB block, with either line end around it: the reader
+  // A line longer than the reader's read-ahead block, with either line end around it: the reader
   // measures the line ahead and returns to it, in Windows' text mode as elsewhere.
   const std::string huge(3 << 20, 'h');
   for (const char* end : {"\n", "\r\n"}) {
