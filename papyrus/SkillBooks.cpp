@@ -143,9 +143,19 @@ void SkillBooks::AfterGameLoad() {
   RecountAll();
 }
 
+namespace {
+
+// The entry of `formID` in entries sorted by form ID, or where it would go.
+template <typename Entries>
+auto LowerBound(Entries& entries, game::FormID formID) {
+  return std::lower_bound(entries.begin(), entries.end(), formID,
+                          [](const auto& entry, game::FormID id) { return entry.formID < id; });
+}
+
+}  // namespace
+
 std::vector<SkillBooks::BookTeaching>::const_iterator SkillBooks::FindTeaching(game::FormID formID) const {
-  auto found = std::lower_bound(teachings_.begin(), teachings_.end(), formID,
-                                [](const BookTeaching& entry, game::FormID id) { return entry.formID < id; });
+  auto found = LowerBound(teachings_, formID);
   return found != teachings_.end() && found->formID == formID ? found : teachings_.end();
 }
 
@@ -166,8 +176,7 @@ bool SkillBooks::StillTeaches(const game::TESObjectBOOK& book, Teaches kind) con
 }
 
 void SkillBooks::RememberTeaching(const game::TESObjectBOOK& book, Teaches kind, std::uintptr_t value) noexcept {
-  auto at = std::lower_bound(teachings_.begin(), teachings_.end(), book.formID,
-                             [](const BookTeaching& entry, game::FormID id) { return entry.formID < id; });
+  auto at = LowerBound(teachings_, book.formID);
   if (at != teachings_.end() && at->formID == book.formID) {
     *at = {book.formID, kind, value};
     return;

@@ -72,39 +72,25 @@ bool StressThread::Start(ThreadKind kind, std::function<void()> work) {
 void StressThread::Join() {
   if (handle_ == nullptr) return;
   ended_->Wait();
-  if (!JoinsWanted()) {
-    Detach();
-    return;
-  }
-  if (kind_ == ThreadKind::kLibrary) {
-    auto* thread = static_cast<std::thread*>(handle_);
-    thread->join();
-    delete thread;
-  } else {
-#ifdef _WIN32
-    WaitForSingleObject(handle_, INFINITE);
-    CloseHandle(handle_);
-#else
-    auto* thread = static_cast<pthread_t*>(handle_);
-    pthread_join(*thread, nullptr);
-    delete thread;
-#endif
-  }
-  handle_ = nullptr;
+  Release(/*join=*/JoinsWanted());
 }
 
 void StressThread::Detach() {
-  if (handle_ == nullptr) return;
+  if (handle_ != nullptr) Release(/*join=*/false);
+}
+
+void StressThread::Release(bool join) {
   if (kind_ == ThreadKind::kLibrary) {
     auto* thread = static_cast<std::thread*>(handle_);
-    thread->detach();
+    join ? thread->join() : thread->detach();
     delete thread;
   } else {
 #ifdef _WIN32
+    if (join) WaitForSingleObject(handle_, INFINITE);
     CloseHandle(handle_);
 #else
     auto* thread = static_cast<pthread_t*>(handle_);
-    pthread_detach(*thread);
+    join ? pthread_join(*thread, nullptr) : pthread_detach(*thread);
     delete thread;
 #endif
   }

@@ -43,6 +43,9 @@ class StressThread {
   void Detach();
 
  private:
+  // Waits for the thread's end (or lets it run on) and gives its handle back.
+  void Release(bool join);
+
   void* handle_ = nullptr;  // the system's handle, or a std::thread
   ThreadKind kind_ = ThreadKind::kLibrary;
   std::shared_ptr<Barrier> ended_;  // the body's last step and Join meet here
