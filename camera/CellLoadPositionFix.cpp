@@ -3,8 +3,8 @@
 #include <bit>
 
 #include "common/IDebugLog.h"
-#include "plugin/CodePatch.h"
-#include "plugin/TrampolineAsm.h"
+#include "patching/CodePatch.h"
+#include "patching/TrampolineAsm.h"
 
 namespace qx::camera {
 namespace {

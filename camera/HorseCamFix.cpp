@@ -1,8 +1,8 @@
 #include "camera/HorseCamFix.h"
 
 #include "common/IDebugLog.h"
-#include "plugin/CodePatch.h"
-#include "plugin/TrampolineAsm.h"
+#include "patching/CodePatch.h"
+#include "patching/TrampolineAsm.h"
 
 namespace qx::camera {
 namespace {

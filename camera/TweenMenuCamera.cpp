@@ -2,9 +2,9 @@
 
 #include "common/IDebugLog.h"
 #include "common/KeepSseRegisters.h"
-#include "plugin/CodePatch.h"
-#include "plugin/TrampolineAsm.h"
-#include "plugin/ProjectIni.h"
+#include "patching/CodePatch.h"
+#include "patching/TrampolineAsm.h"
+#include "settings/ProjectIni.h"
 #include "skse/GameCamera.h"
 
 namespace qx::camera {

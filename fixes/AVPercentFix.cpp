@@ -1,8 +1,8 @@
 #include "fixes/AVPercentFix.h"
 
 #include "common/IDebugLog.h"
-#include "plugin/CodePatch.h"
-#include "plugin/TrampolineAsm.h"
+#include "patching/CodePatch.h"
+#include "patching/TrampolineAsm.h"
 #include "skse/GameActorValues.h"
 #include "skse/GameMagic.h"
 

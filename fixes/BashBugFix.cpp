@@ -2,8 +2,8 @@
 
 #include "common/IDebugLog.h"
 #include "common/KeepSseRegisters.h"
-#include "plugin/CodePatch.h"
-#include "plugin/TrampolineAsm.h"
+#include "patching/CodePatch.h"
+#include "patching/TrampolineAsm.h"
 
 namespace qx {
 

@@ -9,7 +9,7 @@
 #include "fixes/AVPercentFix.h"
 #include "fixes/CleanupPacer.h"
 #include "platform/Sleep.h"
-#include "plugin/ProjectIni.h"
+#include "settings/ProjectIni.h"
 #include "skse/GameActorValues.h"
 #include "skse/GameGlobals.h"
 

@@ -6,9 +6,9 @@
 
 #include "common/IDebugLog.h"
 #include "fixes/HealthGating.h"
-#include "plugin/CodePatch.h"
-#include "plugin/ProjectIni.h"
-#include "plugin/TrampolineAsm.h"
+#include "patching/CodePatch.h"
+#include "patching/TrampolineAsm.h"
+#include "settings/ProjectIni.h"
 
 namespace qx {
 

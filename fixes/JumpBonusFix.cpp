@@ -3,8 +3,8 @@
 #include <atomic>
 
 #include "common/IDebugLog.h"
-#include "plugin/CodePatch.h"
-#include "plugin/TrampolineAsm.h"
+#include "patching/CodePatch.h"
+#include "patching/TrampolineAsm.h"
 #include "skse/GameActorValues.h"
 
 namespace qx {

@@ -1,9 +1,9 @@
 #include "fixes/MagicEffectArtwork.h"
 
 #include "common/IDebugLog.h"
-#include "plugin/CodePatch.h"
-#include "plugin/ProjectIni.h"
-#include "plugin/TrampolineAsm.h"
+#include "patching/CodePatch.h"
+#include "patching/TrampolineAsm.h"
+#include "settings/ProjectIni.h"
 
 namespace qx {
 namespace {

@@ -10,7 +10,7 @@
 
 #include "common/IDebugLog.h"
 #include "platform/Platform.h"
-#include "plugin/ProjectIni.h"
+#include "settings/ProjectIni.h"
 #include "skse/GameMagic.h"
 #include "skse/RttiClassCheck.h"
 

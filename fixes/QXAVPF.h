@@ -2,7 +2,7 @@
 // Script class QXAVPF: any modifier of any actor value, by the actor value's name.
 #include <cstdint>
 
-#include "papyrus/ActorExtended.h"
+#include "skse/ActorExtended.h"
 #include "skse/NativeFunction.h"
 
 namespace qx::papyrus {

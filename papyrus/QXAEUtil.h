@@ -1,10 +1,10 @@
 #pragma once
 // Script class QXAEUtil: an actor's active magic effects, read from its active-effect list,
-// and abilities re-applied with scaled effects (papyrus/ScaleAbilityEffects.h).
+// and abilities re-applied with scaled effects (papyrus/effects/ScaleAbilityEffects.h).
 #include <cstdint>
 #include <vector>
 
-#include "papyrus/ActorExtended.h"
+#include "skse/ActorExtended.h"
 #include "skse/NativeFunction.h"
 
 namespace qx::papyrus {

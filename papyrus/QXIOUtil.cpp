@@ -5,7 +5,7 @@
 #include <string_view>
 
 #include "common/IDebugLog.h"
-#include "papyrus/QXIOUtilCore.h"
+#include "papyrus/files/QXIOUtilCore.h"
 
 namespace qx::papyrus {
 namespace {

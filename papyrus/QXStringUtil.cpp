@@ -2,11 +2,11 @@
 
 #include <string>
 
-#include "papyrus/FormText.h"
-#include "papyrus/GameLoadedMods.h"
-#include "papyrus/HexText.h"
-#include "papyrus/TextSplit.h"
-#include "papyrus/TextTemplate.h"
+#include "papyrus/text/FormText.h"
+#include "papyrus/text/GameLoadedMods.h"
+#include "papyrus/text/HexText.h"
+#include "papyrus/text/TextSplit.h"
+#include "papyrus/text/TextTemplate.h"
 #include "skse/GameStrings.h"
 
 namespace qx::papyrus {

@@ -7,7 +7,7 @@
 #include <thread>
 
 #include "common/IDebugLog.h"
-#include "plugin/ProjectIni.h"
+#include "settings/ProjectIni.h"
 #include "skse/GameGlobals.h"
 
 namespace qx {

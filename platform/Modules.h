@@ -15,7 +15,8 @@ struct AddressRange {
   }
 };
 
-// The game executable's image: base and size from its PE header in the game's process.
+// The game executable's image: base and size from its PE header in the game's process;
+// empty where no executable module holds the game.
 [[nodiscard]] AddressRange MainModuleImage();
 
 // The file name, without its folder, of the module whose image holds `address`; false (and

@@ -2,13 +2,14 @@
 // the wrong host; Load reads the settings, patches the game, registers the script classes
 // and the message listener.
 #include "common/IDebugLog.h"
+#include "fixes/PriorityOverrides.h"
 #include "papyrus/SkillBooks.h"
 #include "platform/Platform.h"
 #include "plugin/InstallSteps.h"
 #include "plugin/MessageListener.h"
 #include "plugin/PluginState.h"
-#include "plugin/ProjectIni.h"
 #include "plugin/ScriptClasses.h"
+#include "settings/ProjectIni.h"
 #include "skse/PluginAPI.h"
 
 #ifdef _WIN32
@@ -70,7 +71,8 @@ QX_EXPORT bool SKSEPlugin_Query(const skse::SKSEInterface* skse, skse::PluginInf
 }
 
 QX_EXPORT bool SKSEPlugin_Load(const skse::SKSEInterface* skse) {
-  auto* settings = new ProjectIni();  // never destroyed: patches and threads read it until the end
+  // Never destroyed: patches and threads read it until the end.
+  auto* settings = new ProjectIni(&ReadPriorityOverridesFile);
   plugin::gSettings = settings;
   plugin::gSettingsRead = settings->Load();
 

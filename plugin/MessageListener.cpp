@@ -8,11 +8,11 @@
 #include "camera/PlayerAudioRepositioner.h"
 #include "common/IDebugLog.h"
 #include "fixes/PriorityOverrides.h"
-#include "papyrus/GameLoadedMods.h"
 #include "papyrus/SkillBooks.h"
-#include "plugin/PatchSites.h"
+#include "papyrus/text/GameLoadedMods.h"
+#include "patching/PatchSites.h"
 #include "plugin/PluginState.h"
-#include "plugin/ProjectIni.h"
+#include "settings/ProjectIni.h"
 #include "skse/GameGlobals.h"
 
 namespace qx {

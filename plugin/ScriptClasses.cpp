@@ -8,7 +8,7 @@
 #include "papyrus/QXIOUtil.h"
 #include "papyrus/QXPapyrusFunc.h"
 #include "papyrus/QXStringUtil.h"
-#include "plugin/ProjectIni.h"
+#include "settings/ProjectIni.h"
 
 namespace qx {
 namespace {

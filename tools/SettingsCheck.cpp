@@ -13,11 +13,11 @@
 #include "common/IDebugLog.h"
 #include "fixes/PriorityOverrides.h"
 #include "platform/Platform.h"
-#include "plugin/IniConverters.h"
-#include "plugin/IniFile.h"
 #include "plugin/InstallSteps.h"
-#include "plugin/ProjectIni.h"
 #include "plugin/ScriptClasses.h"
+#include "settings/IniConverters.h"
+#include "settings/IniFile.h"
+#include "settings/ProjectIni.h"
 
 namespace qxtools {
 namespace {

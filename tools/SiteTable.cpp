@@ -4,8 +4,8 @@
 #include <cstdio>
 #include <vector>
 
+#include "patching/PatchSites.h"
 #include "plugin/InstallSteps.h"
-#include "plugin/PatchSites.h"
 #include "sim/GameRegion.h"
 
 namespace qxtools {

@@ -4,13 +4,11 @@
 
 #include <cstring>
 
-#include "skse/GameImage.h"
-
 namespace qx::platform {
 
-// The Linux build has no game executable: the game is the simulated region at the game's
-// fixed addresses, inside whatever program links the plugin.
-AddressRange MainModuleImage() { return {game::kGameImageBegin, game::kGameImageEnd}; }
+// The Linux build has no game executable: the game is a region inside whatever program
+// links the plugin, and the caller knows where.
+AddressRange MainModuleImage() { return {0, 0}; }
 
 bool ModuleFileNameAt(std::uintptr_t address, char (&name)[kMaxPath]) {
   name[0] = '\0';

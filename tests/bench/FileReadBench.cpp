@@ -25,7 +25,7 @@
 #include <vector>
 
 #include "common/IDebugLog.h"
-#include "papyrus/QXIOUtilCore.h"
+#include "papyrus/files/QXIOUtilCore.h"
 #include "sim/counting/HeapCounter.h"
 #include "tests/bench/BenchSupport.h"
 

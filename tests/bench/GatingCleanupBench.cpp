@@ -28,8 +28,8 @@
 
 #include "common/IDebugLog.h"
 #include "fixes/HealthGating.h"
-#include "plugin/IniFile.h"
-#include "plugin/ProjectIni.h"
+#include "settings/IniFile.h"
+#include "settings/ProjectIni.h"
 #include "sim/Actors.h"
 #include "sim/Game.h"
 #include "sim/counting/HeapCounter.h"

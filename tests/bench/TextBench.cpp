@@ -14,8 +14,8 @@
 #include <string_view>
 #include <vector>
 
-#include "papyrus/TextSplit.h"
-#include "papyrus/TextTemplate.h"
+#include "papyrus/text/TextSplit.h"
+#include "papyrus/text/TextTemplate.h"
 #include "sim/counting/HeapCounter.h"
 #include "tests/bench/BenchSupport.h"
 

@@ -18,8 +18,8 @@
 #include <vector>
 
 #include "common/IDebugLog.h"
-#include "papyrus/LineReadAhead.h"
-#include "papyrus/QXIOUtilCore.h"
+#include "papyrus/files/LineReadAhead.h"
+#include "papyrus/files/QXIOUtilCore.h"
 #include "sim/GameFolders.h"
 #include "tests/fuzz/FuzzInput.h"
 

@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "papyrus/GameLoadedMods.h"
+#include "papyrus/text/GameLoadedMods.h"
 
 namespace qxfuzz {
 

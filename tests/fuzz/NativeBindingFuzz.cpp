@@ -15,7 +15,7 @@
 #include <vector>
 
 #include "common/IDebugLog.h"
-#include "papyrus/QXIOUtilCore.h"
+#include "papyrus/files/QXIOUtilCore.h"
 #include "sim/ActorValueNames.h"
 #include "sim/Actors.h"
 #include "sim/Books.h"

@@ -16,8 +16,8 @@
 
 #include "common/IDebugLog.h"
 #include "fixes/PriorityOverrides.h"
-#include "papyrus/FormText.h"
-#include "plugin/ProjectIni.h"
+#include "papyrus/text/FormText.h"
+#include "settings/ProjectIni.h"
 #include "sim/Forms.h"
 #include "sim/Game.h"
 #include "sim/GameFolders.h"

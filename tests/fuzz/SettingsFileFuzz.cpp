@@ -6,7 +6,8 @@
 #include <string>
 
 #include "common/IDebugLog.h"
-#include "plugin/ProjectIni.h"
+#include "fixes/PriorityOverrides.h"
+#include "settings/ProjectIni.h"
 #include "sim/GameFolders.h"
 #include "tests/fuzz/FuzzInput.h"
 
@@ -61,7 +62,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   if (!sim::WriteFile(path, std::string_view(reinterpret_cast<const char*>(data), size))) {
     std::abort();
   }
-  qx::ProjectIni settings;
+  qx::ProjectIni settings(&qx::ReadPriorityOverridesFile);
   QX_FUZZ_REQUIRE(settings.Load());
   CheckValidated(settings);
   return 0;

@@ -15,9 +15,9 @@
 #include <vector>
 
 #include "common/IDebugLog.h"
-#include "papyrus/FormText.h"
-#include "papyrus/HexText.h"
 #include "papyrus/QXStringUtil.h"
+#include "papyrus/text/FormText.h"
+#include "papyrus/text/HexText.h"
 #include "sim/Game.h"
 #include "sim/Vm.h"
 #include "sim/VmStrings.h"

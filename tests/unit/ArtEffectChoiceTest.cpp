@@ -3,7 +3,7 @@
 #include <vector>
 
 #include "fixes/MagicEffectArtwork.h"
-#include "plugin/ProjectIni.h"
+#include "settings/ProjectIni.h"
 #include "sim/Forms.h"
 
 namespace {

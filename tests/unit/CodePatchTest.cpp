@@ -5,7 +5,7 @@
 #include <cstring>
 #include <string>
 
-#include "plugin/CodePatch.h"
+#include "patching/CodePatch.h"
 
 namespace {
 

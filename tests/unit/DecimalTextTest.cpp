@@ -3,7 +3,7 @@
 
 #include <string>
 
-#include "papyrus/DecimalText.h"
+#include "papyrus/text/DecimalText.h"
 
 namespace {
 

@@ -5,7 +5,7 @@
 #include <string>
 #include <vector>
 
-#include "papyrus/FormText.h"
+#include "papyrus/text/FormText.h"
 
 namespace {
 

@@ -11,7 +11,7 @@
 
 #include "fixes/CleanupPacer.h"
 #include "fixes/HealthGating.h"
-#include "plugin/ProjectIni.h"
+#include "settings/ProjectIni.h"
 #include "sim/counting/HeapCounter.h"
 #include "tests/unit/GameFixture.h"
 

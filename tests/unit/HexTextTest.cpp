@@ -1,7 +1,7 @@
 #include <gtest/gtest.h>
 
-#include "papyrus/HexText.h"
-#include "papyrus/TextSplit.h"
+#include "papyrus/text/HexText.h"
+#include "papyrus/text/TextSplit.h"
 
 namespace {
 

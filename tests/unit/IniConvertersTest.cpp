@@ -2,7 +2,7 @@
 
 #include <cmath>
 
-#include "plugin/IniConverters.h"
+#include "settings/IniConverters.h"
 
 namespace {
 

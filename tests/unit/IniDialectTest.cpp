@@ -4,7 +4,7 @@
 #include <utility>
 #include <vector>
 
-#include "plugin/IniFile.h"
+#include "settings/IniFile.h"
 
 namespace {
 

@@ -8,8 +8,8 @@
 #include <string>
 #include <vector>
 
-#include "papyrus/LineReadAhead.h"
-#include "papyrus/PathMatch.h"
+#include "papyrus/files/LineReadAhead.h"
+#include "papyrus/files/PathMatch.h"
 #include "sim/counting/HeapCounter.h"
 
 namespace {

@@ -1,7 +1,7 @@
 #include <gtest/gtest.h>
 
 #include "fixes/PriorityOverrides.h"
-#include "plugin/ProjectIni.h"
+#include "settings/ProjectIni.h"
 #include "tests/unit/LogCapture.h"
 #include "tests/unit/SettingsFile.h"
 
@@ -62,7 +62,7 @@ TEST(PriorityOverrideLine, SignedRangeLimits) {
 // The settings key hands the file over while the settings are read: lines numbered from 0,
 // a last line without a line feed still read, no "set to" line for the key.
 TEST(PriorityOverridesFile, ReadThroughTheSettingsKey) {
-  ProjectIni s;
+  ProjectIni s(&qx::ReadPriorityOverridesFile);
   auto loaded = qxtest::LoadSettings(
       s, "[magiceffectartworkoverrides]\ndisableall=0\npriorityoverrides=art.txt\n",
       {{"art.txt", "oops\n10 000D4E_Skyrim.esm\n\n20\t000D4F_Skyrim.esm"}});
@@ -79,7 +79,7 @@ TEST(PriorityOverridesFile, ReadThroughTheSettingsKey) {
 }
 
 TEST(PriorityOverridesFile, MissingFileGivesOnlyThePathLine) {
-  ProjectIni s;
+  ProjectIni s(&qx::ReadPriorityOverridesFile);
   auto loaded = qxtest::LoadSettings(s, "[magiceffectartworkoverrides]\npriorityoverrides=none.txt\n");
   ASSERT_EQ(loaded.log.size(), 2u);
   EXPECT_EQ(loaded.log[0].rfind("QX INI: using magic art priority overrides file '", 0), 0u);

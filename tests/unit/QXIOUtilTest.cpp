@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "papyrus/QXIOUtilCore.h"
+#include "papyrus/files/QXIOUtilCore.h"
 #include "tests/unit/FileTestSupport.h"
 
 namespace {

@@ -1,8 +1,8 @@
 #include <gtest/gtest.h>
 
 #include "fixes/PriorityOverrides.h"
-#include "papyrus/GameLoadedMods.h"
-#include "plugin/ProjectIni.h"
+#include "papyrus/text/GameLoadedMods.h"
+#include "settings/ProjectIni.h"
 #include "sim/Forms.h"
 #include "sim/Game.h"
 #include "sim/Vm.h"

@@ -7,7 +7,7 @@
 #include <limits>
 
 #include "papyrus/QXAEUtil.h"
-#include "papyrus/ScaleAbilityEffects.h"
+#include "papyrus/effects/ScaleAbilityEffects.h"
 #include "tests/unit/GameFixture.h"
 
 namespace {

@@ -13,7 +13,7 @@
 #include <vector>
 
 #include "common/IDebugLog.h"
-#include "plugin/ProjectIni.h"
+#include "settings/ProjectIni.h"
 
 namespace qxtest {
 

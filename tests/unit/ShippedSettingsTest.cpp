@@ -7,9 +7,9 @@
 #include <variant>
 
 #include "platform/Platform.h"
-#include "plugin/IniConverters.h"
-#include "plugin/IniFile.h"
-#include "plugin/ProjectIni.h"
+#include "settings/IniConverters.h"
+#include "settings/IniFile.h"
+#include "settings/ProjectIni.h"
 
 namespace {
 

@@ -9,7 +9,7 @@
 
 #include "papyrus/QXPapyrusFunc.h"
 #include "papyrus/SkillBooks.h"
-#include "plugin/ProjectIni.h"
+#include "settings/ProjectIni.h"
 #include "sim/Books.h"
 #include "sim/Forms.h"
 #include "sim/Game.h"

@@ -20,7 +20,7 @@ constexpr std::string_view kMap =
     "code\t00001000\t00003000\n"
     "00001000\tpre_c_init\n"
     "00001750\tSKSEPlugin_Load\tplugin/Exports.cpp:72\r\n"
-    "00001890\tqx::ParseInt(std::string)\tplugin/IniConverters.cpp:16\n";
+    "00001890\tqx::ParseInt(std::string)\tsettings/IniConverters.cpp:16\n";
 
 SymbolMap Map() {
   std::string error;
@@ -46,7 +46,7 @@ TEST(SymbolMap, OffsetsResolveToTheFunctionHoldingThem) {
   EXPECT_EQ(DescribeOffset(map, 0x188F), "QXKit.dll+0000188F  SKSEPlugin_Load+0x13F  plugin/Exports.cpp:72");
   EXPECT_EQ(DescribeOffset(map, 0x1020), "QXKit.dll+00001020  pre_c_init+0x20");
   // The last function runs to the end of the code, and nothing beyond it is code.
-  EXPECT_EQ(DescribeOffset(map, 0x2FFF), "QXKit.dll+00002FFF  qx::ParseInt(std::string)+0x176F  plugin/IniConverters.cpp:16");
+  EXPECT_EQ(DescribeOffset(map, 0x2FFF), "QXKit.dll+00002FFF  qx::ParseInt(std::string)+0x176F  settings/IniConverters.cpp:16");
   for (std::uint32_t notCode : {0x0u, 0xFFFu, 0x3000u, 0xFFFFFFFFu}) {
     EXPECT_EQ(qxtools::FunctionAt(map, notCode), nullptr) << notCode;
   }

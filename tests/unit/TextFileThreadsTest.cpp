@@ -8,7 +8,7 @@
 #include <thread>
 #include <vector>
 
-#include "papyrus/QXIOUtilCore.h"
+#include "papyrus/files/QXIOUtilCore.h"
 #include "tests/unit/FileTestSupport.h"
 
 namespace {

@@ -8,8 +8,8 @@
 #include <string>
 #include <vector>
 
-#include "papyrus/DecimalText.h"
-#include "papyrus/TextTemplate.h"
+#include "papyrus/text/DecimalText.h"
+#include "papyrus/text/TextTemplate.h"
 
 namespace {
 

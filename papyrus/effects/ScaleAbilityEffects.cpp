@@ -1,4 +1,4 @@
-#include "papyrus/ScaleAbilityEffects.h"
+#include "papyrus/effects/ScaleAbilityEffects.h"
 
 #include <array>
 #include <mutex>

@@ -9,7 +9,7 @@
 #include <variant>
 #include <vector>
 
-#include "plugin/IniFile.h"
+#include "settings/IniFile.h"
 
 namespace qx::game {
 struct BGSKeyword;
@@ -39,7 +39,12 @@ struct ValidationRule {
 
 class ProjectIni final : public IniFile {
  public:
-  ProjectIni();
+  // Reads the priority overrides file that the settings name, at the point where they name
+  // it, so that its log lines fall among the settings' own in file order.
+  using OverridesFileReader = void (*)(ProjectIni& settings, const std::string& path);
+
+  // Without a reader the overrides key is ignored like any key its section does not know.
+  explicit ProjectIni(OverridesFileReader readOverridesFile = nullptr);
 
   // The validation rules in the order Validate applies them.
   [[nodiscard]] static std::span<const ValidationRule> ValidationRules();
@@ -111,6 +116,9 @@ class ProjectIni final : public IniFile {
   void SetDefaults() override;
   void HandleKey(std::string section, std::string key, std::string value) override;
   void Validate() override;
+
+ private:
+  OverridesFileReader readOverridesFile_;
 };
 
 // The value text of a "set to" line: "1"/"0", signed or unsigned decimal, or "%f".

@@ -1,8 +1,8 @@
-#include "papyrus/FormText.h"
+#include "papyrus/text/FormText.h"
 
 #include <string>
 
-#include "papyrus/HexText.h"
+#include "papyrus/text/HexText.h"
 
 namespace qx::papyrus {
 namespace {

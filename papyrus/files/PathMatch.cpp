@@ -1,4 +1,4 @@
-#include "papyrus/PathMatch.h"
+#include "papyrus/files/PathMatch.h"
 
 #include <cstdint>
 #include <cstring>

@@ -1,7 +1,7 @@
-#include "plugin/IniFile.h"
+#include "settings/IniFile.h"
 
 #include "platform/Platform.h"
-#include "plugin/PluginPath.h"
+#include "skse/PluginPath.h"
 
 namespace qx {
 namespace {

@@ -1,13 +1,12 @@
-#include "plugin/ProjectIni.h"
+#include "settings/ProjectIni.h"
 
 #include <array>
 #include <cstdio>
 #include <cstring>
 
 #include "common/IDebugLog.h"
-#include "fixes/PriorityOverrides.h"
-#include "plugin/IniConverters.h"
-#include "plugin/PluginPath.h"
+#include "settings/IniConverters.h"
+#include "skse/PluginPath.h"
 
 namespace qx {
 namespace {
@@ -117,7 +116,11 @@ struct FormatValue {
 
 }  // namespace
 
-ProjectIni::ProjectIni() { KeywordPriorityTable.max_load_factor(1.0f); KeywordPriorityTable.rehash(8); }
+ProjectIni::ProjectIni(OverridesFileReader readOverridesFile)
+    : readOverridesFile_(readOverridesFile) {
+  KeywordPriorityTable.max_load_factor(1.0f);
+  KeywordPriorityTable.rehash(8);
+}
 
 std::span<const SettingDescriptor> ProjectIni::Settings() { return kSettings; }
 
@@ -144,7 +147,7 @@ void ProjectIni::HandleKey(std::string section, std::string key, std::string val
   }
   // Not a field: the named file is read at once and logs its own lines.
   if (section == "magiceffectartworkoverrides" && key == "priorityoverrides") {
-    ReadPriorityOverridesFile(*this, MakePluginPath(value));
+    if (readOverridesFile_ != nullptr) readOverridesFile_(*this, MakePluginPath(value));
     return;
   }
   for (const SettingDescriptor& setting : kSettings) {

@@ -16,8 +16,8 @@
 #include <string>
 #include <string_view>
 
-#include "papyrus/PathMatch.h"
-#include "papyrus/TextFile.h"
+#include "papyrus/files/PathMatch.h"
+#include "papyrus/files/TextFile.h"
 
 namespace qx::io {
 

@@ -1,4 +1,4 @@
-#include "papyrus/TextFileTable.h"
+#include "papyrus/files/TextFileTable.h"
 
 #include "platform/ThreadSlot.h"
 

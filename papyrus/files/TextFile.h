@@ -10,7 +10,7 @@
 #include <string>
 #include <string_view>
 
-#include "papyrus/LineReadAhead.h"
+#include "papyrus/files/LineReadAhead.h"
 #include "platform/ExclusiveLock.h"
 #include "platform/Files.h"
 

@@ -1,4 +1,4 @@
-#include "plugin/IniConverters.h"
+#include "settings/IniConverters.h"
 
 #include <algorithm>
 #include <cctype>

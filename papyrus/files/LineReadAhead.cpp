@@ -1,4 +1,4 @@
-#include "papyrus/LineReadAhead.h"
+#include "papyrus/files/LineReadAhead.h"
 
 #include <algorithm>
 #include <cstring>

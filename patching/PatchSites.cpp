@@ -1,10 +1,11 @@
-#include "plugin/PatchSites.h"
+#include "patching/PatchSites.h"
 
 #include <cstring>
 
 #include "common/IDebugLog.h"
+#include "patching/CodePatch.h"
 #include "platform/Modules.h"
-#include "plugin/CodePatch.h"
+#include "skse/GameImage.h"
 
 namespace qx {
 namespace {
@@ -19,10 +20,18 @@ const char* FileNameOf(const char* path) {
   return file;
 }
 
-// Which module holds `target`: the game's image is the game executable (which the Linux
-// build only simulates, so the module list cannot name it there).
+// The game executable's image; the Linux build only simulates the game, at its fixed
+// addresses, and has no module for it.
+platform::AddressRange GameImage() {
+  platform::AddressRange image = platform::MainModuleImage();
+  return image.begin != image.end ? image
+                                  : platform::AddressRange{game::kGameImageBegin, game::kGameImageEnd};
+}
+
+// Which module holds `target`: the game's image is the game executable (which the module
+// list cannot name in the Linux build).
 void NameModuleAt(host::Address target, char (&name)[platform::kMaxPath]) {
-  if (platform::MainModuleImage().Contains(target)) {
+  if (GameImage().Contains(target)) {
     char path[platform::kMaxPath];
     platform::GetMainExecutablePath(path);
     const char* file = FileNameOf(path);
@@ -88,7 +97,7 @@ SiteReading ReadSite(host::Address site) {
   const WrittenBranch* ours = WrittenAt(site);
   if (ours != nullptr && std::memcmp(ours->bytes, bytes, sizeof bytes) == 0) {
     reading.holder = SiteHolder::kQXKit;
-  } else if (!platform::MainModuleImage().Contains(reading.target)) {
+  } else if (!GameImage().Contains(reading.target)) {
     reading.holder = SiteHolder::kOtherModule;
   }
   return reading;

@@ -1,10 +1,10 @@
-#include "papyrus/QXIOUtilCore.h"
+#include "papyrus/files/QXIOUtilCore.h"
 
 #include <exception>
 #include <string_view>
 
 #include "common/IDebugLog.h"
-#include "papyrus/TextFileTable.h"
+#include "papyrus/files/TextFileTable.h"
 #include "platform/Files.h"
 
 namespace qx::io {

@@ -1,4 +1,4 @@
-#include "plugin/CodePatch.h"
+#include "patching/CodePatch.h"
 
 #include <cstring>
 

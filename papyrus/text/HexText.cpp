@@ -1,4 +1,4 @@
-#include "papyrus/HexText.h"
+#include "papyrus/text/HexText.h"
 
 namespace qx::papyrus {
 

@@ -1,4 +1,4 @@
-#include "papyrus/TextFile.h"
+#include "papyrus/files/TextFile.h"
 
 #include <cstdio>
 #include <cstring>

@@ -5,7 +5,7 @@
 #include <unordered_map>
 #include <vector>
 
-#include "papyrus/FormText.h"
+#include "papyrus/text/FormText.h"
 
 namespace qx::papyrus {
 

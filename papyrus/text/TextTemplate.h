@@ -19,7 +19,7 @@ struct TemplateValues {
   const char* (*textAt)(const void* values, std::uint32_t index) = nullptr;  // never null text
 };
 
-// What each conversion accepts, and how "%<i>.<p>f" prints: papyrus/DecimalText.h.
+// What each conversion accepts, and how "%<i>.<p>f" prints: papyrus/text/DecimalText.h.
 [[nodiscard]] std::string FillTemplate(std::string_view pattern, const TemplateValues& values);
 
 }  // namespace qx::papyrus

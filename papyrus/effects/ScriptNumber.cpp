@@ -1,4 +1,4 @@
-#include "papyrus/ScriptNumber.h"
+#include "papyrus/effects/ScriptNumber.h"
 
 #include <cmath>
 

@@ -1,4 +1,4 @@
-#include "papyrus/GameLoadedMods.h"
+#include "papyrus/text/GameLoadedMods.h"
 
 #include "skse/GameDataHandler.h"
 

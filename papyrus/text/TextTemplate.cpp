@@ -1,6 +1,6 @@
-#include "papyrus/TextTemplate.h"
+#include "papyrus/text/TextTemplate.h"
 
-#include "papyrus/DecimalText.h"
+#include "papyrus/text/DecimalText.h"
 
 namespace qx::papyrus {
 namespace {

@@ -7,8 +7,8 @@
 #include <cstdint>
 #include <optional>
 
-#include "papyrus/ActorExtended.h"
-#include "papyrus/ScriptNumber.h"
+#include "papyrus/effects/ScriptNumber.h"
+#include "skse/ActorExtended.h"
 
 namespace qx::papyrus {
 

@@ -1,4 +1,4 @@
-#include "papyrus/TextSplit.h"
+#include "papyrus/text/TextSplit.h"
 
 #include <cstring>
 

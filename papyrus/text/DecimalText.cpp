@@ -1,4 +1,4 @@
-#include "papyrus/DecimalText.h"
+#include "papyrus/text/DecimalText.h"
 
 #include <cerrno>
 #include <charconv>

@@ -1,4 +1,4 @@
-#include "plugin/PluginPath.h"
+#include "skse/PluginPath.h"
 
 #include "platform/Platform.h"
 
