@@ -17,8 +17,8 @@ namespace qx {
 
 // Never destroyed: the cleanup thread is detached and may be inside a pass (or stopped
 // holding the lock) while the process ends and runs its destructors.
-ActorTimestamps& ImmunityTable = *new ActorTimestamps;
-ActorTimestamps& GatingWindowTable = *new ActorTimestamps;
+ActorTimestamps& ImmunityTable = *new ActorTimestamps(64);
+ActorTimestamps& GatingWindowTable = *new ActorTimestamps(64);
 std::mutex& gGatingLock = *new std::mutex;
 
 Timestamp SteadyClockMillis() noexcept {

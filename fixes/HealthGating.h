@@ -5,7 +5,7 @@
 #include <mutex>
 #include <vector>
 
-#include "fixes/ActorTimestampTable.h"
+#include "common/OpenAddressTable.h"
 #include "skse/GameActor.h"
 #include "skse/GameMagic.h"
 
@@ -15,7 +15,11 @@ class ProjectIni;
 
 // Milliseconds of a clock that only goes forward, from a start of its own: a player setting
 // the system clock back must not make gated victims immune for that long.
-using ActorTimestamps = ActorTimestampTable;
+using Timestamp = std::int64_t;
+
+// Actor -> timestamp. The hit path finds, sets and removes entries without touching the heap;
+// a steady fight allocates nothing. The gating lock guards every use.
+using ActorTimestamps = OpenAddressTable<const game::Actor*, Timestamp>;
 
 // When each victim's last gated hit was gated.
 extern ActorTimestamps& ImmunityTable;

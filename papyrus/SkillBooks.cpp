@@ -36,8 +36,8 @@ void SkillBooks::BuildLists(const game::DataHandler* dataHandler) {
   }
   built_ = true;
   // Room for every book up front: the sets grow once, not as they fill.
-  skillBookIds_.Reserve(dataHandler->Books().size());
-  spellBookIds_.Reserve(dataHandler->Books().size());
+  skillBookIds_.reserve(dataHandler->Books().size());
+  spellBookIds_.reserve(dataHandler->Books().size());
   auto lock = Lock();
   bool remembers = true;  // false once memory ran out: no teaching is then remembered at all
   try {
@@ -54,7 +54,7 @@ void SkillBooks::BuildLists(const game::DataHandler* dataHandler) {
   for (game::TESObjectBOOK* book : dataHandler->Books()) {
     if (book == nullptr) continue;
     if (book->flags & game::kBookFlag_TeachesSpell) {
-      spellBookIds_.Insert(book->formID);
+      spellBookIds_.insert(book->formID);
       learn(*book, Teaches::kSpell);
       continue;
     }
@@ -68,7 +68,7 @@ void SkillBooks::BuildLists(const game::DataHandler* dataHandler) {
       unlisted_.push_back(book);
       learn(*book, Teaches::kSkill);
     }
-    skillBookIds_.Insert(book->formID);
+    skillBookIds_.insert(book->formID);
     if (settings_->bookDisableSkillGain) book->flags &= ~game::kBookFlag_TeachesSkill;
   }
   if (!increasing) {
@@ -204,9 +204,9 @@ std::span<game::TESObjectBOOK* const> SkillBooks::BooksFor(std::uint32_t skill) 
   return lists_[skill];
 }
 
-bool SkillBooks::IsInSkillBookSet(game::FormID formID) const { return skillBookIds_.Contains(formID); }
+bool SkillBooks::IsInSkillBookSet(game::FormID formID) const { return skillBookIds_.count(formID) != 0; }
 
-bool SkillBooks::IsInSpellBookSet(game::FormID formID) const { return spellBookIds_.Contains(formID); }
+bool SkillBooks::IsInSpellBookSet(game::FormID formID) const { return spellBookIds_.count(formID) != 0; }
 
 std::uint32_t SkillBooks::ReadCount(std::uint32_t skill) const {
   return skill < kSkillLists ? counts_[skill].load() : 0;

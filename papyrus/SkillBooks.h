@@ -9,7 +9,7 @@
 #include <span>
 #include <vector>
 
-#include "papyrus/FormIdSet.h"
+#include "common/OpenAddressTable.h"
 #include "skse/GameBooks.h"
 #include "skse/GameDataHandler.h"
 
@@ -35,8 +35,8 @@ class SkillBooks {
   [[nodiscard]] std::span<game::TESObjectBOOK* const> BooksFor(std::uint32_t skill) const;
   [[nodiscard]] bool IsInSkillBookSet(game::FormID formID) const;
   [[nodiscard]] bool IsInSpellBookSet(game::FormID formID) const;
-  [[nodiscard]] std::size_t SkillBookCount() const { return skillBookIds_.Size(); }
-  [[nodiscard]] std::size_t SpellBookCount() const { return spellBookIds_.Size(); }
+  [[nodiscard]] std::size_t SkillBookCount() const { return skillBookIds_.size(); }
+  [[nodiscard]] std::size_t SpellBookCount() const { return spellBookIds_.size(); }
 
   [[nodiscard]] std::uint32_t ReadCount(std::uint32_t skill) const;
   [[nodiscard]] std::uint32_t TotalReadCount() const { return total_.load(); }
@@ -76,8 +76,9 @@ class SkillBooks {
   const ProjectIni* settings_ = nullptr;
   std::array<std::vector<game::TESObjectBOOK*>, kSkillLists> lists_;
   std::vector<game::TESObjectBOOK*> unlisted_;  // teach an actor value of 255 or more
-  papyrus::FormIdSet skillBookIds_;
-  papyrus::FormIdSet spellBookIds_;
+  // Built once, then only read: a lookup is one hash and a short probe.
+  OpenAddressSet<game::FormID> skillBookIds_;
+  OpenAddressSet<game::FormID> spellBookIds_;
   // What a skill book taught at data load needs no entry: it sits in the list of the skill
   // its value named. Entries, by form ID and sorted, hold the spell books' spells as they
   // were at data load (the game's list is mostly in form order already), the skill books

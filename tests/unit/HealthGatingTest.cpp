@@ -6,6 +6,7 @@
 #include <cstdlib>
 #include <map>
 #include <mutex>
+#include <new>
 #include <thread>
 #include <vector>
 
@@ -465,15 +466,17 @@ TEST(CleanupPacing, ASleepThatReturnsAtOnceIsNotCounted) {
 }
 
 // The tables against a standard map through inserts, overwrites and removals that grow the
-// table and shift runs of entries back.
+// table and shift runs of entries back, the null actor (kept apart from the slots) among them;
+// then what a walk over the slots sees, and a table that cannot grow.
 TEST(ActorTimestamps, FindWhatAMapFindsThroughGrowthAndRemovals) {
   static qx::game::Actor actors[3000]{};
-  qx::ActorTimestampTable table(4);
+  qx::ActorTimestamps table(4);
   std::map<const qx::game::Actor*, qx::Timestamp> expected;
   std::uint32_t random = 12345;
   auto next = [&] { return random = random * 1664525u + 1013904223u; };
   for (int step = 0; step < 60'000; ++step) {
-    const qx::game::Actor* actor = &actors[(next() >> 8) % 3000];
+    std::uint32_t index = (next() >> 8) % 3001;
+    const qx::game::Actor* actor = index < 3000 ? &actors[index] : nullptr;
     auto value = static_cast<qx::Timestamp>(next() >> 4);
     switch ((next() >> 12) % 4) {
       case 0:
@@ -491,17 +494,55 @@ TEST(ActorTimestamps, FindWhatAMapFindsThroughGrowthAndRemovals) {
     }
     ASSERT_EQ(table.size(), expected.size()) << "step " << step;
   }
-  for (const qx::game::Actor& actor : actors) {
-    auto found = expected.find(&actor);
-    const qx::Timestamp* stamp = table.find(&actor);
+  table.try_emplace(nullptr, 5);
+  expected.emplace(nullptr, 5);
+  std::vector<const qx::game::Actor*> keys{nullptr};
+  for (const qx::game::Actor& actor : actors) keys.push_back(&actor);
+  for (const qx::game::Actor* actor : keys) {
+    auto found = expected.find(actor);
+    const qx::Timestamp* stamp = table.find(actor);
     ASSERT_EQ(stamp != nullptr, found != expected.end());
     if (stamp != nullptr) {
       EXPECT_EQ(*stamp, found->second);
     }
   }
+  std::size_t walked = 0;
+  for (std::size_t slot = 0; slot < table.SlotCount(); ++slot) {
+    if (table.SlotIsEmpty(slot)) continue;
+    ++walked;
+    auto found = expected.find(table.SlotKey(slot));
+    ASSERT_NE(found, expected.end());
+    EXPECT_EQ(table.SlotValue(slot), found->second);
+  }
+  EXPECT_EQ(walked + 1, expected.size()) << "every entry but the null actor's has a slot";
+
+  std::size_t slots = table.SlotCount();
   table.clear();
   EXPECT_TRUE(table.empty());
   EXPECT_EQ(table.count(&actors[0]), 0u);
+  EXPECT_EQ(table.count(nullptr), 0u);
+  EXPECT_EQ(table.SlotCount(), slots) << "the array is kept";
+
+  // Without memory, a table fills on up to the slot that ends every run, then inserts
+  // nothing; what it holds is still found, and a removal makes room.
+  qx::ActorTimestamps small(4);
+  std::size_t filled = 0;
+  sim::FailHeapAllocations(true);
+  while (filled < 100 && small.try_emplace(&actors[filled], 7).first != nullptr) ++filled;
+  bool thrown = false;
+  try {
+    small[&actors[filled]] = 1;
+  } catch (const std::bad_alloc&) {
+    thrown = true;
+  }
+  bool erased = small.erase(&actors[0]);
+  bool afterErase = small.try_emplace(&actors[filled], 8).second;
+  sim::FailHeapAllocations(false);
+  EXPECT_EQ(filled, small.SlotCount() - 1);
+  EXPECT_TRUE(thrown);
+  EXPECT_TRUE(erased);
+  EXPECT_TRUE(afterErase);
+  for (std::size_t i = 1; i <= filled; ++i) ASSERT_EQ(small.count(&actors[i]), 1u) << i;
 }
 
 // A pass over a table of many batches, expired entries spread over every run of slots.

@@ -5,6 +5,7 @@
 #include <cstring>
 #include <filesystem>
 #include <iterator>
+#include <set>
 #include <thread>
 
 #include "papyrus/QXPapyrusFunc.h"
@@ -95,6 +96,28 @@ TEST_F(SkillBooksTest, ListsAndSetsFollowTheDataAsLoaded) {
   EXPECT_EQ(GetNumSkillBooksFor(books, Name("Alchemy")), 2);
   EXPECT_EQ(GetNumSkillBooksFor(books, Name("Alchemyy")), 0);
   EXPECT_EQ(GetNumSkillBooksFor(books, Name(nullptr)), 0);
+}
+
+// The form ID sets against a standard set, form ID 0 among the IDs: growing as they fill,
+// and again when more room is reserved after the fact.
+TEST(BookIdSets, AgreeWithAStandardSetThroughGrowthAndFormIdZero) {
+  qx::OpenAddressSet<qx::game::FormID> ids;
+  std::set<qx::game::FormID> expected;
+  std::uint32_t random = 777;
+  auto next = [&] { return random = random * 1664525u + 1013904223u; };
+  auto candidate = [](std::uint32_t r) { return (r >> 8) % 5 == 0 ? (r >> 12) % 8 : r & 0xFFFF0FFFu; };
+  for (int step = 0; step < 6000; ++step) {
+    qx::game::FormID id = candidate(next());
+    ASSERT_EQ(ids.insert(id), expected.insert(id).second) << step;
+    if (step == 3000) ids.reserve(20'000);
+  }
+  ASSERT_EQ(expected.count(0), 1u);
+  EXPECT_EQ(ids.size(), expected.size());
+  random = 777;
+  for (int step = 0; step < 12'000; ++step) {
+    qx::game::FormID id = step % 2 == 0 ? candidate(next()) : next();
+    ASSERT_EQ(ids.count(id), expected.count(id)) << step;
+  }
 }
 
 TEST_F(SkillBooksTest, DisableSkillGainAndDumpSkills) {
