@@ -5,7 +5,7 @@
 // setters do nothing. A null book gives the same.
 #include <cstdint>
 
-#include "papyrus/SkillBooks.h"
+#include "papyrus/books/SkillBooks.h"
 #include "skse/GameBooks.h"
 #include "skse/GameStrings.h"
 #include "skse/NativeFunction.h"

@@ -3,7 +3,7 @@
 // and the message listener.
 #include "common/IDebugLog.h"
 #include "fixes/PriorityOverrides.h"
-#include "papyrus/SkillBooks.h"
+#include "papyrus/books/SkillBooks.h"
 #include "platform/Platform.h"
 #include "plugin/InstallSteps.h"
 #include "plugin/MessageListener.h"

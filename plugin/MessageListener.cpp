@@ -8,7 +8,7 @@
 #include "camera/PlayerAudioRepositioner.h"
 #include "common/IDebugLog.h"
 #include "fixes/PriorityOverrides.h"
-#include "papyrus/SkillBooks.h"
+#include "papyrus/books/SkillBooks.h"
 #include "papyrus/text/GameLoadedMods.h"
 #include "patching/PatchSites.h"
 #include "plugin/PluginState.h"

@@ -9,7 +9,7 @@
 #include <thread>
 
 #include "papyrus/QXPapyrusFunc.h"
-#include "papyrus/SkillBooks.h"
+#include "papyrus/books/SkillBooks.h"
 #include "settings/ProjectIni.h"
 #include "sim/Books.h"
 #include "sim/Forms.h"

@@ -1,4 +1,4 @@
-#include "papyrus/SkillBooks.h"
+#include "papyrus/books/SkillBooks.h"
 
 #include <algorithm>
 #include <chrono>
