@@ -27,6 +27,9 @@ class FilePath {
 
   // Replaces every "/" by "\" (the form the log shows and the streams open).
   void UseBackslashes();
+  // From now on the file system calls take `fullPath` (written with "\"), the full path the
+  // text was judged to name; the log still shows the script's text.
+  void UseFullPath(NativePathString fullPath);
   // The path as the log shows it: the script's narrow text, separators as now.
   [[nodiscard]] const std::string& Display() const noexcept { return display_; }
   [[nodiscard]] const NativePathString& Native() const noexcept { return native_; }
@@ -35,6 +38,10 @@ class FilePath {
   std::string display_;
   NativePathString native_;
 };
+
+// The process's current folder as a full path, the form relative paths resolve against;
+// empty when the system cannot tell. May throw std::bad_alloc.
+[[nodiscard]] NativePathString CurrentFolder();
 
 enum class Existence { kExists, kMissing, kUnknown };
 

@@ -9,6 +9,7 @@
 #include "plugin/MessageListener.h"
 #include "plugin/PluginState.h"
 #include "plugin/ScriptClasses.h"
+#include "plugin/ScriptWriteFolders.h"
 #include "settings/ProjectIni.h"
 #include "skse/PluginAPI.h"
 
@@ -83,6 +84,7 @@ QX_EXPORT bool SKSEPlugin_Load(const skse::SKSEInterface* skse) {
     InstallBookFunctions(*settings);
     LogMessage("QX Inject: papyrus functions loaded");
   }
+  AllowScriptWrites(*settings);
   plugin::gPapyrus = QueryPapyrus(*skse);
 
   if (plugin::gPapyrus != nullptr &&

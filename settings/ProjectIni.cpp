@@ -13,9 +13,9 @@ namespace {
 
 using P = ProjectIni;
 
-constexpr std::array<const char*, 6> kSections = {
+constexpr std::array<const char*, 7> kSections = {
     "general", "books", "cameratweaks", "healthgating", "magiceffectartworkoverrides",
-    "playeraudiorepositioner"};
+    "playeraudiorepositioner", "files"};
 
 // Defaults as SetDefaults writes them; the two entries without one keep the fresh zero.
 const std::array<SettingDescriptor, 41> kSettings = {{
@@ -148,6 +148,12 @@ void ProjectIni::HandleKey(std::string section, std::string key, std::string val
   // Not a field: the named file is read at once and logs its own lines.
   if (section == "magiceffectartworkoverrides" && key == "priorityoverrides") {
     if (readOverridesFile_ != nullptr) readOverridesFile_(*this, MakePluginPath(value));
+    return;
+  }
+  // Not a field of the table: a list of folders, kept as text.
+  if (section == "files" && key == "writablefolders") {
+    filesWritableFolders = value;
+    LogMessage("QX INI: filesWritableFolders set to %s", value.c_str());
     return;
   }
   for (const SettingDescriptor& setting : kSettings) {

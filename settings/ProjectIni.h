@@ -107,6 +107,8 @@ class ProjectIni final : public IniFile {
   float parAddX = 0.0f;
   float parAddY = 0.0f;
   float parAddZ = 0.0f;
+  // files: the player's own folders scripts may write in, as the setting lists them ("D:\Mods;E:\x")
+  std::string filesWritableFolders;
   // priority overrides read from the file, waiting for the game's data
   std::vector<std::string> pendingOverrideFormTexts;
   std::vector<std::int32_t> pendingOverridePriorities;

@@ -4,11 +4,13 @@
 
 namespace qx {
 
-std::string MakePluginPath(const std::string& name) {
+std::string GameFolder() {
   char executable[platform::kMaxPath];
   platform::GetMainExecutablePath(executable);
   platform::RemoveFileSpec(executable);
-  return std::string(executable) + "\\Data\\SKSE\\Plugins\\" + name;
+  return executable;
 }
+
+std::string MakePluginPath(const std::string& name) { return GameFolder() + "\\Data\\SKSE\\Plugins\\" + name; }
 
 }  // namespace qx

@@ -3,7 +3,10 @@
 
 namespace qx {
 
-// The game folder (that of the process's executable), then "\Data\SKSE\Plugins\", then
+// The game folder: that of the process's executable, without a trailing "\".
+[[nodiscard]] std::string GameFolder();
+
+// The game folder, then "\Data\SKSE\Plugins\", then
 // `name`. Nothing checks that the folder or the file exists.
 [[nodiscard]] std::string MakePluginPath(const std::string& name);
 

@@ -4,6 +4,7 @@
 #include <string_view>
 
 #include "common/IDebugLog.h"
+#include "papyrus/files/ScriptFolders.h"
 #include "papyrus/files/TextFileTable.h"
 #include "platform/Files.h"
 
@@ -18,16 +19,35 @@ std::string_view TextOf(const char* text) noexcept {
 TextFileTable& gTable = TextFileTable::Instance();
 TextFileTable& Table() { return gTable; }
 
-// LoadFile with the table's change lock held.
+void LogLoadError(const std::exception& error) {
+  LogMessage("QX IO Util:   Error reading or creating file:");
+  LogMessage("QX IO Util:   %s\n", error.what());
+}
+
+// The script's text in the file system's form, judged for `use`; false (logged) when the
+// judge refuses it or memory runs out.
+bool AdmittedPath(std::string_view text, PathUse use, platform::FilePath& path) {
+  try {
+    path = platform::FilePath::FromScriptText(text);
+    return AdmitScriptPath(path, use);
+  } catch (const std::exception& error) {
+    LogLoadError(error);
+    return false;
+  }
+}
+
+// LoadFile with the table's change lock held. A path already open keeps its first mode: a
+// file open for reading is never written through it.
 bool LoadLocked(std::string_view path, bool read, bool append, std::int32_t bufferSize) {
   if (Table().Find(path)) return true;
-  std::shared_ptr<TextFile> file = TextFile::Load(path, read, append, bufferSize);
+  platform::FilePath native;
+  if (!AdmittedPath(path, read ? PathUse::kRead : PathUse::kWrite, native)) return false;
+  std::shared_ptr<TextFile> file = TextFile::Load(std::move(native), read, append, bufferSize);
   if (!file) return false;
   try {
     Table().Insert(path, file);
   } catch (const std::exception& error) {
-    LogMessage("QX IO Util:   Error reading or creating file:");
-    LogMessage("QX IO Util:   %s\n", error.what());
+    LogLoadError(error);
     (void)file->Close();
     return false;
   }
@@ -41,6 +61,7 @@ bool ExistsFile(const char* path) {
   try {
     std::string error;
     platform::FilePath native = platform::FilePath::FromScriptText(text);
+    if (!AdmitScriptPath(native, PathUse::kRead)) return false;
     platform::Existence existence = platform::TestExistence(native, error);
     if (existence == platform::Existence::kUnknown) LogExistenceUnknown(native.Display(), error.c_str());
     return existence == platform::Existence::kExists;
@@ -67,10 +88,13 @@ bool CloseFile(const char* path) {
 
 bool DeleteAnyFile(const char* path) {
   std::string_view text = TextOf(path);
+  // Deleting writes: judged as such even for a file open for reading.
+  platform::FilePath native;
+  if (!AdmittedPath(text, PathUse::kWrite, native)) return false;
   std::unique_lock<std::mutex> changes = Table().ChangeLock();
   if (!LoadLocked(text, /*read=*/true, /*append=*/false, /*bufferSize=*/1)) return false;
   std::shared_ptr<TextFile> file = Table().Find(text);
-  bool deleted = file->Close() && file->DeleteFromDisk();
+  bool deleted = file->Close() && file->DeleteFromDisk(native);
   Table().Erase(text);
   return deleted;
 }

@@ -45,11 +45,10 @@ void TextFile::FailWriting(const char* what, const std::exception& error) noexce
   LogMessage("QX IO Util:   '%s': %s\n", path_.Display().c_str(), reason);
 }
 
-std::shared_ptr<TextFile> TextFile::Load(std::string_view pathText, bool read, bool append,
+std::shared_ptr<TextFile> TextFile::Load(platform::FilePath path, bool read, bool append,
                                          std::int32_t bufferSize) {
   std::shared_ptr<TextFile> file;
   try {
-    platform::FilePath path = platform::FilePath::FromScriptText(pathText);
     std::string existenceError;
     platform::Existence existence = platform::TestExistence(path, existenceError);
     path.UseBackslashes();
@@ -209,11 +208,11 @@ bool TextFile::Close() {
   }
 }
 
-bool TextFile::DeleteFromDisk() {
+bool TextFile::DeleteFromDisk(const platform::FilePath& path) {
   std::lock_guard<platform::ExclusiveLock> guard(lock_);
   if (IsGood()) return false;
   std::string error;
-  switch (platform::RemoveFile(path_, error)) {
+  switch (platform::RemoveFile(path, error)) {
     case platform::RemoveResult::kRemoved:
       return true;
     case platform::RemoveResult::kMissing:

@@ -24,9 +24,10 @@ class TextFile {
  public:
   // Builds the object as a script's LoadFile asks for it and opens the stream, logging the
   // loading lines. Null when the file could not be opened (missing file to read, illegal
-  // buffer size, stream not open, memory exhausted).
-  [[nodiscard]] static std::shared_ptr<TextFile> Load(std::string_view pathText, bool read,
-                                                      bool append, std::int32_t bufferSize);
+  // buffer size, stream not open, memory exhausted). `path` is taken as it is: judging the
+  // script's text is the caller's.
+  [[nodiscard]] static std::shared_ptr<TextFile> Load(platform::FilePath path, bool read, bool append,
+                                                      std::int32_t bufferSize);
 
   [[nodiscard]] bool IsGood() const noexcept { return good_.load(); }
   [[nodiscard]] bool IsReadMode() const noexcept { return read_; }
@@ -41,8 +42,9 @@ class TextFile {
 
   // Writes out what is buffered and closes the stream; false when that failed.
   [[nodiscard]] bool Close();
-  // Removes the file from the disk; only after Close. False when no file was removed.
-  [[nodiscard]] bool DeleteFromDisk();
+  // Removes the file at `path` (its own, as judged for deleting) from the disk; only after
+  // Close. False when no file was removed.
+  [[nodiscard]] bool DeleteFromDisk(const platform::FilePath& path);
 
   TextFile(bool read, bool append, std::int32_t bufferSize, platform::FilePath path) noexcept;
   TextFile(const TextFile&) = delete;

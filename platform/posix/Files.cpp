@@ -9,6 +9,7 @@
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
+#include <utility>
 
 namespace qx::platform {
 namespace {
@@ -34,6 +35,23 @@ void FilePath::UseBackslashes() {
   for (char& c : display_) {
     if (c == '/') c = '\\';
   }
+}
+
+void FilePath::UseFullPath(NativePathString fullPath) {
+  native_ = std::move(fullPath);
+  for (char& c : native_) {
+    if (c == '\\') c = '/';
+  }
+}
+
+NativePathString CurrentFolder() {
+  std::string folder(256, '\0');
+  while (::getcwd(folder.data(), folder.size()) == nullptr) {
+    if (errno != ERANGE) return {};
+    folder.resize(folder.size() * 2);
+  }
+  folder.resize(std::char_traits<char>::length(folder.c_str()));
+  return folder;
 }
 
 Existence TestExistence(const FilePath& path, std::string& error) {

@@ -5,6 +5,7 @@
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
+#include <utility>
 
 namespace qx::platform {
 namespace {
@@ -44,6 +45,21 @@ void FilePath::UseBackslashes() {
   }
   for (wchar_t& c : native_) {
     if (c == L'/') c = L'\\';
+  }
+}
+
+void FilePath::UseFullPath(NativePathString fullPath) { native_ = std::move(fullPath); }
+
+NativePathString CurrentFolder() {
+  std::wstring folder(MAX_PATH, L'\0');
+  for (;;) {
+    DWORD length = GetCurrentDirectoryW(static_cast<DWORD>(folder.size()), folder.data());
+    if (length == 0) return {};
+    if (length < folder.size()) {  // the folder without its terminator
+      folder.resize(length);
+      return folder;
+    }
+    folder.resize(length);  // the room it needs, terminator included
   }
 }
 

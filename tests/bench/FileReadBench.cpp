@@ -26,6 +26,7 @@
 
 #include "common/IDebugLog.h"
 #include "papyrus/files/QXIOUtilCore.h"
+#include "papyrus/files/ScriptFolders.h"
 #include "sim/counting/HeapCounter.h"
 #include "tests/bench/BenchSupport.h"
 
@@ -109,6 +110,7 @@ int main(int argc, char** argv) {
 
   std::filesystem::path folder = std::filesystem::temp_directory_path() / "qxkit-fileio-bench";
   std::filesystem::create_directories(folder);
+  (void)qx::io::AllowWritingIn({folder.string()}, folder.string());
   std::string path = (folder / "bench.txt").string();
   std::string copy = (folder / "copy.txt").string();
   std::vector<std::string> sample = SampleLines();

@@ -20,6 +20,7 @@
 #include "common/IDebugLog.h"
 #include "papyrus/files/LineReadAhead.h"
 #include "papyrus/files/QXIOUtilCore.h"
+#include "papyrus/files/ScriptFolders.h"
 #include "sim/GameFolders.h"
 #include "tests/fuzz/FuzzInput.h"
 
@@ -173,6 +174,7 @@ void Step(FuzzInput& in) {
 
 extern "C" int LLVMFuzzerInitialize(int*, char***) {
   sim::GameFolders::CreateSandbox();  // a scratch folder, removed at exit
+  (void)io::AllowWritingIn({sim::GameFolders::GameFolder()}, sim::GameFolders::GameFolder());
   IDebugLog::consoleLevel = -1;
   IDebugLog::OpenFile("/dev/null");
   for (int i = 0; i < kNames; ++i) {

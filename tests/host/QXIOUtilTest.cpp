@@ -53,7 +53,9 @@ class QXIOUtilScripts : public ::testing::Test {
  protected:
   void SetUp() override {
     BootForScripts();
-    folder_ = sim::GameFolders::MakeTemporaryFolder();
+    // Inside the game's folder, where scripts may write.
+    folder_ = sim::JoinPath(sim::GameFolders::GameFolder(), "/Data/QXIOUtil tests");
+    std::filesystem::create_directories(folder_);
     logged_ = LogLines().size();
   }
   void TearDown() override {
@@ -290,6 +292,112 @@ TEST_F(QXIOUtilScripts, ArgumentsOfAnotherTypeNameNoFileAndWriteEmptyLines) {
   EXPECT_TRUE(Call("WriteLine", {Vm::String(path), Vm::String("after")}));
   EXPECT_TRUE(Call("CloseFile", {Vm::String(path)}));
   EXPECT_EQ(sim::ReadFile(path), OnDisk({"", "after"}));
+}
+
+// Each way around a folder confinement that has shipped elsewhere, aimed at a real file or
+// folder that an unconfined write would reach: every write and delete is refused with one
+// log line and nothing outside changes, while reading outside and writing inside work on.
+TEST_F(QXIOUtilScripts, WritesAndDeletesStayInsideTheFoldersScriptsMayWriteIn) {
+  const std::string game = sim::GameFolders::GameFolder();
+  const std::string sandbox = std::filesystem::path(game).parent_path().string();
+  const std::filesystem::path started = std::filesystem::current_path();
+  std::filesystem::current_path(game);  // the game runs in its own folder
+  for (const char* sibling : {"/SkyrimBackup", "/Skyrim Special"}) {
+    std::filesystem::create_directories(sim::JoinPath(sandbox, sibling));
+  }
+  const std::string victim = sim::JoinPath(sandbox, "/victim.txt");
+  ASSERT_TRUE(sim::WriteFile(victim, "keep\n"));
+  const std::string ways[] = {
+      victim,                                         // an absolute path outside
+      "Data\\..\\..\\victim.txt",                     // ".." beyond a leading one
+      sim::JoinPath(sandbox, "/SkyrimBackup/new.txt"),  // a sibling named like the game folder
+      game + "//.//..//victim.txt",                   // a path left unnormalised
+      game + "/Data/../../victim.txt",                // ".." inside the path
+      "\\\\localhost\\share\\new.txt",                // a network path
+      game + " Special/new.txt",                      // the folder compared as a text prefix
+  };
+  for (const std::string& way : ways) {
+    SCOPED_TRACE(way);
+    EXPECT_FALSE(LoadFile(way, /*read=*/false, /*append=*/false, 1));
+    EXPECT_FALSE(LoadFile(way, /*read=*/false, /*append=*/true, 1));
+    EXPECT_FALSE(Call("DeleteAnyFile", {Vm::String(way)}));
+    Lines lines = NewLogLines();
+    EXPECT_EQ(lines.size(), 3u);
+    for (const std::string& line : lines) EXPECT_EQ(line.rfind("QX IO Util: refused ", 0), 0u) << line;
+  }
+  EXPECT_EQ(sim::ReadFile(victim), "keep\n");
+  for (const char* sibling : {"/SkyrimBackup", "/Skyrim Special"}) {
+    EXPECT_TRUE(std::filesystem::is_empty(sim::JoinPath(sandbox, sibling))) << sibling;
+  }
+
+  // Reading reaches any local file.
+  EXPECT_TRUE(Call("ExistsFile", {Vm::String(victim)}));
+  ASSERT_TRUE(LoadFile(victim, /*read=*/true, false, 1));
+  EXPECT_EQ(ReadAll(victim), Lines{"keep"});
+  EXPECT_TRUE(Call("CloseFile", {Vm::String(victim)}));
+
+  // Writing and deleting inside the game's folder and its documents folder work as ever.
+  const std::string inside[] = {"Data\\inside.txt", "Data/../Data/inside.txt", game + "/Data/inside.txt",
+                                sim::JoinPath(sim::GameFolders::DocumentsFolder(), "/My Games/Skyrim/inside.txt")};
+  for (const std::string& path : inside) {
+    SCOPED_TRACE(path);
+    ASSERT_TRUE(LoadFile(path, /*read=*/false, /*append=*/true, 1));
+    EXPECT_TRUE(Call("WriteLine", {Vm::String(path), Vm::String("mine")}));
+    EXPECT_TRUE(Call("DeleteAnyFile", {Vm::String(path)}));
+    EXPECT_FALSE(Call("ExistsFile", {Vm::String(path)}));
+  }
+  std::filesystem::current_path(started);
+}
+
+// Paths that would leave the file system for another machine, a device or a stream reach
+// nothing, whichever function is asked, each call with one log line that names the path.
+TEST_F(QXIOUtilScripts, NetworkDeviceAndStreamPathsReachNothing) {
+  const std::filesystem::path started = std::filesystem::current_path();
+  std::filesystem::current_path(folder_);  // inside the game's folder: writing is allowed here
+  ASSERT_TRUE(sim::WriteFile(In("x.txt"), "x\n"));
+  const std::string forms[] = {
+      "", "\\\\localhost\\c$\\x.txt", "//127.0.0.1/share/x.txt", "\\\\.\\COM1", "\\\\?\\" + Logged(In("x.txt")),
+      "\\??\\C:\\x.txt", "x.txt:s", "x.txt::$DATA", "C:x.txt", "nul", "NUL.txt", "com1.log", "lpt9. ",
+      "x\x01.txt", "x<y", "x>y", "x\"y", "x|y", "x?.txt", "*.txt", "...\\x.txt"};
+  for (const std::string& form : forms) {
+    SCOPED_TRACE(form);
+    ScriptValue path = Vm::String(form);
+    EXPECT_FALSE(Call("ExistsFile", {path}));
+    EXPECT_FALSE(LoadFile(form, /*read=*/true, false, 1));
+    EXPECT_FALSE(LoadFile(form, /*read=*/false, true, 1));
+    EXPECT_FALSE(Call("DeleteAnyFile", {path}));
+    EXPECT_FALSE(Call("IsLoaded", {path}));
+    Lines lines = NewLogLines();
+    EXPECT_EQ(lines.size(), 4u);
+    for (const std::string& line : lines) EXPECT_EQ(line.rfind("QX IO Util: refused path '", 0), 0u) << line;
+  }
+  EXPECT_EQ(NewLogLines(), Lines{});
+  EXPECT_EQ(sim::ReadFile(In("x.txt")), "x\n");
+  EXPECT_EQ(std::distance(std::filesystem::directory_iterator(folder_), {}), 1);
+  std::filesystem::current_path(started);
+}
+
+// The player widens where scripts may write with [files] writablefolders: full folders, or
+// folders relative to the game's; an entry that names no usable folder is logged and left out.
+TEST(QXIOUtilWritableFolders, TheSettingWidensWhereScriptsMayWrite) {
+  const std::string mods = sim::GameFolders::MakeTemporaryFolder();
+  const std::string elsewhere = sim::GameFolders::MakeTemporaryFolder();
+  ASSERT_TRUE(BootWithSettings("[files]\nwritablefolders= " + mods + " ;..\\Shared;\\\\localhost\\share;nul\n").loaded);
+  const std::string shared = sim::JoinPath(std::filesystem::path(sim::GameFolders::GameFolder()).parent_path().string(), "/Shared");
+  std::filesystem::create_directories(shared);
+  for (const std::string& folder : {mods, shared, elsewhere}) {
+    std::string path = sim::JoinPath(folder, "/x.txt");
+    ScriptValue result = Load(path, /*read=*/false, /*append=*/false, 1);
+    EXPECT_EQ(result.data != 0, folder != elsewhere) << folder;
+    (void)Vm::CallNative("QXIOUtil", "CloseFile", {Vm::String(path)});
+    EXPECT_EQ(std::filesystem::exists(path), folder != elsewhere) << folder;
+  }
+  Lines lines = LogLines();
+  EXPECT_TRUE(HasLine(lines, "QX IO Util: scripts may not write in '\\\\localhost\\share': not a usable folder "
+                             "path (network paths are not allowed)"));
+  EXPECT_EQ(LinesStartingWith(lines, "QX IO Util: scripts may not write in 'nul'").size(), 1u);
+  EXPECT_EQ(LinesStartingWith(lines, "QX IO Util: scripts may not write in ").size(), 2u);
+  for (const std::string& folder : {mods, elsewhere}) std::filesystem::remove_all(folder);
 }
 
 // Four script threads on two files: loads for append, writes, queries, reads and closes, a

@@ -115,7 +115,7 @@ int main(int argc, char** argv) {
     End(1);
   }
   sim::Game::SendDataLoaded();
-  std::string folder = sim::JoinPath(sim::GameFolders::DocumentsFolder(), "/stress");
+  std::string folder = sim::JoinPath(sim::GameFolders::DocumentsFolder(), "/My Games/Skyrim/stress");
   std::filesystem::create_directories(folder);
   files::SetUp(folder);
 

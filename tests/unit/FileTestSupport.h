@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "common/IDebugLog.h"
+#include "papyrus/files/ScriptFolders.h"
 
 namespace qxtest {
 
@@ -50,6 +51,7 @@ class FileTest : public ::testing::Test {
   void SetUp() override {
     folder_ = MakeTemporaryFolder();
     ASSERT_FALSE(folder_.empty());
+    qx::io::AllowWritingIn({folder_}, folder_);  // scripts write in the test's folder only
     logRead_ = ReadBytes(LogPath()).size();
   }
   void TearDown() override { std::filesystem::remove_all(folder_); }

@@ -1,0 +1,28 @@
+#include "plugin/ScriptWriteFolders.h"
+
+#include <string>
+#include <vector>
+
+#include "common/IDebugLog.h"
+#include "papyrus/files/ScriptFolders.h"
+#include "platform/Platform.h"
+#include "settings/ProjectIni.h"
+#include "skse/PluginPath.h"
+
+namespace qx {
+
+void AllowScriptWrites(const ProjectIni& settings) {
+  std::string game = GameFolder();
+  std::vector<std::string> folders{game};
+  char documents[platform::kMaxPath];
+  if (platform::GetShellFolderPath(platform::kFolderId_Documents, documents) >= 0) {
+    folders.push_back(std::string(documents) + "\\My Games\\Skyrim");
+  }
+  for (std::string& entry : io::SplitFolderList(settings.filesWritableFolders)) folders.push_back(std::move(entry));
+  for (const io::UnusableFolder& folder : io::AllowWritingIn(folders, game)) {
+    LogMessage("QX IO Util: scripts may not write in '%s': not a usable folder path (%s)", folder.text.c_str(),
+               io::RefusalReason(folder.reason));
+  }
+}
+
+}  // namespace qx

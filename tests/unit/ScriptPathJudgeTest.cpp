@@ -1,0 +1,155 @@
+// The judge of script paths over a table of forms, in both character widths: the ways
+// around a folder confinement that others have shipped and then fixed, every form that must
+// never reach the file system, and the everyday paths of mods that must keep working.
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "papyrus/files/ScriptPathJudge.h"
+
+namespace {
+
+using qx::io::PathRefusal;
+using R = PathRefusal;
+
+const char* const kGame = "C:\\Games\\Skyrim";
+const std::vector<std::string> kAllowed = {kGame, "C:\\Users\\P\\Documents\\My Games\\Skyrim"};
+
+struct Form {
+  const char* text;
+  PathRefusal refusal;
+  bool inside;
+  const char* fullPath;  // when not refused
+};
+
+const Form kForms[] = {
+    // Everyday paths inside the game's folders.
+    {"Data\\x.txt", R::kNone, true, "C:\\Games\\Skyrim\\Data\\x.txt"},
+    {"Data/../Data/x.txt", R::kNone, true, "C:\\Games\\Skyrim\\Data\\x.txt"},
+    {"c:/GAMES/skyrim/DATA/x.txt", R::kNone, true, "c:\\GAMES\\skyrim\\DATA\\x.txt"},
+    {"Data\\\\.\\/x.txt", R::kNone, true, "C:\\Games\\Skyrim\\Data\\x.txt"},
+    {"Data.\\x.txt. . ", R::kNone, true, "C:\\Games\\Skyrim\\Data\\x.txt"},
+    {"\\Games\\Skyrim\\Data\\x", R::kNone, true, "C:\\Games\\Skyrim\\Data\\x"},
+    {"C:\\Users\\P\\Documents\\My Games\\Skyrim\\SKSE\\x.log", R::kNone, true,
+     "C:\\Users\\P\\Documents\\My Games\\Skyrim\\SKSE\\x.log"},
+    {"Data\\COM10.txt", R::kNone, true, "C:\\Games\\Skyrim\\Data\\COM10.txt"},
+    {"Data\\console nul.txt", R::kNone, true, "C:\\Games\\Skyrim\\Data\\console nul.txt"},
+    // The seven ways around: an absolute path outside; ".." beyond a leading one; a sibling
+    // whose name begins with the game folder's; no normalisation; ".." inside the path;
+    // network and device paths; a prefix compared as text.
+    {"C:\\Windows\\x.txt", R::kNone, false, "C:\\Windows\\x.txt"},
+    {"Data\\..\\..\\x", R::kNone, false, "C:\\Games\\x"},
+    {"C:\\Games\\SkyrimBackup\\x.txt", R::kNone, false, "C:\\Games\\SkyrimBackup\\x.txt"},
+    {"C:/Games//Skyrim/./../x", R::kNone, false, "C:\\Games\\x"},
+    {"C:\\Games\\Skyrim\\Data\\..\\..\\x", R::kNone, false, "C:\\Games\\x"},
+    {"\\\\localhost\\c$\\x", R::kNetwork, false, ""},
+    {"C:\\Games\\Skyrim Special\\x", R::kNone, false, "C:\\Games\\Skyrim Special\\x"},
+    // Climbing stops at the root; the folder itself is not a file below it.
+    {"..\\..\\..\\..\\Windows\\x", R::kNone, false, "C:\\Windows\\x"},
+    {"\\Windows\\x", R::kNone, false, "C:\\Windows\\x"},
+    {"C:\\Games\\Skyrim\\", R::kNone, false, "C:\\Games\\Skyrim"},
+    {"..\\..", R::kNone, false, "C:\\"},
+    {".", R::kNone, false, "C:\\Games\\Skyrim"},
+    // Never to the file system.
+    {"", R::kEmpty, false, ""},
+    {"\\\\127.0.0.1\\share\\x", R::kNetwork, false, ""},
+    {"//localhost/share/x", R::kNetwork, false, ""},
+    {"\\/localhost\\x", R::kNetwork, false, ""},
+    {"/\\localhost", R::kNetwork, false, ""},
+    {"\\\\.\\COM1", R::kDeviceNamespace, false, ""},
+    {"//./PhysicalDrive0", R::kDeviceNamespace, false, ""},
+    {"\\\\?\\C:\\Games\\Skyrim\\Data\\x", R::kDeviceNamespace, false, ""},
+    {"\\??\\C:\\x", R::kDeviceNamespace, false, ""},
+    {"x.txt:s", R::kMisplacedColon, false, ""},
+    {"Data\\x.txt::$DATA", R::kMisplacedColon, false, ""},
+    {"C:x.txt", R::kMisplacedColon, false, ""},
+    {"C:", R::kMisplacedColon, false, ""},
+    {"1:\\x", R::kMisplacedColon, false, ""},
+    {"nul", R::kDeviceName, false, ""},
+    {"Data\\NUL.txt", R::kDeviceName, false, ""},
+    {"con\\x.txt", R::kDeviceName, false, ""},
+    {"Data\\aux .log", R::kDeviceName, false, ""},
+    {"Data\\prn. . ", R::kDeviceName, false, ""},
+    {"Data\\Com9.x.y", R::kDeviceName, false, ""},
+    {"Data\\lpt1", R::kDeviceName, false, ""},
+    {"Data\\COM\xB9", R::kDeviceName, false, ""},
+    {"CONOUT$", R::kDeviceName, false, ""},
+    {"Data\\a\tb", R::kForbiddenCharacter, false, ""},
+    {"Data\\a\x1F", R::kForbiddenCharacter, false, ""},
+    {"Data\\a<b", R::kForbiddenCharacter, false, ""},
+    {"Data\\a>b", R::kForbiddenCharacter, false, ""},
+    {"Data\\\"a\"", R::kForbiddenCharacter, false, ""},
+    {"Data\\a|b", R::kForbiddenCharacter, false, ""},
+    {"Data\\a?", R::kForbiddenCharacter, false, ""},
+    {"Data\\*.txt", R::kForbiddenCharacter, false, ""},
+    {"Data\\...\\x", R::kDotsOnlyName, false, ""},
+    {"Data\\.. ", R::kDotsOnlyName, false, ""},
+    {"Data\\ \\x", R::kDotsOnlyName, false, ""},
+};
+
+template <typename Unit>
+std::basic_string<Unit> Widened(std::string_view text) {
+  std::basic_string<Unit> wide;
+  for (char c : text) wide.push_back(static_cast<Unit>(static_cast<unsigned char>(c)));
+  return wide;
+}
+
+template <typename Unit>
+void JudgeEveryForm() {
+  std::vector<std::basic_string<Unit>> allowed;
+  for (const std::string& folder : kAllowed) allowed.push_back(Widened<Unit>(folder));
+  std::basic_string<Unit> game = Widened<Unit>(kGame);
+  for (const Form& form : kForms) {
+    SCOPED_TRACE(form.text);
+    std::basic_string<Unit> text = Widened<Unit>(form.text), full;
+    qx::io::PathVerdict verdict = qx::io::JudgeScriptPath<Unit>(text, game, allowed, full);
+    EXPECT_EQ(verdict.refusal, form.refusal) << qx::io::RefusalReason(verdict.refusal);
+    EXPECT_EQ(verdict.inside, form.inside);
+    if (form.refusal == R::kNone) {
+      EXPECT_TRUE(full == Widened<Unit>(form.fullPath));
+    }
+  }
+}
+
+TEST(ScriptPathJudge, EveryFormInBothWidths) {
+  JudgeEveryForm<char>();
+  JudgeEveryForm<wchar_t>();
+}
+
+TEST(ScriptPathJudge, CurrentFoldersWithoutADriveOrOnAShare) {
+  struct Case {
+    const char* current;
+    const char* text;
+    PathRefusal refusal;
+    const char* fullPath;
+  };
+  const Case cases[] = {
+      {"/tmp/game", "Data/x", R::kNone, "\\tmp\\game\\Data\\x"},
+      {"/tmp/game", "/etc/x", R::kNone, "\\etc\\x"},
+      {"/tmp/game", "../../../x", R::kNone, "\\x"},
+      {"\\\\nas\\games\\Skyrim", "..\\..\\..\\x", R::kNone, "\\\\nas\\games\\x"},
+      {"\\\\nas\\games\\Skyrim", "\\x", R::kNone, "\\\\nas\\games\\x"},
+      {"\\\\nas\\games\\Skyrim", "D:\\x", R::kNone, "D:\\x"},
+      {"", "Data\\x", R::kNoCurrentFolder, ""},
+      {"", "\\x", R::kNoCurrentFolder, ""},
+      {"Games", "D:\\x", R::kNone, "D:\\x"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(std::string(c.current) + " + " + c.text);
+    std::string full;
+    EXPECT_EQ(qx::io::ResolveScriptPath<char>(c.text, c.current, full), c.refusal);
+    if (c.refusal == R::kNone) {
+      EXPECT_EQ(full, c.fullPath);
+    }
+  }
+  // A drive is allowed whole; a folder without a drive holds everything below its root.
+  EXPECT_TRUE(qx::io::IsBelowFolder<char>("D:\\x", "D:\\"));
+  EXPECT_TRUE(qx::io::IsBelowFolder<char>("\\tmp\\x", "\\"));
+  EXPECT_FALSE(qx::io::IsBelowFolder<char>("D:\\", "D:\\"));
+  EXPECT_FALSE(qx::io::IsBelowFolder<char>("E:\\x", "D:\\"));
+  EXPECT_TRUE(qx::io::IsBelowFolder<char>("\\\\nas\\games\\x", "\\\\NAS\\Games"));
+  EXPECT_FALSE(qx::io::IsBelowFolder<char>("\\\\nas\\gamesold\\x", "\\\\nas\\games"));
+}
+
+}  // namespace
