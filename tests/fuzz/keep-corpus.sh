@@ -15,7 +15,7 @@ here=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
 ledger=$here/corpus/runs.tsv
 export TMPDIR=${TMPDIR:-/tmp}
 
-for target in settings overrides text files natives; do
+for target in settings overrides text files natives paths; do
   found=$build/corpus/$target
   if [ ! -d "$found" ] || [ -z "$(ls -A "$found")" ]; then continue; fi
   kept=$here/corpus/$target

@@ -7,7 +7,7 @@
 #   run-fuzzers.sh --smoke BUILD SECONDS  the seed corpus, then SECONDS of fuzzing in a
 #                                          throw-away corpus (what `make test` runs)
 #
-# FUZZ_TARGETS (default: all five) picks targets, e.g. FUZZ_TARGETS="text natives".
+# FUZZ_TARGETS (default: all six) picks targets, e.g. FUZZ_TARGETS="text natives".
 # Crashing inputs land in BUILD/crashes/<target>/, each target's output in
 # BUILD/logs/<target>.log. A target stops at its first crash; the exit code is 1 then.
 # keep-corpus.sh moves what a run found into the tree.
@@ -25,7 +25,7 @@ export UBSAN_OPTIONS=${UBSAN_OPTIONS:-print_stacktrace=1}
 
 failed=0
 commit=$(git -C "$here" rev-parse --short HEAD 2>/dev/null || echo unknown)
-for target in ${FUZZ_TARGETS:-settings overrides text files natives}; do
+for target in ${FUZZ_TARGETS:-settings overrides text files natives paths}; do
   seeds=$here/corpus/$target
   if [ $smoke -eq 1 ]; then
     corpus=$build/smoke/$target

@@ -1,5 +1,6 @@
 // The operating-system seam for script files, run against each system: natively on Linux,
-// under Wine for the Windows build. Only the seam is linked in, never the plugin.
+// under Wine for the Windows build. Only the seam is linked in, never the plugin, but for the
+// pure judge of script paths, whose full paths are compared with the system's own.
 #include <gtest/gtest.h>
 
 #include <filesystem>
@@ -12,6 +13,7 @@
 #include <windows.h>
 #endif
 
+#include "papyrus/files/ScriptPathJudge.h"
 #include "platform/Files.h"
 
 namespace {
@@ -181,5 +183,40 @@ TEST_F(FileSeam, NarrowTextsAreReadInTheAnsiCodePage) {
   EXPECT_EQ(ReadLines("caf\xE9.txt", 16), Lines{"x"});
 }
 #endif
+
+// The full path the judge compares is the one the system resolves for the same text: what
+// GetFullPathNameW gives in the Windows build, the lexically normal absolute path on Linux.
+TEST_F(FileSeam, TheJudgesFullPathIsTheSystems) {
+  const fs::path started = fs::current_path();
+  fs::create_directories(folder_ / "a" / "b");
+  fs::current_path(folder_ / "a");
+  struct Form {
+    const char* text;
+    bool posixAgrees;  // POSIX names keep trailing dots and spaces
+  };
+  const Form forms[] = {{"x.txt", true},       {"b\\..\\x.txt", true},  {"b/./c//x.txt", true},
+                        {"..\\..\\x", true},     {"..\\..\\..\\..\\..\\..\\..\\x", true}, {"\\x.txt", true},
+                        {"b\\\\\\x", true},    {"b\\x.txt. .", false},  {"b.\\x", false}};
+  for (const auto& [form, posixAgrees] : forms) {
+    SCOPED_TRACE(form);
+    FilePath path = FilePath::FromScriptText(form);
+    qx::platform::NativePathString judged;
+    ASSERT_EQ(qx::io::ResolveScriptPath<qx::platform::NativePathString::value_type>(
+                  path.Native(), qx::platform::CurrentFolder(), judged),
+              qx::io::PathRefusal::kNone);
+#ifdef _WIN32
+    wchar_t system[1024];
+    DWORD length = GetFullPathNameW(path.Native().c_str(), 1024, system, nullptr);
+    ASSERT_GT(length, 0u);
+    EXPECT_TRUE(judged == std::wstring(system, length)) << fs::path(judged).string() << " against "
+                                                        << fs::path(std::wstring(system, length)).string();
+#else
+    if (!posixAgrees) continue;
+    for (char& c : judged) c = c == '\\' ? '/' : c;
+    EXPECT_EQ(judged, (fs::current_path() / path.Native()).lexically_normal().string());
+#endif
+  }
+  fs::current_path(started);
+}
 
 }  // namespace
