@@ -12,6 +12,7 @@
 
 #include "common/IDebugLog.h"
 #include "fixes/PriorityOverrides.h"
+#include "papyrus/files/ScriptFolders.h"
 #include "platform/Platform.h"
 #include "plugin/InstallSteps.h"
 #include "plugin/ScriptClasses.h"
@@ -27,6 +28,8 @@ using qx::SettingDescriptor;
 
 constexpr std::string_view kOverridesSection = "magiceffectartworkoverrides";
 constexpr std::string_view kOverridesKey = "priorityoverrides";
+constexpr std::string_view kFilesSection = "files";
+constexpr std::string_view kWritableFoldersKey = "writablefolders";
 
 const SettingDescriptor* FindSetting(std::string_view section, std::string_view key) {
   for (const SettingDescriptor& setting : ProjectIni::Settings()) {
@@ -62,6 +65,7 @@ std::string ClosestKey(std::string_view section, std::string_view key) {
   };
   for (const SettingDescriptor& setting : ProjectIni::Settings()) consider(setting.section, setting.key);
   consider(kOverridesSection, kOverridesKey);
+  consider(kFilesSection, kWritableFoldersKey);
   return best;
 }
 
@@ -184,6 +188,25 @@ void ListPriorityOverrides(const std::string& overridesPath, std::ostringstream&
   }
 }
 
+// Where scripts may write: the two folders the plugin always allows, then each entry of the
+// setting, an entry that names no usable folder among the findings.
+template <typename Problem>
+void ListWritableFolders(const std::string& list, std::ostringstream& out, Problem& problem) {
+  out << "  the game's folder (Data included)\n  My Games\\Skyrim in your documents folder\n";
+  for (const std::string& entry : qx::io::SplitFolderList(list)) {
+    std::string full;  // a relative entry is checked against a stand-in for the game's folder
+    qx::io::PathRefusal refusal = qx::io::ResolveScriptPath<char>(entry, "C:\\Game", full);
+    if (refusal != qx::io::PathRefusal::kNone) {
+      problem("[files] writablefolders: '" + entry + "' is not a usable folder path (" +
+              qx::io::RefusalReason(refusal) + "); the plugin leaves it out");
+    } else if (entry.size() >= 2 && entry[1] == ':') {
+      out << "  " << entry << "\n";
+    } else {
+      out << "  " << entry << " (in the game's folder)\n";
+    }
+  }
+}
+
 }  // namespace
 
 std::size_t EditDistance(std::string_view a, std::string_view b) {
@@ -214,6 +237,7 @@ SettingsCheck CheckSettings(const std::string& path, std::string_view bytes) {
 
   out << "Sections and keys:\n";
   std::string overridesFile;
+  std::string writableFolders;
   for (const qx::SettingsSection& section : document.Sections()) {
     if (!IsKnownSection(section.name)) {
       problem("[" + section.name + "] is not a section of QXKit (the plugin logs its keys as "
@@ -223,6 +247,10 @@ SettingsCheck CheckSettings(const std::string& path, std::string_view bytes) {
     for (const qx::SettingsPair& pair : section.pairs) {
       if (section.name == kOverridesSection && pair.key == kOverridesKey) {
         overridesFile = pair.value;
+        continue;
+      }
+      if (section.name == kFilesSection && pair.key == kWritableFoldersKey) {
+        writableFolders = pair.value;
         continue;
       }
       const SettingDescriptor* setting = FindSetting(section.name, pair.key);
@@ -307,6 +335,9 @@ SettingsCheck CheckSettings(const std::string& path, std::string_view bytes) {
   } else {
     ListPriorityOverrides(FolderOf(path) + overridesFile, out, problem);
   }
+
+  out << "Folders scripts may write in (reading reaches any local file):\n";
+  ListWritableFolders(writableFolders, out, problem);
 
   out << (check.problems == 0 ? "Nothing needs attention.\n"
                               : std::to_string(check.problems) + " finding(s) need attention.\n");

@@ -393,6 +393,7 @@ TEST(QXIOUtilWritableFolders, TheSettingWidensWhereScriptsMayWrite) {
     EXPECT_EQ(std::filesystem::exists(path), folder != elsewhere) << folder;
   }
   Lines lines = LogLines();
+  EXPECT_TRUE(HasLine(lines, "QX INI: filesWritableFolders set to " + mods + " ;..\\Shared;\\\\localhost\\share;nul"));
   EXPECT_TRUE(HasLine(lines, "QX IO Util: scripts may not write in '\\\\localhost\\share': not a usable folder "
                              "path (network paths are not allowed)"));
   EXPECT_EQ(LinesStartingWith(lines, "QX IO Util: scripts may not write in 'nul'").size(), 1u);

@@ -128,6 +128,19 @@ TEST(SettingsCheck, OverridesFileLineByLine) {
   EXPECT_EQ(check.problems, 5) << check.report;
 }
 
+TEST(SettingsCheck, WritableFoldersThatNameNoUsableFolderNeedAttention) {
+  auto check = CheckSettings("qxKit.ini",
+                             "[files]\nwritablefolders=D:\\ModData; ..\\Shared ;\\\\localhost\\share;D:;nul\n");
+  EXPECT_EQ(check.problems, 3) << check.report;
+  EXPECT_TRUE(Has(check.report, "  D:\\ModData\n  ..\\Shared (in the game's folder)\n")) << check.report;
+  EXPECT_TRUE(Has(check.report, "'\\\\localhost\\share' is not a usable folder path (network paths"));
+  EXPECT_TRUE(Has(check.report, "'D:' is not a usable folder path"));
+  EXPECT_TRUE(Has(check.report, "'nul' is not a usable folder path"));
+  EXPECT_EQ(CheckSettings("qxKit.ini", "[files]\nwritablefolder=D:\\x\n").problems, 1);  // and its closest key
+  EXPECT_TRUE(Has(CheckSettings("qxKit.ini", "[files]\nwritablefolder=D:\\x\n").report,
+                  "did you mean [files] writablefolders?"));
+}
+
 TEST(SettingsCheck, EditDistance) {
   EXPECT_EQ(qxtools::EditDistance("", ""), 0u);
   EXPECT_EQ(qxtools::EditDistance("kitten", "sitting"), 3u);
