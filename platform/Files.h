@@ -39,9 +39,16 @@ class FilePath {
   NativePathString native_;
 };
 
-// The process's current folder as a full path, the form relative paths resolve against;
-// empty when the system cannot tell. May throw std::bad_alloc.
-[[nodiscard]] NativePathString CurrentFolder();
+using NativeUnit = NativePathString::value_type;
+// Room for the current folder: Windows keeps it within MAX_PATH characters.
+#ifdef _WIN32
+inline constexpr std::size_t kCurrentFolderRoom = 261;
+#else
+inline constexpr std::size_t kCurrentFolderRoom = 4096;
+#endif
+// The process's current folder as a full path (the folder relative paths resolve against),
+// written into `room`; empty when the system cannot tell.
+[[nodiscard]] std::basic_string_view<NativeUnit> CurrentFolder(NativeUnit (&room)[kCurrentFolderRoom]) noexcept;
 
 enum class Existence { kExists, kMissing, kUnknown };
 

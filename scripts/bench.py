@@ -301,6 +301,12 @@ def measure(options, build, program, table, wine):
               (f"{ratio:.2f}x instructions ({files['write.wall']:.2f}x wall)", "<= 1.5x instructions", ratio <= 1.5),
               win(wfiles and ratio_row(wfiles["write.wall"], 1.5)))
 
+    ratio = counted["open.judged"][0] / counted["open.unjudged"][0]
+    table.add("LoadFile + CloseFile of a small file, path judged, vs the same pair unjudged",
+              (f"{ratio:.3f}x instructions, {files['open.wall']:.2f}x wall", "<= 1.1x",
+               ratio <= 1.1 and files["open.wall"] <= 1.1),
+              win(wfiles and ratio_row(wfiles["open.wall"], 1.1)))
+
     def memory(figures, kind=""):
         limit = 4 + figures[f"read.longest{kind}.mb"]
         held = figures[f"read.memory{kind}.mb"]

@@ -31,28 +31,12 @@ constexpr std::uint32_t Folded(std::uint32_t code) noexcept {
 }
 
 template <typename Unit>
-bool SameName(Text<Unit> a, Text<Unit> b) noexcept {
-  if (a.size() != b.size()) return false;
-  for (std::size_t i = 0; i < a.size(); ++i) {
-    if (Folded(Code(a[i])) != Folded(Code(b[i]))) return false;
-  }
-  return true;
-}
-
-template <typename Unit>
 bool IsNamed(Text<Unit> name, std::string_view ascii) noexcept {
   if (name.size() != ascii.size()) return false;
   for (std::size_t i = 0; i < name.size(); ++i) {
     if (Folded(Code(name[i])) != Folded(static_cast<unsigned char>(ascii[i]))) return false;
   }
   return true;
-}
-
-template <typename Unit>
-bool IsForbidden(Unit c) noexcept {
-  std::uint32_t code = Code(c);
-  return code < 0x20u || c == Unit('<') || c == Unit('>') || c == Unit('"') || c == Unit('|') ||
-         c == Unit('?') || c == Unit('*');
 }
 
 // The prefixes that leave the file system: another machine's share, or (\\.\, \\?\, \??\) the
@@ -77,12 +61,25 @@ bool IsDriveAbsolute(Text<Unit> text) noexcept {
   return text.size() >= 3 && IsAsciiLetter(text[0]) && text[1] == Unit(':') && IsSeparator(text[2]);
 }
 
+// The characters below 0x40 that need a closer look: controls, < > " ? * and the colon.
+constexpr std::uint64_t kSpecialBelow40 = 0xFFFFFFFFull | (1ull << '<') | (1ull << '>') | (1ull << '"') |
+                                          (1ull << '?') | (1ull << '*') | (1ull << ':');
+
+// One pass over the text for the characters that may stand nowhere, and for a colon other
+// than that of a leading drive.
 template <typename Unit>
-bool HasMisplacedColon(Text<Unit> text) noexcept {
+PathRefusal RefusedCharacter(Text<Unit> text) noexcept {
   for (std::size_t i = 0; i < text.size(); ++i) {
-    if (text[i] == Unit(':') && !(i == 1 && IsDriveAbsolute(text))) return true;
+    std::uint32_t code = Code(text[i]);
+    if (code >= 0x40u) {  // letters, and everything past ASCII: only "|" among them
+      if (code == '|') return PathRefusal::kForbiddenCharacter;
+      continue;
+    }
+    if (((kSpecialBelow40 >> code) & 1u) == 0) continue;
+    if (code != ':') return PathRefusal::kForbiddenCharacter;
+    if (!(i == 1 && IsDriveAbsolute(text))) return PathRefusal::kMisplacedColon;
   }
-  return false;
+  return PathRefusal::kNone;
 }
 
 template <typename Unit>
@@ -97,6 +94,9 @@ Text<Unit> WithoutTrailing(Text<Unit> name, bool dots) noexcept {
 // it): "nul.txt" and "COM1 .log" are devices in every folder.
 template <typename Unit>
 bool IsDeviceName(Text<Unit> name) noexcept {
+  // Every device name starts with one of these letters: most names are done here.
+  std::uint32_t first = Folded(Code(name.empty() ? Unit(0) : name.front()));
+  if (first != 'c' && first != 'p' && first != 'a' && first != 'n' && first != 'l' && first != ' ') return false;
   std::size_t dot = name.find(Unit('.'));
   Text<Unit> base = WithoutTrailing(dot == Text<Unit>::npos ? name : name.substr(0, dot), false);
   while (!base.empty() && base.front() == Unit(' ')) base.remove_prefix(1);
@@ -141,13 +141,14 @@ bool RootOf(Text<Unit> folder, std::size_t& rootLength) noexcept {
 // a script's text are checked; a folder the system gave is taken as it is.
 template <typename Unit>
 PathRefusal AppendNames(std::basic_string<Unit>& path, std::size_t rootLength, Text<Unit> rest, bool checked) {
-  std::size_t from = 0;
-  while (from <= rest.size()) {
-    std::size_t end = from;
-    while (end < rest.size() && !IsSeparator(rest[end])) ++end;
-    Text<Unit> name = rest.substr(from, end - from);
-    from = end + 1;
-    if (name.empty() || (name.size() == 1 && name[0] == Unit('.'))) continue;
+  const Unit* at = rest.data();
+  const Unit* const end = at + rest.size();
+  while (at < end) {
+    const Unit* start = at;
+    while (at < end && !IsSeparator(*at)) ++at;
+    Text<Unit> name(start, static_cast<std::size_t>(at - start));
+    ++at;  // past the separator
+    if (name.size() <= 2 && (name.empty() || (name.size() == 1 && name[0] == Unit('.')))) continue;
     if (name.size() == 2 && name[0] == Unit('.') && name[1] == Unit('.')) {
       std::size_t cut = path.rfind(Unit('\\'));
       if (cut != std::basic_string<Unit>::npos && cut >= rootLength) path.resize(cut);
@@ -158,7 +159,7 @@ PathRefusal AppendNames(std::basic_string<Unit>& path, std::size_t rootLength, T
     if (checked && IsDeviceName(kept)) return PathRefusal::kDeviceName;
     if (kept.empty()) continue;
     path.push_back(Unit('\\'));
-    path.append(kept);
+    path.append(kept.data(), kept.size());
   }
   return PathRefusal::kNone;
 }
@@ -191,13 +192,11 @@ template <typename Unit>
 PathRefusal ResolveScriptPath(Text<Unit> text, Text<Unit> currentFolder, std::basic_string<Unit>& fullPath) {
   if (text.empty()) return PathRefusal::kEmpty;
   if (PathRefusal prefix = RefusedPrefix(text); prefix != PathRefusal::kNone) return prefix;
-  for (Unit c : text) {
-    if (IsForbidden(c)) return PathRefusal::kForbiddenCharacter;
-  }
-  if (HasMisplacedColon(text)) return PathRefusal::kMisplacedColon;
+  if (PathRefusal character = RefusedCharacter(text); character != PathRefusal::kNone) return character;
 
   // The root comes first; ".." climbs as far as the root, through the current folder's names too.
   fullPath.clear();
+  fullPath.reserve(currentFolder.size() + text.size() + 2);
   Text<Unit> rest = text;
   std::size_t currentRoot = 0;
   if (IsDriveAbsolute(text)) {
@@ -223,21 +222,16 @@ PathRefusal ResolveScriptPath(Text<Unit> text, Text<Unit> currentFolder, std::ba
   return PathRefusal::kNone;
 }
 
+// Both paths hold each name once, between single separators: walking them side by side,
+// the folder's last name must end where the path has a separator, and the path go on.
 template <typename Unit>
 bool IsBelowFolder(Text<Unit> fullPath, Text<Unit> folder) noexcept {
   if (!folder.empty() && folder.back() == Unit('\\')) folder.remove_suffix(1);  // a root: "C:\", "\"
-  std::size_t at = 0;
-  for (std::size_t from = 0;;) {
-    std::size_t end = folder.find(Unit('\\'), from);
-    if (end == Text<Unit>::npos) end = folder.size();
-    Text<Unit> name = folder.substr(from, end - from);
-    std::size_t pathEnd = fullPath.find(Unit('\\'), at);
-    if (pathEnd == Text<Unit>::npos) return false;  // the path ends at or above this name
-    if (!SameName(name, fullPath.substr(at, pathEnd - at))) return false;
-    at = pathEnd + 1;
-    if (end == folder.size()) return at < fullPath.size();  // a name follows the folder's last
-    from = end + 1;
+  if (fullPath.size() <= folder.size() + 1 || fullPath[folder.size()] != Unit('\\')) return false;
+  for (std::size_t i = 0; i < folder.size(); ++i) {
+    if (fullPath[i] != folder[i] && Folded(Code(fullPath[i])) != Folded(Code(folder[i]))) return false;
   }
+  return true;
 }
 
 template <typename Unit>

@@ -39,19 +39,11 @@ void FilePath::UseBackslashes() {
 
 void FilePath::UseFullPath(NativePathString fullPath) {
   native_ = std::move(fullPath);
-  for (char& c : native_) {
-    if (c == '\\') c = '/';
-  }
+  for (std::size_t at = native_.find('\\'); at != std::string::npos; at = native_.find('\\', at + 1)) native_[at] = '/';
 }
 
-NativePathString CurrentFolder() {
-  std::string folder(256, '\0');
-  while (::getcwd(folder.data(), folder.size()) == nullptr) {
-    if (errno != ERANGE) return {};
-    folder.resize(folder.size() * 2);
-  }
-  folder.resize(std::char_traits<char>::length(folder.c_str()));
-  return folder;
+std::string_view CurrentFolder(char (&room)[kCurrentFolderRoom]) noexcept {
+  return ::getcwd(room, sizeof room) != nullptr ? std::string_view(room) : std::string_view();
 }
 
 Existence TestExistence(const FilePath& path, std::string& error) {

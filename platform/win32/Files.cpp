@@ -50,17 +50,9 @@ void FilePath::UseBackslashes() {
 
 void FilePath::UseFullPath(NativePathString fullPath) { native_ = std::move(fullPath); }
 
-NativePathString CurrentFolder() {
-  std::wstring folder(MAX_PATH, L'\0');
-  for (;;) {
-    DWORD length = GetCurrentDirectoryW(static_cast<DWORD>(folder.size()), folder.data());
-    if (length == 0) return {};
-    if (length < folder.size()) {  // the folder without its terminator
-      folder.resize(length);
-      return folder;
-    }
-    folder.resize(length);  // the room it needs, terminator included
-  }
+std::wstring_view CurrentFolder(wchar_t (&room)[kCurrentFolderRoom]) noexcept {
+  DWORD length = GetCurrentDirectoryW(kCurrentFolderRoom, room);
+  return length > 0 && length < kCurrentFolderRoom ? std::wstring_view(room, length) : std::wstring_view();
 }
 
 Existence TestExistence(const FilePath& path, std::string& error) {

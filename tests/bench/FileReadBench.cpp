@@ -5,6 +5,8 @@
 //            against a std::getline loop; both must see the same lines.
 //   writing: WriteLine per line + CloseFile against an std::ofstream; both must write the
 //            same bytes.
+//   opening: LoadFile + CloseFile of a small file, the path judged, against the same pair
+//            without the judge.
 //   memory:  the most heap a reader holds while reading a whole file with a buffer of
 //            2^31 - 1 lines, against the longest line: this file, one of empty lines, and
 //            one of a 20 MB line.
@@ -27,6 +29,7 @@
 #include "common/IDebugLog.h"
 #include "papyrus/files/QXIOUtilCore.h"
 #include "papyrus/files/ScriptFolders.h"
+#include "papyrus/files/TextFileTable.h"
 #include "sim/counting/HeapCounter.h"
 #include "tests/bench/BenchSupport.h"
 
@@ -84,6 +87,35 @@ void WriteScript(const std::string& path, const std::vector<std::string>& sample
   (void)qx::io::CloseFile(path.c_str());
 }
 
+// Opening and closing a small file as a script does, the path judged first; and the same
+// pair with everything LoadFile and CloseFile do but the judging.
+constexpr int kOpenings = 2000;
+
+void OpenAndCloseJudged(const std::string& path) {
+  for (int i = 0; i < kOpenings; ++i) {
+    if (!qx::io::LoadFile(path.c_str(), /*read=*/false, /*append=*/true, 16)) std::exit(1);
+    (void)qx::io::CloseFile(path.c_str());
+  }
+}
+
+void OpenAndCloseUnjudged(const std::string& path) {
+  qx::io::TextFileTable& table = qx::io::TextFileTable::Instance();
+  for (int i = 0; i < kOpenings; ++i) {
+    {
+      std::unique_lock<std::mutex> changes = table.ChangeLock();
+      if (table.Find(path)) std::exit(1);
+      std::shared_ptr<qx::io::TextFile> file =
+          qx::io::TextFile::Load(qx::platform::FilePath::FromScriptText(path), false, true, 16);
+      if (!file) std::exit(1);
+      table.Insert(path, file);
+    }
+    std::unique_lock<std::mutex> changes = table.ChangeLock();
+    std::shared_ptr<qx::io::TextFile> file = table.Find(path);
+    (void)file->Close();
+    table.Erase(path);
+  }
+}
+
 std::string BytesOf(const std::string& file) {
   std::ifstream in(file, std::ios::binary);
   return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
@@ -133,6 +165,17 @@ int main(int argc, char** argv) {
                                             [&] { WriteScript(copy, sample, lineCount, 10000); },
                                             [&] { WritePlain(path, sample, lineCount); }));
   }
+
+  // Opening and closing, with and without the judge of script paths.
+  std::string small = (folder / "small.txt").string();
+  std::ofstream(small) << "one\ntwo\n";
+  qxbench::CountSegment("open.unjudged", kOpenings, [&] { OpenAndCloseUnjudged(small); });
+  qxbench::CountSegment("open.judged", kOpenings, [&] { OpenAndCloseJudged(small); });
+  if (!under) {
+    qxbench::Report("open.wall", WallRatio("LoadFile + CloseFile, judged vs not", [&] { OpenAndCloseJudged(small); },
+                                           [&] { OpenAndCloseUnjudged(small); }));
+  }
+  same = same && BytesOf(small) == "one\ntwo\n";
 
   // Reading.
   Tally plain;

@@ -201,8 +201,8 @@ TEST_F(FileSeam, TheJudgesFullPathIsTheSystems) {
     SCOPED_TRACE(form);
     FilePath path = FilePath::FromScriptText(form);
     qx::platform::NativePathString judged;
-    ASSERT_EQ(qx::io::ResolveScriptPath<qx::platform::NativePathString::value_type>(
-                  path.Native(), qx::platform::CurrentFolder(), judged),
+    qx::platform::NativeUnit room[qx::platform::kCurrentFolderRoom];
+    ASSERT_EQ(qx::io::ResolveScriptPath<qx::platform::NativeUnit>(path.Native(), qx::platform::CurrentFolder(room), judged),
               qx::io::PathRefusal::kNone);
 #ifdef _WIN32
     wchar_t system[1024];

@@ -1,18 +1,24 @@
 Scriptname QXIOUtil Hidden
 ; Text files, read and written line by line. Paths are relative to the game's working folder
 ; unless absolute; "/" and "\" both separate folders.
+; Scripts may read any file on the player's computer, but create, empty, append to and delete
+; files only in the game's folder (Data included), in Documents\My Games\Skyrim, and in the
+; folders the player adds with [files] writablefolders in qxKit.ini. Paths to other computers
+; (\\host\share), devices (NUL, COM1, \\.\...) and file streams (x.txt:stream), texts with
+; control characters or < > " | ? *, and the empty text are refused by every function. A
+; refused call does nothing, returns false, and logs the path and the reason in QXKit.log.
 
 Bool Function ExistsFile(String asPath) global native
-{Whether a file or folder exists at the path.}
+{Whether a file or folder exists at the path. False for a refused path.}
 
 Bool Function LoadFile(String asPath, Bool abRead, Bool abAppend, Int aiBufferSize) global native
-{Opens the file for reading (abRead) or writing (appending with abAppend, else truncating), holding up to aiBufferSize lines (at least 1) in memory. True when the file is open afterwards.}
+{Opens the file for reading (abRead) or writing (appending with abAppend, else truncating), holding up to aiBufferSize lines (at least 1) in memory. True when the file is open afterwards. Writing outside the folders scripts may write in is refused.}
 
 Bool Function CloseFile(String asPath) global native
 {Writes out buffered lines and closes the file. False when it was not open.}
 
 Bool Function DeleteAnyFile(String asPath) global native
-{Deletes the file, closing it first if it is open.}
+{Deletes the file, closing it first if it is open. Refused, like writing, outside the folders scripts may write in.}
 
 Bool Function IsLoaded(String asPath) global native
 {Whether the file is open.}
