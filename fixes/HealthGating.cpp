@@ -182,8 +182,7 @@ extern "C" float GateHealthChange(game::Actor* victim, float change, game::Actor
   return gated / (magnitude / change);
 }
 
-std::size_t TrimImmunityTable(Timestamp now, std::uint32_t immunityMillis,
-                              std::vector<const game::Actor*>& expired) {
+std::size_t TrimImmunityTable(Timestamp now, std::uint32_t immunityMillis) {
   auto isExpired = [&](Timestamp stamp) { return now - stamp >= static_cast<Timestamp>(immunityMillis); };
   std::size_t removed = 0;
   std::size_t slotCount = 0;
@@ -216,15 +215,20 @@ std::size_t TrimImmunityTable(Timestamp now, std::uint32_t immunityMillis,
     if (observer != nullptr) observer(true);
     // A hit grew the table meanwhile: its slots moved, and the next pass takes the rest.
     if (ImmunityTable.SlotCount() != slotCount) break;
-    for (std::size_t batch = 0; walked < slotCount; ++batch, ++walked, slot = (slot + 1) % slotCount) {
+    // Expired entries are removed where they are found, so a batch needs no memory however
+    // many it finds (a table that could not grow is one long run). A removal only moves
+    // later entries of the run back, the first into this slot: it is looked at again.
+    for (std::size_t batch = 0; walked < slotCount;) {
       if (ImmunityTable.SlotIsEmpty(slot)) {
         if (batch >= kCleanupBatchSlots) break;
+      } else if (isExpired(ImmunityTable.SlotValue(slot))) {
+        removed += ImmunityTable.erase(ImmunityTable.SlotKey(slot)) ? 1 : 0;
         continue;
       }
-      if (isExpired(ImmunityTable.SlotValue(slot))) expired.push_back(ImmunityTable.SlotKey(slot));
+      ++batch;
+      ++walked;
+      slot = (slot + 1) % slotCount;
     }
-    for (const game::Actor* actor : expired) removed += ImmunityTable.erase(actor) ? 1 : 0;
-    expired.clear();
     if (observer != nullptr) observer(false);
   }
   return removed;

@@ -3,7 +3,6 @@
 // health instead, and the actor then ignores health changes for a short immunity time.
 #include <cstdint>
 #include <mutex>
-#include <vector>
 
 #include "common/OpenAddressTable.h"
 #include "skse/GameActor.h"
@@ -60,10 +59,8 @@ extern "C" [[nodiscard]] float GateHealthChange(game::Actor* victim, float chang
 // immunity time. It walks the table in bounded batches, each under the gating lock, and
 // pauses between them with the lock released, so that hits never wait for a whole pass
 // (200 us per batch on average, slept in the system's granularity: see CleanupPacer).
-// `expired` is scratch space kept by the caller (left empty). Returns how many entries
-// were removed.
-std::size_t TrimImmunityTable(Timestamp now, std::uint32_t immunityMillis,
-                              std::vector<const game::Actor*>& expired);
+// Takes nothing from the heap. Returns how many entries were removed.
+std::size_t TrimImmunityTable(Timestamp now, std::uint32_t immunityMillis);
 
 // Writes the call (when `healthgating` / `isenabled`), starts the cleanup thread and logs
 // the step's line.

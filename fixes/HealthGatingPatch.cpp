@@ -45,11 +45,14 @@ __attribute__((naked)) void GateHitDamage() {
 namespace {
 
 void TrimForever(std::uint32_t immunityMillis) {
-  std::vector<const game::Actor*> expired;
-  expired.reserve(1024);
   while (gCleanupThreadRun) {
     std::this_thread::sleep_for(std::chrono::milliseconds(gCleanupIntervalMillis));
-    TrimImmunityTable(gGatingClock(), immunityMillis, expired);
+    // Nothing may leave this detached thread: std::terminate would end the game. A pass
+    // that failed (its lock could not be taken) is tried again after the next pause.
+    try {
+      TrimImmunityTable(gGatingClock(), immunityMillis);
+    } catch (...) {
+    }
   }
 }
 

@@ -26,7 +26,8 @@ class ThreadSlot {
   // The calling thread's object; null before the first Set.
   [[nodiscard]] ThreadOwned* Get() const noexcept;
   // Gives the calling thread `object` (owned from now on), destroying the one it had. When
-  // the system had no slot to give, the object is still kept, but then never destroyed.
+  // the system had no slot to give, or could not store into it (no memory for the thread's
+  // slots), the object is still kept, one per thread, but then never destroyed.
   void Set(ThreadOwned* object) noexcept;
 
  private:

@@ -3,7 +3,7 @@
 # image it was stripped from: the version, the shipped file's size and SHA-256, the code
 # section's range, and every function of the DLL by its offset from the image base (as crash
 # logs print them), demangled, with its source file and line where the debug information has
-# them, sorted by offset.
+# them, sorted by offset; and last, their number.
 # Usage: symbol-map.sh UNSTRIPPED.dll SHIPPED.dll VERSION OUT.map [COMPILE_DIR]
 # COMPILE_DIR is the folder the objects were compiled in, as their debug information records it
 # (relative to the source tree when inside it); files named relative to it are named from the
@@ -65,5 +65,6 @@ awk -F '\t' -v base="$base" '
   printf 'sha256\t%s\n' "$(sha256sum "$shipped" | cut -d ' ' -f 1)"
   printf 'code\t%08X\t%08X\n' $((16#$text_vma - 16#$base)) $((16#$text_vma - 16#$base + 16#$text_size))
   paste "$work/functions" "$work/lines" | awk -F '\t' '{ if ($4 == "") print $1 "\t" $3; else print $1 "\t" $3 "\t" $4 }'
+  printf 'end\t%s\n' "$(wc -l <"$work/functions")"  # last: the reader refuses a map cut short
 } >"$out.tmp"
 mv "$out.tmp" "$out"

@@ -101,8 +101,9 @@ inline constexpr host::Address kTweenMenuZoomResume = 0x008410B4;
 inline constexpr host::Address kTweenMenuPanSite = 0x008412D3;
 inline constexpr std::uint32_t kTweenMenuPanSkip = 2;  // displacement: on to 0x008412DA
 inline constexpr host::Address kTweenMenuPanResume = 0x008412DA;
-// The zoom stretch's later instruction starts are not known here (see the horse camera).
+// Where instructions begin inside the zoom stretch and the pan step's seven bytes is not
+// known here either (see the horse camera).
 inline constexpr host::PatchSpan kTweenMenuZoomSpan{kTweenMenuZoomSite, kTweenMenuZoomResume, {}};
-inline constexpr host::PatchSpan kTweenMenuPanSpan{kTweenMenuPanSite, kTweenMenuPanResume, {}};  // one instruction
+inline constexpr host::PatchSpan kTweenMenuPanSpan{kTweenMenuPanSite, kTweenMenuPanResume, {}};
 
 }  // namespace qx::game

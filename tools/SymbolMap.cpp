@@ -4,7 +4,9 @@
 #include <cctype>
 #include <cstdio>
 #include <cstdlib>
+#include <filesystem>
 #include <iterator>
+#include <system_error>
 
 #include "platform/Platform.h"
 #include "tools/Sha256.h"
@@ -16,6 +18,10 @@ constexpr std::string_view kMapFileName = "QXKit.map";
 constexpr std::string_view kModule = "QXKit.dll";
 
 bool IsHex(char c) { return std::isxdigit(static_cast<unsigned char>(c)) != 0; }
+
+bool IsDecimal(std::string_view digits) {
+  return !digits.empty() && std::all_of(digits.begin(), digits.end(), [](char c) { return c >= '0' && c <= '9'; });
+}
 
 // 1 to 8 hexadecimal digits and nothing else.
 std::optional<std::uint32_t> HexNumber(std::string_view digits) {
@@ -63,12 +69,18 @@ std::string DefaultMapPath() {
   return folder + (folder.find('\\') != std::string::npos ? "\\" : "/") + std::string(kMapFileName);
 }
 
+// A crash log saved as "cafe" or "20240101" is a file, not an offset.
+bool IsExistingPath(const std::string& argument) {
+  std::error_code error;
+  return std::filesystem::exists(argument, error);
+}
+
 int WhereUsage() {
   std::fputs(
       "usage: qxkit where [--map QXKit.map] [--dll QXKit.dll] [ADDRESS|CRASHLOG|-]...\n"
-      "  ADDRESS is QXKit.dll+0001A2B3 or a bare offset (1A2B3, 0x1A2B3); a CRASHLOG file,\n"
-      "  or standard input when no ADDRESS or file is given (or for -), is searched for\n"
-      "  every QXKit.dll+ address. --dll checks that the map was made from that DLL.\n",
+      "  ADDRESS is QXKit.dll+0001A2B3 or a bare offset (1A2B3, 0x1A2B3) that names no file;\n"
+      "  a CRASHLOG file, or standard input when no ADDRESS or file is given (or for -), is\n"
+      "  searched for every QXKit.dll+ address. --dll checks that the map was made from that DLL.\n",
       stderr);
   return 2;
 }
@@ -78,6 +90,7 @@ int WhereUsage() {
 std::optional<SymbolMap> ParseSymbolMap(std::string_view text, std::string& error) {
   SymbolMap map;
   bool haveCode = false;
+  std::optional<std::size_t> counted;  // the end line's count of functions
   int number = 0;
   auto fail = [&](const std::string& why) {
     error = "line " + std::to_string(number) + ": " + why;
@@ -89,7 +102,9 @@ std::optional<SymbolMap> ParseSymbolMap(std::string_view text, std::string& erro
     text.remove_prefix(end == std::string_view::npos ? text.size() : end + 1);
     ++number;
     if (!line.empty() && line.back() == '\r') line.remove_suffix(1);
-    if (line.empty() || line.front() == '#') continue;
+    if (line.empty()) continue;
+    if (counted) return fail("a line after the end line");
+    if (line.front() == '#') continue;
     std::vector<std::string_view> fields = Fields(line);
     std::string_view key = fields[0];
     if (auto offset = key.size() == 8 ? HexNumber(key) : std::nullopt) {
@@ -101,7 +116,7 @@ std::optional<SymbolMap> ParseSymbolMap(std::string_view text, std::string& erro
     } else if (fields.size() == 2 && key == "module") {
       map.module = fields[1];
     } else if (fields.size() == 2 && key == "size") {
-      if (fields[1].empty() || !std::all_of(fields[1].begin(), fields[1].end(), [](char c) { return c >= '0' && c <= '9'; })) return fail("bad size");
+      if (!IsDecimal(fields[1])) return fail("bad size");
       map.dllSize = std::strtoull(std::string(fields[1]).c_str(), nullptr, 10);
     } else if (fields.size() == 2 && key == "sha256") {
       map.dllSha256 = fields[1];
@@ -111,12 +126,25 @@ std::optional<SymbolMap> ParseSymbolMap(std::string_view text, std::string& erro
       map.codeBegin = *begin;
       map.codeEnd = *codeEnd;
       haveCode = true;
+    } else if (fields.size() == 2 && key == "end" && IsDecimal(fields[1])) {
+      counted = std::strtoull(std::string(fields[1]).c_str(), nullptr, 10);
     } else {
       return fail("not a line of a symbol map");
     }
   }
   if (map.module.empty() || !haveCode || map.dllSha256.size() != 64 || map.functions.empty()) {
     error = "not a whole symbol map (module, code range, fingerprint or functions missing)";
+    return std::nullopt;
+  }
+  // A map cut after any line would otherwise read as whole, and name every offset past its
+  // last function after that function.
+  if (!counted) {
+    error = "the map is cut short: its last line, which counts its functions, is missing";
+    return std::nullopt;
+  }
+  if (*counted != map.functions.size()) {
+    error = "the map counts " + std::to_string(*counted) + " functions but lists " +
+            std::to_string(map.functions.size());
     return std::nullopt;
   }
   return map;
@@ -193,7 +221,7 @@ int RunWhere(const std::vector<std::string>& args) {
       if (i + 1 == args.size()) return WhereUsage();
       std::string& path = args[i] == "--map" ? mapPath : dllPath;
       path = args[++i];
-    } else if (auto offset = ParseOffset(args[i], kModule)) {
+    } else if (auto offset = IsExistingPath(args[i]) ? std::nullopt : ParseOffset(args[i], kModule)) {
       offsets.push_back(*offset);
     } else if (!args[i].empty() && (args[i] == "-" || args[i][0] != '-')) {
       logs.push_back(args[i]);

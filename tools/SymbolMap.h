@@ -11,6 +11,7 @@
 //   sha256   <SHA-256 of the shipped DLL>
 //   code     <first offset of the code section>  <one past its last>
 //   <offset> <demangled name> [<file>:<line>]      every function, sorted by offset
+//   end      <number of functions>                 the last line: a cut map is refused
 // Offsets are eight hexadecimal digits, relative to the image base, as crash logs print them.
 #include <cstdint>
 #include <optional>
@@ -56,6 +57,7 @@ struct SymbolMap {
 [[nodiscard]] std::string FingerprintMismatch(const SymbolMap& map, std::string_view dllBytes);
 
 // `qxkit where [--map PATH] [--dll PATH] [ADDRESS|LOGFILE|-]...`: prints one line per address
+// (an argument naming an existing file is a log, even when it reads as an offset too)
 // and returns the exit code: 0 when every address lies in the DLL's code and the map is the
 // DLL's (or no DLL was named), 1 otherwise, 2 for a usage error.
 int RunWhere(const std::vector<std::string>& args);

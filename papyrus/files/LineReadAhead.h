@@ -47,7 +47,8 @@ class LineReadAhead {
   // gives up to `room` bytes and returns how many (0 at the end of the input); it may
   // throw, as may the block's growth (std::bad_alloc): the lines found so far stay.
   // `restOfLine()` tells, without consuming it, how many bytes the input holds up to and
-  // including its next line feed (or to its end), or kUnknown.
+  // including its next line feed (or to its end), or kUnknown; it is asked only when a line
+  // fills the whole block.
   template <typename Read, typename RestOfLine>
   void Refill(Read&& read, RestOfLine&& restOfLine);
   template <typename Read>
@@ -146,8 +147,10 @@ void LineReadAhead::Refill(Read&& read, RestOfLine&& restOfLine) {
       }
       break;
     }
-    // A full block with one line in it and no line feed: its length decides the growth.
-    bool growsForALine = filled_ == capacity_ && lines_.empty() && capacity_ >= kReadAheadBytes;
+    // A full block that is one unfinished line, which no move can make room for: its length
+    // decides the growth. (Measuring reads ahead to the line feed and seeks back: wasted
+    // when the unread rest does not start the block, as moving it to the front makes room.)
+    bool growsForALine = filled_ == capacity_ && lines_.empty() && unread_ == 0 && capacity_ >= kReadAheadBytes;
     if (filled_ == capacity_ && !MakeRoom(!lines_.empty(), growsForALine ? restOfLine() : kUnknown)) break;
     scan = filled_;
     std::size_t got = read(block_.get() + filled_, capacity_ - filled_);

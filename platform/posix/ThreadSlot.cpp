@@ -7,8 +7,13 @@ namespace {
 
 void Destroy(void* object) { delete static_cast<ThreadOwned*>(object); }
 
-// Where an object goes when no slot could be made: kept, never destroyed.
-thread_local ThreadOwned* tUnslotted = nullptr;
+// Where an object goes when no slot could be made or stored into: kept, never destroyed.
+// One per thread, for the slot that put it there (the plugin has one slot).
+struct Unslotted {
+  const ThreadSlot* slot;
+  ThreadOwned* object;
+};
+thread_local Unslotted tUnslotted{nullptr, nullptr};
 
 }  // namespace
 
@@ -19,17 +24,22 @@ ThreadSlot::ThreadSlot() {
 }
 
 ThreadOwned* ThreadSlot::Get() const noexcept {
-  if (!usable_) return tUnslotted;
-  return static_cast<ThreadOwned*>(pthread_getspecific(static_cast<pthread_key_t>(key_)));
+  // The system's slot first: a thread whose object is stored there touches no thread-local.
+  if (usable_) {
+    if (auto* stored = static_cast<ThreadOwned*>(pthread_getspecific(static_cast<pthread_key_t>(key_)))) return stored;
+  }
+  return tUnslotted.slot == this ? tUnslotted.object : nullptr;
 }
 
 void ThreadSlot::Set(ThreadOwned* object) noexcept {
   ThreadOwned* old = Get();
   if (old == object) return;
-  if (usable_) {
-    pthread_setspecific(static_cast<pthread_key_t>(key_), object);
+  if (usable_ && pthread_setspecific(static_cast<pthread_key_t>(key_), object) == 0) {
+    if (tUnslotted.slot == this) tUnslotted = {nullptr, nullptr};
   } else {
-    tUnslotted = object;
+    // Emptying a slot that held an object cannot fail: the thread's storage exists.
+    if (usable_) (void)pthread_setspecific(static_cast<pthread_key_t>(key_), nullptr);
+    tUnslotted = {this, object};
   }
   delete old;
 }

@@ -62,9 +62,7 @@ void FillImmunityTable(bool halfExpired) {
   }
 }
 
-std::size_t CleanupPass(std::vector<const qx::game::Actor*>& scratch) {
-  return qx::TrimImmunityTable(kNow, kImmunityMillis, scratch);
-}
+std::size_t CleanupPass() { return qx::TrimImmunityTable(kNow, kImmunityMillis); }
 
 double Milliseconds(Clock::duration d) { return std::chrono::duration<double, std::milli>(d).count(); }
 
@@ -100,14 +98,13 @@ void NoteBatch(bool taken) {
 // machine (a shared virtual one) happened to interrupt once does not count as long. The
 // longest hold in wall time, interruptions and all, is reported beside it.
 void LongestLockStretch(double& cpuMs, double& wallMs) {
-  std::vector<const qx::game::Actor*> scratch;
   std::vector<std::int64_t> shortest;
   gLongestWall = {};
   qx::gOnCleanupBatch = &NoteBatch;
   for (int pass = 0; pass < 10; ++pass) {
     FillImmunityTable(true);
     gBatchCpu.clear();
-    if (CleanupPass(scratch) != kEntries / 2) std::exit(1);
+    if (CleanupPass() != kEntries / 2) std::exit(1);
     if (shortest.empty()) shortest = gBatchCpu;
     for (std::size_t i = 0; i < shortest.size() && i < gBatchCpu.size(); ++i) {
       shortest[i] = std::min(shortest[i], gBatchCpu[i]);
@@ -121,12 +118,11 @@ void LongestLockStretch(double& cpuMs, double& wallMs) {
 
 // The whole time of a pass over the table, half of it expired: the fastest of five.
 double PassMilliseconds() {
-  std::vector<const qx::game::Actor*> scratch;
   double fastest = 1e9;
   for (int pass = 0; pass < 5; ++pass) {
     FillImmunityTable(true);
     Clock::time_point start = Clock::now();
-    if (CleanupPass(scratch) != kEntries / 2) std::exit(1);
+    if (CleanupPass() != kEntries / 2) std::exit(1);
     fastest = std::min(fastest, Milliseconds(Clock::now() - start));
   }
   return fastest;
@@ -152,8 +148,7 @@ double HitsWithCleanupRatio(const std::vector<sim::SimActor*>& victims, sim::Sim
     for (int run = 0; run < kHitRunsPerBlock; ++run) alone = std::min(alone, Milliseconds(hits()));
     std::atomic<bool> running{true};
     std::thread cleanup([&] {
-      std::vector<const qx::game::Actor*> expired;
-      while (running) (void)CleanupPass(expired);
+      while (running) (void)CleanupPass();
     });
     for (int run = 0; run < kHitRunsPerBlock; ++run) contended = std::min(contended, Milliseconds(hits()));
     running = false;
@@ -187,18 +182,17 @@ int main() {
   }
   sim::SimActor* attacker = sim::NewActor(0x15);
 
-  std::vector<const qx::game::Actor*> scratch;
   if (qxbench::UnderCallgrind()) {
     FillImmunityTable(true);
-    qxbench::CountSegment("cleanup.pass", kEntries, [&] { (void)CleanupPass(scratch); });
+    qxbench::CountSegment("cleanup.pass", kEntries, [&] { (void)CleanupPass(); });
     return 0;
   }
   FillImmunityTable(true);
-  (void)CleanupPass(scratch);
+  (void)CleanupPass();
   FillImmunityTable(false);
-  (void)CleanupPass(scratch);
+  (void)CleanupPass();
   std::uint64_t before = sim::CurrentHeapCount().allocations;
-  for (int i = 0; i < 10; ++i) (void)CleanupPass(scratch);
+  for (int i = 0; i < 10; ++i) (void)CleanupPass();
   qxbench::Report("cleanup.allocations", static_cast<double>(sim::CurrentHeapCount().allocations - before) / 10);
   double cpuMs = 0, wallMs = 0;
   LongestLockStretch(cpuMs, wallMs);

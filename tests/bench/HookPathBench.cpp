@@ -111,8 +111,6 @@ double FightAllocationsPerHit() {
   }
   sim::SimActor* attacker = sim::NewActor(0x15);
   qx::gGatingClock = &FightClock;
-  std::vector<const qx::game::Actor*> scratch;
-  scratch.reserve(1024);
   std::vector<sim::SiteEntry> entries(kVictims);
   for (int i = 0; i < kVictims; ++i) {
     entries[i].address = qx::game::kHitDamageCallSite;
@@ -129,7 +127,7 @@ double FightAllocationsPerHit() {
       (void)sim::RunSite(entries[i]);
       ClearGameRecords();
     }
-    (void)qx::TrimImmunityTable(gFightClock, 500, scratch);
+    (void)qx::TrimImmunityTable(gFightClock, 500);
   };
   for (int i = 0; i < 40; ++i) round(i);
   sim::SiteEntry bare;

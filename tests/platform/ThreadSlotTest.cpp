@@ -1,6 +1,7 @@
 // The per-thread object slot, against each system (Wine for the Windows build, whose C++
 // thread-locals are emulated): an object given to a thread goes when it is replaced or when
-// the thread ends, for threads of either start, each thread with its own.
+// the thread ends, for threads of either start, each thread with its own; and a thread keeps
+// one object when the system cannot store it.
 #include <gtest/gtest.h>
 
 #include <mutex>
@@ -11,6 +12,8 @@
 #include <windows.h>
 #else
 #include <pthread.h>
+
+#include <cerrno>
 #endif
 
 #include "platform/ThreadSlot.h"
@@ -39,6 +42,31 @@ class Marked final : public ThreadOwned {
   int mark_;
   int number_;
 };
+
+// While set, the system's store into a per-thread slot fails on this thread, as when it has
+// no memory for the thread's slots: a stand-in takes the place of the system's call (on Linux
+// by its name, on Windows in the program's imports).
+thread_local bool tStoresFail = false;
+#ifdef _WIN32
+extern "C" BOOL(WINAPI* gImportedFlsSetValue)(DWORD, PVOID) asm("__imp__FlsSetValue@8");
+const auto gSystemFlsSetValue = gImportedFlsSetValue;
+BOOL WINAPI FlsSetValueUnlessFailing(DWORD index, PVOID value) {
+  return !tStoresFail && gSystemFlsSetValue(index, value);
+}
+void FailStores(bool fail) {
+  DWORD protection;
+  VirtualProtect(&gImportedFlsSetValue, sizeof gImportedFlsSetValue, PAGE_READWRITE, &protection);
+  gImportedFlsSetValue = &FlsSetValueUnlessFailing;
+  tStoresFail = fail;
+}
+#else
+extern "C" int SystemSetSpecific(pthread_key_t key, const void* value);
+__asm__(".symver SystemSetSpecific, __pthread_setspecific@GLIBC_2.0");
+extern "C" int pthread_setspecific(pthread_key_t key, const void* value) {
+  return tStoresFail ? ENOMEM : SystemSetSpecific(key, value);
+}
+void FailStores(bool fail) { tStoresFail = fail; }
+#endif
 
 ThreadSlot& Slot() {
   static auto* slot = new ThreadSlot;
@@ -100,6 +128,18 @@ TEST(ThreadSlot, ThreadsTheSystemStartedGiveTheirObjectBackToo) {
   EXPECT_TRUE(first.emptyAtFirst);
   EXPECT_TRUE(second.emptyAtFirst) << "each thread has an object of its own";
   EXPECT_EQ(record.seen, (std::vector<int>{501, 502, 601, 602}));
+}
+
+// Without the store, a thread still keeps one object (never destroyed, as without a slot),
+// not a new one at every Get that finds none.
+TEST(ThreadSlot, AThreadWhoseStoreFailsStillKeepsOneObject) {
+  Record record;
+  Job job{&record, 8};
+  FailStores(true);
+  Body(job);
+  FailStores(false);
+  EXPECT_TRUE(job.emptyAtFirst);
+  EXPECT_EQ(record.seen, std::vector<int>{801}) << "the first went when the second replaced it";
 }
 
 }  // namespace

@@ -225,16 +225,13 @@ void SetUpGameData() {
 
 void Work(const Worker& worker, const Run& run) {
   qx::game::ActiveEffect effect{};
-#ifndef _WIN32
-  std::vector<const qx::game::Actor*> expired;
-#endif
   while (true) {
     if (worker.index == 0) PrepareRound();
     gRoundBarrier.Wait();  // the round's state is ready
     for (int hit = 0; hit < kHitsPerVictim; ++hit) {
       for (int victim = 0; victim < kVictims; ++victim) Hit(worker.index, victim, hit, effect);
 #ifndef _WIN32
-      if (worker.index == 2) (void)qx::TrimImmunityTable(RoundClock(), kImmunityMillis, expired);
+      if (worker.index == 2) (void)qx::TrimImmunityTable(RoundClock(), kImmunityMillis);
 #endif
     }
     LightHits();

@@ -346,8 +346,7 @@ void CleanupPassAfterTearDown() {
     qx::ImmunityTable[&actor] = 0;
     qx::GatingWindowTable[&actor] = 0;
   }
-  std::vector<const qx::game::Actor*> scratch;
-  qx::TrimImmunityTable(1'000, 500, scratch);
+  qx::TrimImmunityTable(1'000, 500);
   if (qx::ImmunityTable.count(&actor) != 0) std::_Exit(2);
 }
 __attribute__((constructor(101))) void RegisterPassAfterTearDown() {
@@ -378,13 +377,11 @@ TEST(ImmunityCleanup, RemovesExactlyTheEntriesWhoseAgeReachedTheImmunityTime) {
   qx::ImmunityTable[&actors[2]] = now - 9'000;
   qx::ImmunityTable[&actors[3]] = now + 5;  // stamped in the future
   qx::ImmunityTable[&actors[4]] = now;
-  std::vector<const qx::game::Actor*> scratch;
-  EXPECT_EQ(qx::TrimImmunityTable(now, 500, scratch), 2u);
-  EXPECT_TRUE(scratch.empty());
+  EXPECT_EQ(qx::TrimImmunityTable(now, 500), 2u);
   EXPECT_EQ(qx::ImmunityTable.size(), 3u);
   EXPECT_EQ(qx::ImmunityTable.count(&actors[1]), 0u);
   EXPECT_EQ(qx::ImmunityTable.count(&actors[2]), 0u);
-  EXPECT_EQ(qx::TrimImmunityTable(now + 1, 500, scratch), 1u);  // actor 0 reached 500
+  EXPECT_EQ(qx::TrimImmunityTable(now + 1, 500), 1u);  // actor 0 reached 500
   qx::ImmunityTable.clear();
 }
 
@@ -551,11 +548,24 @@ TEST(ImmunityCleanup, APassOfManyBatchesRemovesExactlyTheExpiredEntries) {
   const qx::Timestamp now = 100'000;
   qx::ImmunityTable.clear();
   for (std::size_t i = 0; i < 5000; ++i) qx::ImmunityTable[&actors[i]] = i % 3 == 0 ? now - 500 : now - 499;
-  std::vector<const qx::game::Actor*> scratch;
-  EXPECT_EQ(qx::TrimImmunityTable(now, 500, scratch), 1667u);
+  EXPECT_EQ(qx::TrimImmunityTable(now, 500), 1667u);
   EXPECT_EQ(qx::ImmunityTable.size(), 3333u);
   for (std::size_t i = 0; i < 5000; ++i) ASSERT_EQ(qx::ImmunityTable.count(&actors[i]), i % 3 == 0 ? 0u : 1u) << i;
   qx::ImmunityTable.clear();
+}
+
+// Out of memory, a table fills to its last free slot but one: a run of thousands of entries,
+// all expired here, that a pass removes without the heap.
+TEST(ImmunityCleanup, APassOverAFullTableNeedsNoMemory) {
+  static qx::game::Actor actors[1 << 14]{};
+  qx::ImmunityTable.reserve(2048);
+  std::size_t filled = 0;
+  sim::FailHeapAllocations(true);
+  while (filled < std::size(actors) && qx::ImmunityTable.try_emplace(&actors[filled], 0).first != nullptr) ++filled;
+  std::size_t removed = qx::TrimImmunityTable(1'000, 500);
+  sim::FailHeapAllocations(false);
+  EXPECT_EQ(removed, qx::ImmunityTable.SlotCount() - 1);
+  EXPECT_TRUE(qx::ImmunityTable.empty());
 }
 
 }  // namespace

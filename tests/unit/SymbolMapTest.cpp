@@ -1,5 +1,8 @@
 #include <gtest/gtest.h>
 
+#include <filesystem>
+
+#include "tests/unit/FileTestSupport.h"
 #include "tools/Sha256.h"
 #include "tools/SymbolMap.h"
 
@@ -10,8 +13,9 @@ using qxtools::ParseOffset;
 using qxtools::ParseSymbolMap;
 using qxtools::SymbolMap;
 
-// The map of a DLL whose whole content is "abc".
-constexpr std::string_view kMap =
+// The map of a DLL whose whole content is "abc", without its last line, which counts its
+// functions.
+constexpr std::string_view kMapBody =
     "# comment\n"
     "version\t1.2.3\n"
     "module\tQXKit.dll\n"
@@ -21,6 +25,7 @@ constexpr std::string_view kMap =
     "00001000\tpre_c_init\n"
     "00001750\tSKSEPlugin_Load\tplugin/Exports.cpp:72\r\n"
     "00001890\tqx::ParseInt(std::string)\tsettings/IniConverters.cpp:16\n";
+const std::string kMap = std::string(kMapBody) + "end\t3\n";
 
 SymbolMap Map() {
   std::string error;
@@ -56,13 +61,18 @@ TEST(SymbolMap, OffsetsResolveToTheFunctionHoldingThem) {
 TEST(SymbolMap, IncompleteOrDisorderedMapsAreRefused) {
   std::string error;
   EXPECT_FALSE(ParseSymbolMap("", error));
-  std::string map(kMap);
-  EXPECT_FALSE(ParseSymbolMap(map + "00001800\tbefore the last\n", error));
+  std::string map(kMapBody);
+  EXPECT_FALSE(ParseSymbolMap(map + "00001800\tbefore the last\nend\t4\n", error));
   EXPECT_EQ(error, "line 10: functions out of order");
-  EXPECT_FALSE(ParseSymbolMap(map + "00002000\n", error));
-  EXPECT_FALSE(ParseSymbolMap(map + "QXKit.dll+1\tname\n", error));
+  EXPECT_FALSE(ParseSymbolMap(map + "00002000\nend\t4\n", error));
+  EXPECT_FALSE(ParseSymbolMap(map + "QXKit.dll+1\tname\nend\t4\n", error));
   EXPECT_FALSE(ParseSymbolMap(std::string(kMap.substr(0, kMap.find("code"))), error));
   EXPECT_EQ(error, "not a whole symbol map (module, code range, fingerprint or functions missing)");
+  // Cut short, its count wrong, or lines after it: every later offset would be named as the
+  // last function left.
+  EXPECT_FALSE(ParseSymbolMap(kMap.substr(0, kMap.find("00001890")), error));
+  EXPECT_FALSE(ParseSymbolMap(map + "end\t2\n", error));
+  EXPECT_FALSE(ParseSymbolMap(kMap + "00002000\tafter the end\n", error));
 }
 
 TEST(SymbolMap, AddressArgumentsWithOrWithoutTheModule) {
@@ -87,6 +97,17 @@ TEST(SymbolMap, CrashLogAddressesAreFoundOnceEachInOrder) {
   EXPECT_EQ(FindModuleOffsets(kLog, "QXKit.dll"), (std::vector<std::uint32_t>{0x1753, 0x18A0, 0x2000}));
   EXPECT_TRUE(FindModuleOffsets("QXKit.dll+", "QXKit.dll").empty());
   EXPECT_EQ(FindModuleOffsets("QXKit.dll+1", "QXKit.dll"), std::vector<std::uint32_t>{1});
+}
+
+// An argument that names an existing file is a crash log, whatever its name looks like.
+TEST(SymbolMap, AFileNamedLikeAnOffsetIsRead) {
+  const std::filesystem::path folder = qxtest::MakeTemporaryFolder(), before = std::filesystem::current_path();
+  std::filesystem::current_path(folder);
+  qxtest::WriteBytes("QXKit.map", kMap);
+  qxtest::WriteBytes("cafe", "[0] 0x6DBC1750 QXKit.dll+00001750\n");
+  EXPECT_EQ(qxtools::RunWhere({"--map", "QXKit.map", "cafe"}), 0) << "0xCAFE lies outside the code";
+  std::filesystem::current_path(before);
+  std::filesystem::remove_all(folder);
 }
 
 TEST(SymbolMap, FingerprintIsSizeAndHash) {

@@ -1,5 +1,8 @@
 Scriptname QXPapyrusFunc Hidden
 ; Books: what they teach, whether they were read, and counts of skill books.
+; What a book teaches is what a setter last made it teach, else what it taught when the game's
+; data loaded. QXKit remembers it, since reading a book clears the game's flag of what it
+; teaches: a read book teaches nothing more, and a spell is never given as a skill's index.
 
 SoundDescriptor Function GetBookSoundUp(Book akBook) global native
 {The sound the book plays when picked up.}
@@ -29,16 +32,16 @@ Bool Function IsSpellBook(Book akBook) global native
 {Whether the book teaches (or taught, when the game's data loaded) a spell.}
 
 Int Function GetSkill(Book akBook) global native
-{The actor value index of the skill the book teaches, or -1.}
+{The actor value index of the skill the book teaches, or -1. A read book answers the skill it is remembered to teach; -1 when another module changed its value since, and for a book RemoveBookSkillSpell emptied.}
 
 Bool Function IsSkill(Book akBook, String asSkill) global native
 {Whether the book teaches the named skill.}
 
 Spell Function GetSpell(Book akBook) global native
-{The spell the book teaches, or none.}
+{The spell the book teaches, or none. A read book answers the spell it is remembered to teach; none when another module changed its value since, and for a book RemoveBookSkillSpell emptied.}
 
 Function SetIsRead(Book akBook, Bool abRead) global native
-{Marks the book read or unread.}
+{Marks the book read or unread. Read, the book loses the flag of what it is remembered to teach (a skill book given a spell loses the spell flag, 0x04); unread, it gets that flag back, unless another module changed its value since or it teaches nothing.}
 
 Function SetBookSkill(Book akBook, String asSkill) global native
 {Makes the book teach the named skill.}
@@ -47,4 +50,4 @@ Function SetBookSpell(Book akBook, Spell akSpell) global native
 {Makes the book teach the spell.}
 
 Function RemoveBookSkillSpell(Book akBook) global native
-{Makes the book teach nothing.}
+{Makes the book teach nothing: marked unread later, it gets no flag back over its value of 0.}
