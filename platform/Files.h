@@ -49,6 +49,10 @@ inline constexpr std::size_t kCurrentFolderRoom = 4096;
 // The process's current folder as a full path (the folder relative paths resolve against),
 // written into `room`; empty when the system cannot tell.
 [[nodiscard]] std::basic_string_view<NativeUnit> CurrentFolder(NativeUnit (&room)[kCurrentFolderRoom]) noexcept;
+// The folder the system resolves `path` (native form) against: the current folder, or where
+// the path needs no more than its root and the system has one root, that root.
+[[nodiscard]] std::basic_string_view<NativeUnit> ResolvingFolder(std::basic_string_view<NativeUnit> path,
+                                                               NativeUnit (&room)[kCurrentFolderRoom]) noexcept;
 
 enum class Existence { kExists, kMissing, kUnknown };
 

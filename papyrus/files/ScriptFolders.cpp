@@ -69,7 +69,7 @@ std::vector<UnusableFolder> AllowWritingIn(const std::vector<std::string>& folde
 bool AdmitScriptPath(platform::FilePath& path, PathUse use) {
   NativePathString full;
   Unit currentFolder[platform::kCurrentFolderRoom];
-  PathVerdict verdict = JudgeScriptPath<Unit>(path.Native(), platform::CurrentFolder(currentFolder),
+  PathVerdict verdict = JudgeScriptPath<Unit>(path.Native(), platform::ResolvingFolder(path.Native(), currentFolder),
                                               std::span<const NativePathString>(gWritableFolders), full);
   if (verdict.Refused()) {
     LogMessage("QX IO Util: refused path '%s': %s", Shown(path.Display()).c_str(), RefusalReason(verdict.refusal));

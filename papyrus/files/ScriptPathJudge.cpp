@@ -228,8 +228,9 @@ template <typename Unit>
 bool IsBelowFolder(Text<Unit> fullPath, Text<Unit> folder) noexcept {
   if (!folder.empty() && folder.back() == Unit('\\')) folder.remove_suffix(1);  // a root: "C:\", "\"
   if (fullPath.size() <= folder.size() + 1 || fullPath[folder.size()] != Unit('\\')) return false;
+  if (fullPath.compare(0, folder.size(), folder) == 0) return true;  // as the folder was written
   for (std::size_t i = 0; i < folder.size(); ++i) {
-    if (fullPath[i] != folder[i] && Folded(Code(fullPath[i])) != Folded(Code(folder[i]))) return false;
+    if (Folded(Code(fullPath[i])) != Folded(Code(folder[i]))) return false;
   }
   return true;
 }

@@ -6,6 +6,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
@@ -39,11 +40,16 @@ void FilePath::UseBackslashes() {
 
 void FilePath::UseFullPath(NativePathString fullPath) {
   native_ = std::move(fullPath);
-  for (std::size_t at = native_.find('\\'); at != std::string::npos; at = native_.find('\\', at + 1)) native_[at] = '/';
+  std::replace(native_.begin(), native_.end(), '\\', '/');
 }
 
 std::string_view CurrentFolder(char (&room)[kCurrentFolderRoom]) noexcept {
   return ::getcwd(room, sizeof room) != nullptr ? std::string_view(room) : std::string_view();
+}
+
+// A path from "/" needs only the root, and every folder here has the same one.
+std::string_view ResolvingFolder(std::string_view path, char (&room)[kCurrentFolderRoom]) noexcept {
+  return !path.empty() && path[0] == '/' ? std::string_view("/") : CurrentFolder(room);
 }
 
 Existence TestExistence(const FilePath& path, std::string& error) {

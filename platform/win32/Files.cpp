@@ -55,6 +55,11 @@ std::wstring_view CurrentFolder(wchar_t (&room)[kCurrentFolderRoom]) noexcept {
   return length > 0 && length < kCurrentFolderRoom ? std::wstring_view(room, length) : std::wstring_view();
 }
 
+// A path from "\" takes the current folder's drive: always the current folder.
+std::wstring_view ResolvingFolder(std::wstring_view, wchar_t (&room)[kCurrentFolderRoom]) noexcept {
+  return CurrentFolder(room);
+}
+
 Existence TestExistence(const FilePath& path, std::string& error) {
   if (path.Native().empty()) return Existence::kMissing;
   if (GetFileAttributesW(path.Native().c_str()) != INVALID_FILE_ATTRIBUTES) {
