@@ -1,5 +1,6 @@
 #include "common/IDebugLog.h"
 
+#include <algorithm>
 #include <cstring>
 #include <mutex>
 #include <new>
@@ -21,6 +22,22 @@ char gFormatBuffer[IDebugLog::kBufferSize];
 std::FILE* gLogFile = nullptr;
 
 // strchr would also find the terminator: a format ending inside a directive stops there.
+// Text, then a line feed, each written and flushed, as the log has always written a line;
+// the console gets the same. The log lock is held.
+void WriteLocked(const char* text, std::size_t length, bool toFile, bool toConsole) {
+  if (toFile && gLogFile != nullptr) {
+    std::fwrite(text, 1, length, gLogFile);
+    std::fflush(gLogFile);
+    std::fputc('\n', gLogFile);
+    std::fflush(gLogFile);
+  }
+  if (toConsole) {
+    std::fwrite(text, 1, length, stdout);
+    std::fputc('\n', stdout);
+    std::fflush(stdout);
+  }
+}
+
 bool IsFlagOrWidth(char c) {
   return c != '\0' && std::strchr("-+ #0123456789.*", c) != nullptr;
 }
@@ -128,18 +145,38 @@ void IDebugLog::LogV(int level, const char* format, std::va_list args) {
                               : format;
 
   std::lock_guard<std::mutex> lock(LogLock());
-  std::vsnprintf(gFormatBuffer, sizeof(gFormatBuffer), effective, args);
-  if (toFile && gLogFile != nullptr) {
-    std::fputs(gFormatBuffer, gLogFile);
-    std::fflush(gLogFile);
-    std::fputc('\n', gLogFile);
-    std::fflush(gLogFile);
-  }
-  if (toConsole) {
-    std::fputs(gFormatBuffer, stdout);
-    std::fputc('\n', stdout);
-    std::fflush(stdout);
-  }
+  // No line's format writes a zero character (no "%c"), so the length printed is the text's.
+  int length = std::vsnprintf(gFormatBuffer, sizeof(gFormatBuffer), effective, args);
+  std::size_t written = length < 0 ? std::strlen(gFormatBuffer) : std::min(static_cast<std::size_t>(length), sizeof(gFormatBuffer) - 1);
+  WriteLocked(gFormatBuffer, written, toFile, toConsole);
+}
+
+void IDebugLog::LogText(int level, const char* text, std::size_t length) {
+  bool toFile = level <= fileLevel;
+  bool toConsole = level <= consoleLevel;
+  if (!toFile && !toConsole) return;
+  std::lock_guard<std::mutex> lock(LogLock());
+  WriteLocked(text, length, toFile, toConsole);
+}
+
+LogLine& LogLine::operator<<(std::string_view text) noexcept {
+  std::size_t room = sizeof(text_) - 1 - length_;  // the last character stays free, as in vsnprintf
+  std::size_t taken = text.size() < room ? text.size() : room;
+  std::memcpy(text_ + length_, text.data(), taken);
+  length_ += taken;
+  return *this;
+}
+
+LogLine& LogLine::operator<<(std::int32_t number) noexcept {
+  char digits[12];
+  char* first = digits + sizeof(digits);
+  std::uint32_t magnitude = number < 0 ? 0u - static_cast<std::uint32_t>(number) : static_cast<std::uint32_t>(number);
+  do {
+    *--first = static_cast<char>('0' + magnitude % 10);
+    magnitude /= 10;
+  } while (magnitude != 0);
+  if (number < 0) *--first = '-';
+  return *this << std::string_view(first, static_cast<std::size_t>(digits + sizeof(digits) - first));
 }
 
 void IDebugLog::Log(int level, const char* format, ...) {

@@ -4,6 +4,7 @@
 #include <cstdarg>
 #include <cstdint>
 #include <cstdio>
+#include <string_view>
 
 class IDebugLog {
  public:
@@ -23,6 +24,8 @@ class IDebugLog {
 
   static void Log(int level, const char* format, ...) __attribute__((format(printf, 2, 3)));
   static void LogV(int level, const char* format, std::va_list args);
+  // Writes a line the caller has built (LogLine below), as Log writes a formatted one.
+  static void LogText(int level, const char* text, std::size_t length);
 
   [[noreturn]] static void AssertFailed(const char* file, int line, const char* text);
   [[noreturn]] static void AssertFailedWithCode(const char* file, int line, const char* text,
@@ -30,6 +33,23 @@ class IDebugLog {
 };
 
 void LogMessage(const char* format, ...) __attribute__((format(printf, 1, 2)));
+
+// A message line built piece by piece on the stack, for lines logged by the thousand (one per
+// priority override at start-up): the bytes LogMessage would write for the same pieces
+// ("%s" for a text, "%d" for a number), cut at the same length, without formatting them.
+// Not for code a trampoline runs: unlike LogMessage it does not keep the SSE registers.
+class LogLine {
+ public:
+  LogLine() noexcept {}  // user-provided: `LogLine()` then leaves the 8 KB unzeroed
+  LogLine& operator<<(std::string_view text) noexcept;
+  LogLine& operator<<(std::int32_t number) noexcept;
+  // Writes the line at message level.
+  void Write() noexcept { IDebugLog::LogText(IDebugLog::kLevel_Message, text_, length_); }
+
+ private:
+  char text_[IDebugLog::kBufferSize];
+  std::size_t length_ = 0;
+};
 void LogFatal(const char* format, ...) __attribute__((format(printf, 1, 2)));
 
 // Rewrites the Microsoft-only printf forms of a format into standard ones, so a line reads

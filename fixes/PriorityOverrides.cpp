@@ -143,8 +143,7 @@ void RegisterPriorityOverrides(ProjectIni& settings, const FormTextResolver& res
     }
     settings.KeywordPriorityTable[static_cast<game::BGSKeyword*>(form)] =
         static_cast<std::uint32_t>(priority);
-    LogMessage("QX Magic Effect Artwork Overrides: registered mgef keyword '%s' with priority %d",
-               text.c_str(), priority);
+    (LogLine() << kMessagePrefix << "registered mgef keyword '" << text << "' with priority " << priority).Write();
   }
   settings.pendingOverrideFormTexts.clear();
   settings.pendingOverridePriorities.clear();

@@ -87,10 +87,23 @@ TEST_F(DebugLogFile, LongMessagesAreCutToTheBuffer) {
   std::string huge(20000, 'x');
   LogMessage("%s", huge.c_str());
   LogMessage("next");
+  (LogLine() << huge << 7).Write();
   auto lines = Lines();
-  ASSERT_EQ(lines.size(), 2u);
+  ASSERT_EQ(lines.size(), 3u);
   EXPECT_EQ(lines[0], std::string(IDebugLog::kBufferSize - 1, 'x'));
   EXPECT_EQ(lines[1], "next");
+  EXPECT_EQ(lines[2], lines[0]);
+}
+
+TEST_F(DebugLogFile, BuiltLinesAreTheFormattedOnes) {
+  for (std::int32_t number : {0, 7, -1, 2147483647, -2147483647 - 1}) {
+    LogMessage("keyword '%s' with priority %d", "0001F4_Mod.esp", number);
+    (LogLine() << "keyword '" << "0001F4_Mod.esp" << "' with priority " << number).Write();
+  }
+  auto lines = Lines();
+  ASSERT_EQ(lines.size(), 10u);
+  for (std::size_t i = 0; i < lines.size(); i += 2) EXPECT_EQ(lines[i + 1], lines[i]);
+  EXPECT_EQ(lines[9], "keyword '0001F4_Mod.esp' with priority -2147483648");
 }
 
 TEST_F(DebugLogFile, ConcurrentCallersKeepEveryLineWhole) {
