@@ -1,9 +1,7 @@
 #include "fixes/PriorityOverrides.h"
 
 #include <algorithm>
-#include <cerrno>
 #include <cstdio>
-#include <cstdlib>
 #include <cstring>
 #include <limits>
 #include <utility>
@@ -17,28 +15,24 @@
 namespace qx {
 namespace {
 
-constexpr const char* kSeparators = " \t";
 constexpr const char* kMessagePrefix = "QX Magic Effect Artwork Overrides: ";
 
-// The standard base-10 reading of the text's first `length` characters: leading white
-// space, a sign, digits; the rest is ignored. Short texts are read from a copy on the stack.
-bool ParsePriority(const char* text, std::size_t length, std::int32_t& priority) {
-  char shortCopy[64];
-  std::string longCopy;
-  const char* terminated = shortCopy;
-  if (length < sizeof shortCopy) {
-    std::memcpy(shortCopy, text, length);
-    shortCopy[length] = '\0';
-  } else {
-    longCopy.assign(text, length);
-    terminated = longCopy.c_str();
+// The standard base-10 reading (as strtoll reads it) of the text: leading white space, a
+// sign, at least one digit; what follows the digits is ignored. False when no digit comes
+// or the number is outside the 32-bit range.
+bool ParsePriority(std::string_view text, std::int32_t& priority) {
+  std::size_t at = 0;
+  while (at < text.size() && (text[at] == ' ' || (text[at] >= '\t' && text[at] <= '\r'))) ++at;
+  bool negative = at < text.size() && text[at] == '-';
+  if (at < text.size() && (text[at] == '-' || text[at] == '+')) ++at;
+  if (at == text.size() || text[at] < '0' || text[at] > '9') return false;
+  constexpr std::int64_t kBeyond = std::int64_t{1} << 32;  // past either end of the range
+  std::int64_t magnitude = 0;
+  for (; at < text.size() && text[at] >= '0' && text[at] <= '9'; ++at) {
+    if (magnitude < kBeyond) magnitude = magnitude * 10 + (text[at] - '0');
   }
-  errno = 0;
-  char* end = nullptr;
-  long long value = std::strtoll(terminated, &end, 10);
-  if (end == terminated || errno == ERANGE) return false;
-  if (value < std::numeric_limits<std::int32_t>::min() ||
-      value > std::numeric_limits<std::int32_t>::max()) {
+  std::int64_t value = negative ? -magnitude : magnitude;
+  if (value < std::numeric_limits<std::int32_t>::min() || value > std::numeric_limits<std::int32_t>::max()) {
     return false;
   }
   priority = static_cast<std::int32_t>(value);
@@ -50,14 +44,14 @@ bool ParsePriority(const char* text, std::size_t length, std::int32_t& priority)
 void ReadPriorityOverridesFile(ProjectIni& settings, const std::string& path) {
   LogMessage("QX INI: using magic art priority overrides file '%s'", path.c_str());
   OverridesFileRead read = ReadPriorityOverrideLines(
-      path, [&](const std::string& line, int number) { ParsePriorityOverrideLine(settings, line, number); });
+      path, [&](std::string_view line, int number) { ParsePriorityOverrideLine(settings, line, number); });
   if (read == OverridesFileRead::kReadError) {
     LogMessage("QX Magic Effect Artwork Overrides: could not read '%s'", path.c_str());
   }
 }
 
-OverridesFileRead ReadPriorityOverrideLines(
-    const std::string& path, const std::function<void(const std::string& line, int number)>& onLine) {
+OverridesFileRead ReadPriorityOverrideLines(const std::string& path,
+                                            const std::function<void(std::string_view line, int number)>& onLine) {
   std::FILE* file = platform::OpenTextFileForReading(path.c_str());
   if (file == nullptr) return OverridesFileRead::kNotOpened;
   // Read in blocks and split at line feeds (text mode has made every line end one): the
@@ -72,9 +66,14 @@ OverridesFileRead ReadPriorityOverrideLines(
     const char* at = block;
     const char* end = block + got;
     while (const char* feed = static_cast<const char*>(std::memchr(at, '\n', static_cast<std::size_t>(end - at)))) {
-      pending.append(at, static_cast<std::size_t>(feed - at));
-      onLine(pending, number++);
-      pending.clear();
+      std::string_view piece(at, static_cast<std::size_t>(feed - at));
+      if (pending.empty()) {
+        onLine(piece, number++);  // the whole line is in the block
+      } else {
+        pending.append(piece);
+        onLine(pending, number++);
+        pending.clear();
+      }
       at = feed + 1;
     }
     pending.append(at, static_cast<std::size_t>(end - at));
@@ -90,28 +89,31 @@ OverridesFileRead ReadPriorityOverrideLines(
   return result;
 }
 
-PriorityOverrideLine ParsePriorityOverride(const std::string& line, int number) {
+PriorityOverrideLine ParsePriorityOverride(std::string_view line, int number) {
   PriorityOverrideLine parsed;
   auto skip = [&](const char* why) {
-    parsed.skipMessage = std::string(kMessagePrefix) + why + " on line " + std::to_string(number) +
-                         ":'" + line + "'; skipping";
+    parsed.skipMessage = std::string(kMessagePrefix) + why + " on line " + std::to_string(number) + ":'" +
+                         std::string(line) + "'; skipping";
     return parsed;
   };
-  std::size_t separator = line.find_first_of(kSeparators);
-  if (separator == std::string::npos || separator == 0) return skip("could not parse priority");
-  if (!ParsePriority(line.data(), separator, parsed.priority)) {
-    parsed.skipMessage = std::string(kMessagePrefix) + "priority on line " + std::to_string(number) +
-                         ":'" + line + "' is not an integer; skipping";
+  auto isSeparator = [](char c) { return c == ' ' || c == '\t'; };
+  std::size_t separator = 0;
+  while (separator < line.size() && !isSeparator(line[separator])) ++separator;
+  if (separator == line.size() || separator == 0) return skip("could not parse priority");
+  if (!ParsePriority(line.substr(0, separator), parsed.priority)) {
+    parsed.skipMessage = std::string(kMessagePrefix) + "priority on line " + std::to_string(number) + ":'" +
+                         std::string(line) + "' is not an integer; skipping";
     return parsed;
   }
-  std::size_t formText = line.find_first_not_of(kSeparators, separator);
-  if (formText == std::string::npos) return skip("no form ID given");
+  std::size_t formText = separator;
+  while (formText < line.size() && isSeparator(line[formText])) ++formText;
+  if (formText == line.size()) return skip("no form ID given");
   parsed.isEntry = true;
   parsed.formText = line.substr(formText);
   return parsed;
 }
 
-void ParsePriorityOverrideLine(ProjectIni& settings, const std::string& line, int number) {
+void ParsePriorityOverrideLine(ProjectIni& settings, std::string_view line, int number) {
   PriorityOverrideLine parsed = ParsePriorityOverride(line, number);
   if (!parsed.isEntry) {
     LogMessage("%s", parsed.skipMessage.c_str());
@@ -124,6 +126,7 @@ void ParsePriorityOverrideLine(ProjectIni& settings, const std::string& line, in
 void RegisterPriorityOverrides(ProjectIni& settings, const FormTextResolver& resolve, FormLookup lookup) {
   std::size_t count = std::min(settings.pendingOverrideFormTexts.size(),
                                settings.pendingOverridePriorities.size());
+  settings.KeywordPriorityTable.reserve(settings.KeywordPriorityTable.size() + count);
   for (std::size_t i = 0; i < count; ++i) {
     const std::string& text = settings.pendingOverrideFormTexts[i];
     std::int32_t priority = settings.pendingOverridePriorities[i];

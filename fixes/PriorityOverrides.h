@@ -7,6 +7,7 @@
 #include <cstdint>
 #include <functional>
 #include <string>
+#include <string_view>
 
 #include "skse/GameForms.h"
 
@@ -26,7 +27,7 @@ enum class OverridesFileRead { kRead, kNotOpened, kReadError };
 // The file's lines as the plugin reads them (text mode, without their line feeds; a last
 // line without one counts), each with its number from 0. A read error ends the lines.
 OverridesFileRead ReadPriorityOverrideLines(const std::string& path,
-                                            const std::function<void(const std::string& line, int number)>& onLine);
+                                            const std::function<void(std::string_view line, int number)>& onLine);
 
 // What one line of the file gives: an entry, or the log line that says why it is skipped.
 struct PriorityOverrideLine {
@@ -35,11 +36,11 @@ struct PriorityOverrideLine {
   std::string formText;     // taken whole, trailing blanks included
   std::string skipMessage;  // the log line, when it is no entry
 };
-[[nodiscard]] PriorityOverrideLine ParsePriorityOverride(const std::string& line, int number);
+[[nodiscard]] PriorityOverrideLine ParsePriorityOverride(std::string_view line, int number);
 
 // Appends (form text, priority) to the pending lists, or logs why the line is skipped.
 // `number` counts the file's lines from 0.
-void ParsePriorityOverrideLine(ProjectIni& settings, const std::string& line, int number);
+void ParsePriorityOverrideLine(ProjectIni& settings, std::string_view line, int number);
 
 // Turns load-independent form text into the current form ID; 0 when its file is not loaded.
 using FormTextResolver = std::function<game::FormID(const std::string& text)>;

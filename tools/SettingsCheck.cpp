@@ -159,7 +159,7 @@ template <typename Problem>
 void ListPriorityOverrides(const std::string& overridesPath, std::ostringstream& out, Problem& problem) {
   out << "  " << overridesPath << "\n";
   int entries = 0;
-  qx::OverridesFileRead read = qx::ReadPriorityOverrideLines(overridesPath, [&](const std::string& line, int number) {
+  qx::OverridesFileRead read = qx::ReadPriorityOverrideLines(overridesPath, [&](std::string_view line, int number) {
     qx::PriorityOverrideLine parsed = qx::ParsePriorityOverride(line, number);
     if (!parsed.isEntry) {
       problem(parsed.skipMessage);

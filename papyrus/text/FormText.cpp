@@ -1,5 +1,6 @@
 #include "papyrus/text/FormText.h"
 
+#include <cstring>
 #include <string>
 
 #include "papyrus/text/HexText.h"
@@ -30,11 +31,22 @@ std::uint32_t ResolveLoadIndependentFormText(std::string_view text, bool allowCu
                                              const LoadedMods& mods) {
   if (text.size() < kNameStart) return 0;
   std::uint32_t local = HexToDec(text.substr(0, kLocalDigits));
-  std::string name(text.substr(kNameStart));
-  if (allowCustom && name == kCustomObjectMarker) {
+  std::string_view nameText = text.substr(kNameStart);
+  if (allowCustom && nameText == kCustomObjectMarker) {
     return HexToDec(std::string(kCustomModIndexHex) + std::string(text.substr(0, kLocalDigits)));
   }
-  std::uint32_t index = mods.IndexOf(name.c_str());
+  // The list takes zero-terminated names: a file name's usual length is copied on the stack.
+  char shortName[272];
+  std::string longName;
+  const char* name = shortName;
+  if (nameText.size() < sizeof shortName) {
+    std::memcpy(shortName, nameText.data(), nameText.size());
+    shortName[nameText.size()] = '\0';
+  } else {
+    longName.assign(nameText);
+    name = longName.c_str();
+  }
+  std::uint32_t index = mods.IndexOf(name);
   if (index == kNotLoaded) return 0;
   return (index << 24) | local;
 }

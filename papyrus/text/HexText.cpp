@@ -2,13 +2,6 @@
 
 namespace qx::papyrus {
 
-std::uint32_t HexDigitValue(char c) noexcept {
-  if (c >= '0' && c <= '9') return static_cast<std::uint32_t>(c - '0');
-  if (c >= 'a' && c <= 'f') return static_cast<std::uint32_t>(c - 'a' + 10);
-  if (c >= 'A' && c <= 'F') return static_cast<std::uint32_t>(c - 'A' + 10);
-  return 0;
-}
-
 std::uint32_t ModIndexOfHex(std::string_view text) noexcept {
   std::uint32_t high = text.size() > 0 ? HexDigitValue(text[0]) : 0;
   std::uint32_t low = text.size() > 1 ? HexDigitValue(text[1]) : 0;

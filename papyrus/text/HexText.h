@@ -10,7 +10,12 @@ namespace qx::papyrus {
 // Byte counts above this give the empty text: no script may ask for unbounded memory.
 inline constexpr std::uint32_t kMaxHexBytes = 1024;
 
-[[nodiscard]] std::uint32_t HexDigitValue(char c) noexcept;
+[[nodiscard]] constexpr std::uint32_t HexDigitValue(char c) noexcept {
+  if (c >= '0' && c <= '9') return static_cast<std::uint32_t>(c - '0');
+  if (c >= 'a' && c <= 'f') return static_cast<std::uint32_t>(c - 'a' + 10);
+  if (c >= 'A' && c <= 'F') return static_cast<std::uint32_t>(c - 'A' + 10);
+  return 0;
+}
 // The first two characters as a byte (missing characters count as 0).
 [[nodiscard]] std::uint32_t ModIndexOfHex(std::string_view text) noexcept;
 // The low byteCount*2 digits of `value`, upper case, zero-padded; "" for a byte count of 0,
