@@ -22,9 +22,10 @@ TEST(PriorityOverrideLine, AcceptedLinesKeepTheWholeFormText) {
   EXPECT_TRUE(Parse(s, "12abc \t 000D4F_My Mod.esp").empty());  // digits then letters: 12
   EXPECT_TRUE(Parse(s, "-1\t000D50_Skyrim.esm  ").empty());     // trailing blanks stay
   EXPECT_TRUE(Parse(s, "+7 x").empty());
+  EXPECT_TRUE(Parse(s, "\v\r-2147483648 y").empty());  // leading white space, the lowest priority
   EXPECT_EQ(s.pendingOverrideFormTexts,
-            (Lines{"000D4E_Skyrim.esm", "000D4F_My Mod.esp", "000D50_Skyrim.esm  ", "x"}));
-  EXPECT_EQ(s.pendingOverridePriorities, (std::vector<std::int32_t>{50, 12, -1, 7}));
+            (Lines{"000D4E_Skyrim.esm", "000D4F_My Mod.esp", "000D50_Skyrim.esm  ", "x", "y"}));
+  EXPECT_EQ(s.pendingOverridePriorities, (std::vector<std::int32_t>{50, 12, -1, 7, -2147483647 - 1}));
 }
 
 TEST(PriorityOverrideLine, EachSkipHasItsLine) {
@@ -43,6 +44,8 @@ TEST(PriorityOverrideLine, EachSkipHasItsLine) {
   EXPECT_EQ(Parse(s, "high 000D4E_Skyrim.esm", 8),
             Lines{std::string(kPrefix) +
                   "priority on line 8:'high 000D4E_Skyrim.esm' is not an integer; skipping"});
+  EXPECT_EQ(Parse(s, "2147483648 x", 9).size(), 1u);
+  EXPECT_EQ(Parse(s, "- 5 x", 9).size(), 1u);
   EXPECT_EQ(Parse(s, "4294967296 000D4E_Skyrim.esm", 9),
             Lines{std::string(kPrefix) +
                   "priority on line 9:'4294967296 000D4E_Skyrim.esm' is not an integer; skipping"});
