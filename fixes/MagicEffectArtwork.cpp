@@ -29,9 +29,9 @@ game::EffectSetting* ChooseArtEffect(const ProjectIni& settings, const game::Mag
     const game::BGSKeywordForm& keywords = effect->mgef->keywordForm;
     if (keywords.keywords == nullptr) continue;
     for (std::uint32_t k = 0; k < keywords.numKeywords; ++k) {
-      auto found = priorities.find(keywords.keywords[k]);
-      if (found != priorities.end() && found->second > best) {
-        best = found->second;
+      const std::uint32_t* priority = priorities.find(keywords.keywords[k]);
+      if (priority != nullptr && *priority > best) {
+        best = *priority;
         result = effect->mgef;
       }
     }

@@ -117,10 +117,7 @@ struct FormatValue {
 }  // namespace
 
 ProjectIni::ProjectIni(OverridesFileReader readOverridesFile)
-    : readOverridesFile_(readOverridesFile) {
-  KeywordPriorityTable.max_load_factor(1.0f);
-  KeywordPriorityTable.rehash(8);
-}
+    : readOverridesFile_(readOverridesFile) {}
 
 std::span<const SettingDescriptor> ProjectIni::Settings() { return kSettings; }
 

@@ -5,10 +5,10 @@
 #include <cstdint>
 #include <span>
 #include <string>
-#include <unordered_map>
 #include <variant>
 #include <vector>
 
+#include "common/OpenAddressTable.h"
 #include "settings/IniFile.h"
 
 namespace qx::game {
@@ -96,7 +96,7 @@ class ProjectIni final : public IniFile {
   std::uint32_t hgCleanupPollingTimeMillis = 0;
   // magic effect artwork overrides
   bool meaoDisableAll = false;
-  std::unordered_map<game::BGSKeyword*, std::uint32_t> KeywordPriorityTable;
+  OpenAddressTable<game::BGSKeyword*, std::uint32_t> KeywordPriorityTable;
   // player audio repositioner
   bool parIsEnabled = false;
   bool parUseThreshold = false;

@@ -86,8 +86,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   }
   QX_FUZZ_REQUIRE(settings.KeywordPriorityTable.size() == expected.size());
   for (const auto& [keyword, priority] : expected) {
-    auto found = settings.KeywordPriorityTable.find(keyword);
-    QX_FUZZ_REQUIRE(found != settings.KeywordPriorityTable.end() && found->second == priority);
+    const std::uint32_t* found = settings.KeywordPriorityTable.find(keyword);
+    QX_FUZZ_REQUIRE(found != nullptr && *found == priority);
   }
   return 0;
 }

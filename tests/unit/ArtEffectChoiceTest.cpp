@@ -48,7 +48,10 @@ struct Keywords {
 TEST(ChooseArtEffect, HighestPriorityWinsAndTheFirstOfEqualOnes) {
   Keywords k;
   ProjectIni s;
-  s.KeywordPriorityTable = {{k.a, 10}, {k.b, 10}, {k.c, 20}};
+  s.KeywordPriorityTable.clear();
+  s.KeywordPriorityTable[k.a] = 10;
+  s.KeywordPriorityTable[k.b] = 10;
+  s.KeywordPriorityTable[k.c] = 20;
   TestItem tie({{k.unlisted}, {k.b}, {k.a}});
   EXPECT_EQ(qx::ChooseArtEffect(s, &tie.item, tie.mgefs[0]), tie.mgefs[1]);
   TestItem higher({{k.a}, {k.unlisted, k.c}});
@@ -60,7 +63,10 @@ TEST(ChooseArtEffect, HighestPriorityWinsAndTheFirstOfEqualOnes) {
 TEST(ChooseArtEffect, ZeroNeverWinsAndMinusOneBeatsEverything) {
   Keywords k;
   ProjectIni s;
-  s.KeywordPriorityTable = {{k.a, 0}, {k.b, 1000}, {k.c, static_cast<std::uint32_t>(-1)}};
+  s.KeywordPriorityTable.clear();
+  s.KeywordPriorityTable[k.a] = 0;
+  s.KeywordPriorityTable[k.b] = 1000;
+  s.KeywordPriorityTable[k.c] = static_cast<std::uint32_t>(-1);
   TestItem zero({{k.unlisted}, {k.a}});
   EXPECT_EQ(qx::ChooseArtEffect(s, &zero.item, zero.mgefs[0]), zero.mgefs[0]);
   TestItem negative({{k.b}, {k.c}});
@@ -72,7 +78,8 @@ TEST(ChooseArtEffect, TheGamesPickStandsWhenThereIsNothingToChooseFrom) {
   ProjectIni s;
   TestItem two({{k.a}, {k.b}});
   EXPECT_EQ(qx::ChooseArtEffect(s, &two.item, two.mgefs[0]), two.mgefs[0]);  // empty table
-  s.KeywordPriorityTable = {{k.b, 5}};
+  s.KeywordPriorityTable.clear();
+  s.KeywordPriorityTable[k.b] = 5;
   TestItem single({{k.b}});
   EXPECT_EQ(qx::ChooseArtEffect(s, &single.item, single.mgefs[0]), single.mgefs[0]);
   EXPECT_EQ(qx::ChooseArtEffect(s, nullptr, two.mgefs[0]), two.mgefs[0]);
@@ -89,7 +96,8 @@ TEST(ChooseArtEffect, DisableAllRemovesEveryArtwork) {
   s.meaoDisableAll = true;
   TestItem single({{k.a}});
   EXPECT_EQ(qx::ChooseArtEffect(s, &single.item, single.mgefs[0]), nullptr);
-  s.KeywordPriorityTable = {{k.a, 5}};
+  s.KeywordPriorityTable.clear();
+  s.KeywordPriorityTable[k.a] = 5;
   TestItem two({{k.b}, {k.a}});
   EXPECT_EQ(qx::ChooseArtEffect(s, &two.item, two.mgefs[0]), nullptr);
 }

@@ -59,8 +59,10 @@ TEST(RegisterPriorityOverrides, RegistersKeywordsAndLogsEverySkip) {
                         p + "registered mgef keyword '000801_Mine.esp' with priority -1",
                         p + "registered mgef keyword '000D4E_Skyrim.esm' with priority 50"}));
   ASSERT_EQ(s.KeywordPriorityTable.size(), 2u);
-  EXPECT_EQ(s.KeywordPriorityTable.at(keyword), 50u);
-  EXPECT_EQ(s.KeywordPriorityTable.at(derived), 0xFFFFFFFFu);
+  ASSERT_NE(s.KeywordPriorityTable.find(keyword), nullptr);
+  ASSERT_NE(s.KeywordPriorityTable.find(derived), nullptr);
+  EXPECT_EQ(*s.KeywordPriorityTable.find(keyword), 50u);
+  EXPECT_EQ(*s.KeywordPriorityTable.find(derived), 0xFFFFFFFFu);
   EXPECT_TRUE(s.pendingOverrideFormTexts.empty());
   EXPECT_TRUE(s.pendingOverridePriorities.empty());
 }
