@@ -160,9 +160,14 @@ void IDebugLog::LogText(int level, const char* text, std::size_t length) {
 }
 
 LogLine& LogLine::operator<<(std::string_view text) noexcept {
+  const void* zero = std::memchr(text.data(), '\0', text.size());  // "%s" stops there
+  return Append(text.data(), zero == nullptr ? text.size() : static_cast<std::size_t>(static_cast<const char*>(zero) - text.data()));
+}
+
+LogLine& LogLine::Append(const char* text, std::size_t length) noexcept {
   std::size_t room = sizeof(text_) - 1 - length_;  // the last character stays free, as in vsnprintf
-  std::size_t taken = text.size() < room ? text.size() : room;
-  std::memcpy(text_ + length_, text.data(), taken);
+  std::size_t taken = length < room ? length : room;
+  std::memcpy(text_ + length_, text, taken);
   length_ += taken;
   return *this;
 }

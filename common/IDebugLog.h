@@ -36,17 +36,25 @@ void LogMessage(const char* format, ...) __attribute__((format(printf, 1, 2)));
 
 // A message line built piece by piece on the stack, for lines logged by the thousand (one per
 // priority override at start-up): the bytes LogMessage would write for the same pieces
-// ("%s" for a text, "%d" for a number), cut at the same length, without formatting them.
+// ("%s" for a text, up to a zero character; "%d" for a number), cut at the same length,
+// without formatting them.
 // Not for code a trampoline runs: unlike LogMessage it does not keep the SSE registers.
 class LogLine {
  public:
   LogLine() noexcept {}  // user-provided: `LogLine()` then leaves the 8 KB unzeroed
   LogLine& operator<<(std::string_view text) noexcept;
+  // A literal piece of the line: its length is known, and it holds no zero character.
+  template <std::size_t N>
+  LogLine& operator<<(const char (&literal)[N]) noexcept {
+    return Append(literal, N - 1);
+  }
   LogLine& operator<<(std::int32_t number) noexcept;
   // Writes the line at message level.
   void Write() noexcept { IDebugLog::LogText(IDebugLog::kLevel_Message, text_, length_); }
 
  private:
+  LogLine& Append(const char* text, std::size_t length) noexcept;
+
   char text_[IDebugLog::kBufferSize];
   std::size_t length_ = 0;
 };

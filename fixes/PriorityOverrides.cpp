@@ -15,7 +15,7 @@
 namespace qx {
 namespace {
 
-constexpr const char* kMessagePrefix = "QX Magic Effect Artwork Overrides: ";
+constexpr char kMessagePrefix[] = "QX Magic Effect Artwork Overrides: ";
 
 // The standard base-10 reading (as strtoll reads it) of the text: leading white space, a
 // sign, at least one digit; what follows the digits is ignored. False when no digit comes
@@ -119,37 +119,37 @@ void ParsePriorityOverrideLine(ProjectIni& settings, std::string_view line, int 
     LogMessage("%s", parsed.skipMessage.c_str());
     return;
   }
-  settings.pendingOverrideFormTexts.push_back(std::move(parsed.formText));
-  settings.pendingOverridePriorities.push_back(parsed.priority);
+  settings.pendingOverrides.Add(parsed.formText, parsed.priority);
 }
 
 void RegisterPriorityOverrides(ProjectIni& settings, const FormTextResolver& resolve, FormLookup lookup) {
-  std::size_t count = std::min(settings.pendingOverrideFormTexts.size(),
-                               settings.pendingOverridePriorities.size());
-  settings.KeywordPriorityTable.reserve(settings.KeywordPriorityTable.size() + count);
-  for (std::size_t i = 0; i < count; ++i) {
-    const std::string& text = settings.pendingOverrideFormTexts[i];
-    std::int32_t priority = settings.pendingOverridePriorities[i];
+  const PendingOverrides& pending = settings.pendingOverrides;
+  settings.KeywordPriorityTable.reserve(settings.KeywordPriorityTable.size() + pending.size());
+  for (std::size_t i = 0; i < pending.size(); ++i) {
+    std::string_view text = pending.FormText(i);
+    std::int32_t priority = pending.Priority(i);
+    auto skip = [&](const char* before, const char* after) {
+      (LogLine() << kMessagePrefix << before << text << after).Write();
+    };
     game::FormID formID = text.size() < kMinimumFormTextLength ? 0 : resolve(text);
     if (formID == 0) {
-      LogMessage("QX Magic Effect Artwork Overrides: skipping unrecognized form ID '%s'", text.c_str());
+      skip("skipping unrecognized form ID '", "'");
       continue;
     }
     game::TESForm* form = lookup(formID);
     if (form == nullptr) {
-      LogMessage("QX Magic Effect Artwork Overrides: skipping unresolvable form ID '%s'", text.c_str());
+      skip("skipping unresolvable form ID '", "'");
       continue;
     }
     if (!game::IsKeyword(form)) {
-      LogMessage("QX Magic Effect Artwork Overrides: form ID '%s' is not a keyword; skipping", text.c_str());
+      skip("form ID '", "' is not a keyword; skipping");
       continue;
     }
-    settings.KeywordPriorityTable[static_cast<game::BGSKeyword*>(form)] =
-        static_cast<std::uint32_t>(priority);
+    settings.KeywordPriorityTable[static_cast<game::BGSKeyword*>(form)] = static_cast<std::uint32_t>(priority);
+    // One line per entry, by the thousand in a large file: built rather than formatted.
     (LogLine() << kMessagePrefix << "registered mgef keyword '" << text << "' with priority " << priority).Write();
   }
-  settings.pendingOverrideFormTexts.clear();
-  settings.pendingOverridePriorities.clear();
+  settings.pendingOverrides.clear();
 }
 
 }  // namespace qx

@@ -33,7 +33,7 @@ OverridesFileRead ReadPriorityOverrideLines(const std::string& path,
 struct PriorityOverrideLine {
   bool isEntry = false;
   std::int32_t priority = 0;
-  std::string formText;     // taken whole, trailing blanks included
+  std::string_view formText;  // in the line, taken whole, trailing blanks included
   std::string skipMessage;  // the log line, when it is no entry
 };
 [[nodiscard]] PriorityOverrideLine ParsePriorityOverride(std::string_view line, int number);
@@ -43,7 +43,7 @@ struct PriorityOverrideLine {
 void ParsePriorityOverrideLine(ProjectIni& settings, std::string_view line, int number);
 
 // Turns load-independent form text into the current form ID; 0 when its file is not loaded.
-using FormTextResolver = std::function<game::FormID(const std::string& text)>;
+using FormTextResolver = std::function<game::FormID(std::string_view text)>;
 using FormLookup = game::TESForm* (*)(game::FormID formID);
 
 // Resolves every pending entry to a keyword and enters it into KeywordPriorityTable (a

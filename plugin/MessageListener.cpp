@@ -52,7 +52,7 @@ void OnDataLoaded() {
   if (plugin::gSettings != nullptr) {
     // The game's list of loaded files is read once for all entries, not walked per entry.
     std::optional<papyrus::LoadedModIndex> mods;
-    RegisterPriorityOverrides(*plugin::gSettings, [&mods](const std::string& text) {
+    RegisterPriorityOverrides(*plugin::gSettings, [&mods](std::string_view text) {
       if (!mods) mods.emplace();
       return papyrus::ResolveLoadIndependentFormText(text, false, *mods);
     });

@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <span>
 #include <string>
+#include <string_view>
 #include <variant>
 #include <vector>
 
@@ -18,6 +19,37 @@ struct BGSKeyword;
 namespace qx {
 
 class ProjectIni;
+
+// Priority overrides read from the file, waiting for the game's data: each entry's form text
+// (taken whole) and priority, the texts kept one after another in one block, so that a file
+// of thousands of lines takes no allocation per line.
+class PendingOverrides {
+ public:
+  void Add(std::string_view formText, std::int32_t priority) {
+    texts_.append(formText);
+    entries_.push_back({texts_.size(), priority});
+  }
+  [[nodiscard]] std::size_t size() const noexcept { return entries_.size(); }
+  [[nodiscard]] bool empty() const noexcept { return entries_.empty(); }
+  [[nodiscard]] std::string_view FormText(std::size_t i) const noexcept {
+    std::size_t begin = i == 0 ? 0 : entries_[i - 1].end;
+    return std::string_view(texts_).substr(begin, entries_[i].end - begin);
+  }
+  [[nodiscard]] std::int32_t Priority(std::size_t i) const noexcept { return entries_[i].priority; }
+  // Forgets every entry and gives its memory back.
+  void clear() noexcept {
+    texts_ = std::string();
+    entries_ = std::vector<Entry>();
+  }
+
+ private:
+  struct Entry {
+    std::size_t end;  // one past the text's last character in texts_
+    std::int32_t priority;
+  };
+  std::string texts_;
+  std::vector<Entry> entries_;
+};
 
 // One key of qxKit.ini: where it lives, the field it sets and that field's default.
 struct SettingDescriptor {
@@ -110,8 +142,7 @@ class ProjectIni final : public IniFile {
   // files: the player's own folders scripts may write in, as the setting lists them ("D:\Mods;E:\x")
   std::string filesWritableFolders;
   // priority overrides read from the file, waiting for the game's data
-  std::vector<std::string> pendingOverrideFormTexts;
-  std::vector<std::int32_t> pendingOverridePriorities;
+  PendingOverrides pendingOverrides;
 
  protected:
   std::string GetFileName() override;

@@ -166,7 +166,7 @@ void ListPriorityOverrides(const std::string& overridesPath, std::ostringstream&
       return;
     }
     std::string entry = "line " + std::to_string(number) + ": priority " + std::to_string(parsed.priority) +
-                        " for '" + parsed.formText + "'";
+                        " for '" + std::string(parsed.formText) + "'";
     if (parsed.formText.size() < qx::kMinimumFormTextLength) {
       problem(entry + " is too short to name a plugin file (six hex digits, '_', the file name); "
               "the plugin skips it as unrecognized");

@@ -1,5 +1,7 @@
 #include "papyrus/text/GameLoadedMods.h"
 
+#include <bit>
+
 #include "skse/GameDataHandler.h"
 
 namespace qx::papyrus {
@@ -14,11 +16,26 @@ class DataHandlerMods final : public LoadedMods {
 const DataHandlerMods kGameMods;
 
 // Letter case folded as the game's list is compared: ASCII letters only.
-void Fold(const char* name, std::string& folded) {
-  folded.assign(name);
-  for (char& c : folded) {
-    if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
+constexpr unsigned char Folded(char c) noexcept {
+  return static_cast<unsigned char>(c >= 'A' && c <= 'Z' ? c - 'A' + 'a' : c);
+}
+
+// The folded letters' FNV-1a hash, and the name's length, in one pass.
+std::uint32_t FoldedHash(const char* name, std::uint32_t& length) noexcept {
+  std::uint32_t hash = 2166136261u;
+  const char* at = name;
+  for (; *at != '\0'; ++at) hash = (hash ^ Folded(*at)) * 16777619u;
+  length = static_cast<std::uint32_t>(at - name);
+  // A multiplication carries a difference only upward: names that differ early and end
+  // alike (".esp") would share their low bits, which pick the slot.
+  return hash ^ (hash >> 15);
+}
+
+bool SameFoldedName(const char* a, const char* b, std::uint32_t length) noexcept {
+  for (std::uint32_t i = 0; i < length; ++i) {
+    if (a[i] != b[i] && Folded(a[i]) != Folded(b[i])) return false;
   }
+  return true;
 }
 
 }  // namespace
@@ -28,18 +45,34 @@ LoadedModIndex::LoadedModIndex() {
   if (handler == nullptr) return;
   for (const game::LoadedModNode* node = &handler->loadedMods; node != nullptr; node = node->next) {
     if (node->record == nullptr) break;
-    auto position = static_cast<std::uint32_t>(names_.size());
     names_.push_back(node->record->name);
-    Fold(node->record->name, folded_);
-    indexByName_.try_emplace(folded_, position & 0xFF);
+  }
+  slots_.resize(std::bit_ceil(names_.size() * 2 + 1));
+  const std::size_t mask = slots_.size() - 1;
+  for (std::size_t position = 0; position < names_.size(); ++position) {
+    Slot entry{names_[position], 0, 0, static_cast<std::uint32_t>(position) & 0xFF};
+    entry.hash = FoldedHash(entry.name, entry.length);
+    std::size_t slot = entry.hash & mask;
+    bool known = false;  // the first file of a name is the one the game finds
+    for (; slots_[slot].name != nullptr; slot = (slot + 1) & mask) {
+      const Slot& other = slots_[slot];
+      known = known || (other.hash == entry.hash && other.length == entry.length &&
+                        SameFoldedName(other.name, entry.name, entry.length));
+    }
+    if (!known) slots_[slot] = entry;
   }
 }
 
 std::uint32_t LoadedModIndex::IndexOf(const char* name) const {
-  if (name == nullptr) return game::kModIndexNotLoaded;
-  Fold(name, folded_);
-  auto found = indexByName_.find(folded_);
-  return found == indexByName_.end() ? game::kModIndexNotLoaded : found->second;
+  if (name == nullptr || slots_.empty()) return game::kModIndexNotLoaded;
+  std::uint32_t length = 0;
+  std::uint32_t hash = FoldedHash(name, length);
+  const std::size_t mask = slots_.size() - 1;
+  for (std::size_t slot = hash & mask; slots_[slot].name != nullptr; slot = (slot + 1) & mask) {
+    const Slot& entry = slots_[slot];
+    if (entry.hash == hash && entry.length == length && SameFoldedName(entry.name, name, length)) return entry.index;
+  }
+  return game::kModIndexNotLoaded;
 }
 
 const char* LoadedModIndex::NameAt(std::uint32_t index) const {

@@ -2,7 +2,7 @@
 // The game's own loaded-mod list as the form text functions read it.
 #include <cstdint>
 #include <string>
-#include <unordered_map>
+#include <string_view>
 #include <vector>
 
 #include "papyrus/text/FormText.h"
@@ -23,9 +23,17 @@ class LoadedModIndex final : public LoadedMods {
   [[nodiscard]] const char* NameAt(std::uint32_t index) const override;
 
  private:
-  std::unordered_map<std::string, std::uint32_t> indexByName_;  // names lower-cased
-  std::vector<const char*> names_;                               // by position
-  mutable std::string folded_;  // IndexOf's lower-cased name, its storage kept (one thread)
+  // The names by a hash of their letters folded as the game compares them (ASCII letters
+  // in either case alike), in open addressing: a name is looked up as given, without a
+  // lower-cased copy. An empty slot has no name.
+  struct Slot {
+    const char* name = nullptr;
+    std::uint32_t length = 0;
+    std::uint32_t hash = 0;
+    std::uint32_t index = 0;
+  };
+  std::vector<Slot> slots_;         // a power of two, at least twice the names
+  std::vector<const char*> names_;  // by position
 };
 
 // Load-independent form text ("000D4E_Skyrim.esm") to the form ID it has in this game;

@@ -35,7 +35,7 @@ InputMods gMods;
 BGSKeyword* gKeywords[4];
 TESForm* gNotAKeyword;
 
-FormID Resolve(const std::string& text) {
+FormID Resolve(std::string_view text) {
   return qx::papyrus::ResolveLoadIndependentFormText(text, false, gMods);
 }
 
@@ -67,17 +67,19 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
 
   qx::ProjectIni settings;
   qx::ReadPriorityOverridesFile(settings, path);
-  const std::vector<std::string> texts = settings.pendingOverrideFormTexts;
-  const std::vector<std::int32_t> priorities = settings.pendingOverridePriorities;
-  QX_FUZZ_REQUIRE(texts.size() == priorities.size());
+  std::vector<std::string> texts;
+  std::vector<std::int32_t> priorities;
+  for (std::size_t i = 0; i < settings.pendingOverrides.size(); ++i) {
+    texts.emplace_back(settings.pendingOverrides.FormText(i));
+    priorities.push_back(settings.pendingOverrides.Priority(i));
+  }
   for (const std::string& text : texts) {
     QX_FUZZ_REQUIRE(!text.empty() && text[0] != ' ' && text[0] != '\t');
     QX_FUZZ_REQUIRE(text.find('\n') == std::string::npos);
   }
 
   qx::RegisterPriorityOverrides(settings, &Resolve, &Lookup);
-  QX_FUZZ_REQUIRE(settings.pendingOverrideFormTexts.empty());
-  QX_FUZZ_REQUIRE(settings.pendingOverridePriorities.empty());
+  QX_FUZZ_REQUIRE(settings.pendingOverrides.empty());
   std::map<BGSKeyword*, std::uint32_t> expected;
   for (std::size_t i = 0; i < texts.size(); ++i) {
     FormID formID = texts[i].size() < qx::kMinimumFormTextLength ? 0 : Resolve(texts[i]);

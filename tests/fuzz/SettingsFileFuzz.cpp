@@ -41,8 +41,8 @@ void CheckValidated(const qx::ProjectIni& s) {
   if (s.parUseThreshold) {
     QX_FUZZ_REQUIRE(s.parThresX >= 0.0f || s.parThresY >= 0.0f || s.parThresZ >= 0.0f);
   }
-  // Overrides read from the file wait in pairs.
-  QX_FUZZ_REQUIRE(s.pendingOverrideFormTexts.size() == s.pendingOverridePriorities.size());
+  // Overrides read from the file wait with their texts whole and their priorities.
+  for (std::size_t i = 0; i < s.pendingOverrides.size(); ++i) QX_FUZZ_REQUIRE(!s.pendingOverrides.FormText(i).empty());
 }
 
 }  // namespace

@@ -12,6 +12,18 @@ using Lines = std::vector<std::string>;
 
 constexpr const char* kPrefix = "QX Magic Effect Artwork Overrides: ";
 
+// The pending entries' form texts and priorities.
+Lines Texts(const ProjectIni& s) {
+  Lines texts;
+  for (std::size_t i = 0; i < s.pendingOverrides.size(); ++i) texts.emplace_back(s.pendingOverrides.FormText(i));
+  return texts;
+}
+std::vector<std::int32_t> Priorities(const ProjectIni& s) {
+  std::vector<std::int32_t> priorities;
+  for (std::size_t i = 0; i < s.pendingOverrides.size(); ++i) priorities.push_back(s.pendingOverrides.Priority(i));
+  return priorities;
+}
+
 Lines Parse(ProjectIni& s, const std::string& line, int number = 0) {
   return qxtest::CaptureLog([&] { qx::ParsePriorityOverrideLine(s, line, number); });
 }
@@ -23,9 +35,9 @@ TEST(PriorityOverrideLine, AcceptedLinesKeepTheWholeFormText) {
   EXPECT_TRUE(Parse(s, "-1\t000D50_Skyrim.esm  ").empty());     // trailing blanks stay
   EXPECT_TRUE(Parse(s, "+7 x").empty());
   EXPECT_TRUE(Parse(s, "\v\r-2147483648 y").empty());  // leading white space, the lowest priority
-  EXPECT_EQ(s.pendingOverrideFormTexts,
+  EXPECT_EQ(Texts(s),
             (Lines{"000D4E_Skyrim.esm", "000D4F_My Mod.esp", "000D50_Skyrim.esm  ", "x", "y"}));
-  EXPECT_EQ(s.pendingOverridePriorities, (std::vector<std::int32_t>{50, 12, -1, 7, -2147483647 - 1}));
+  EXPECT_EQ(Priorities(s), (std::vector<std::int32_t>{50, 12, -1, 7, -2147483647 - 1}));
 }
 
 TEST(PriorityOverrideLine, EachSkipHasItsLine) {
@@ -49,8 +61,7 @@ TEST(PriorityOverrideLine, EachSkipHasItsLine) {
   EXPECT_EQ(Parse(s, "4294967296 000D4E_Skyrim.esm", 9),
             Lines{std::string(kPrefix) +
                   "priority on line 9:'4294967296 000D4E_Skyrim.esm' is not an integer; skipping"});
-  EXPECT_TRUE(s.pendingOverrideFormTexts.empty());
-  EXPECT_TRUE(s.pendingOverridePriorities.empty());
+  EXPECT_TRUE(s.pendingOverrides.empty());
 }
 
 TEST(PriorityOverrideLine, SignedRangeLimits) {
@@ -58,7 +69,7 @@ TEST(PriorityOverrideLine, SignedRangeLimits) {
   EXPECT_TRUE(Parse(s, "2147483647 a").empty());
   EXPECT_TRUE(Parse(s, "-2147483648 b").empty());
   EXPECT_EQ(Parse(s, "2147483648 c").size(), 1u);
-  EXPECT_EQ(s.pendingOverridePriorities,
+  EXPECT_EQ(Priorities(s),
             (std::vector<std::int32_t>{2147483647, -2147483647 - 1}));
 }
 
@@ -77,8 +88,8 @@ TEST(PriorityOverridesFile, ReadThroughTheSettingsKey) {
                    std::string(kPrefix) + "could not parse priority on line 0:'oops'; skipping",
                    std::string(kPrefix) + "could not parse priority on line 2:''; skipping",
                    "QX Health Gating: cannot enable (AV percentage fix is not enabled)"}));
-  EXPECT_EQ(s.pendingOverrideFormTexts, (Lines{"000D4E_Skyrim.esm", "000D4F_Skyrim.esm"}));
-  EXPECT_EQ(s.pendingOverridePriorities, (std::vector<std::int32_t>{10, 20}));
+  EXPECT_EQ(Texts(s), (Lines{"000D4E_Skyrim.esm", "000D4F_Skyrim.esm"}));
+  EXPECT_EQ(Priorities(s), (std::vector<std::int32_t>{10, 20}));
 }
 
 TEST(PriorityOverridesFile, MissingFileGivesOnlyThePathLine) {
@@ -86,7 +97,7 @@ TEST(PriorityOverridesFile, MissingFileGivesOnlyThePathLine) {
   auto loaded = qxtest::LoadSettings(s, "[magiceffectartworkoverrides]\npriorityoverrides=none.txt\n");
   ASSERT_EQ(loaded.log.size(), 2u);
   EXPECT_EQ(loaded.log[0].rfind("QX INI: using magic art priority overrides file '", 0), 0u);
-  EXPECT_TRUE(s.pendingOverrideFormTexts.empty());
+  EXPECT_TRUE(s.pendingOverrides.empty());
 }
 
 }  // namespace

@@ -17,9 +17,9 @@ using Lines = std::vector<std::string>;
 constexpr const char* kPrefix = "QX Magic Effect Artwork Overrides: ";
 
 // Two files are loaded: Skyrim.esm at index 0 and Mine.esp at index 3.
-qx::game::FormID FakeResolve(const std::string& text) {
-  std::string name = text.substr(7);
-  std::uint32_t local = std::stoul(text.substr(0, 6), nullptr, 16);
+qx::game::FormID FakeResolve(std::string_view text) {
+  std::string name(text.substr(7));
+  std::uint32_t local = std::stoul(std::string(text.substr(0, 6)), nullptr, 16);
   if (name == "Skyrim.esm") return local;
   if (name == "Mine.esp") return 0x03000000 | local;
   return 0;
@@ -36,8 +36,7 @@ TEST(RegisterPriorityOverrides, RegistersKeywordsAndLogsEverySkip) {
 
   ProjectIni s;
   auto add = [&](const char* text, std::int32_t priority) {
-    s.pendingOverrideFormTexts.push_back(text);
-    s.pendingOverridePriorities.push_back(priority);
+    s.pendingOverrides.Add(text, priority);
   };
   add("000D4E_Skyrim.esm", 5);
   add("000D4E", 6);                  // too short to name a file
@@ -63,8 +62,7 @@ TEST(RegisterPriorityOverrides, RegistersKeywordsAndLogsEverySkip) {
   ASSERT_NE(s.KeywordPriorityTable.find(derived), nullptr);
   EXPECT_EQ(*s.KeywordPriorityTable.find(keyword), 50u);
   EXPECT_EQ(*s.KeywordPriorityTable.find(derived), 0xFFFFFFFFu);
-  EXPECT_TRUE(s.pendingOverrideFormTexts.empty());
-  EXPECT_TRUE(s.pendingOverridePriorities.empty());
+  EXPECT_TRUE(s.pendingOverrides.empty());
 }
 
 // The data-loaded step reads the game's list once into a map; it answers every name as a
