@@ -75,7 +75,8 @@ extern "C" game::TESCameraState* ChooseCameraState(game::TESCameraState* request
 QX_END_KEEPING_SSE_REGISTERS
 
 // At the site: esi = camera, [esp+0x10] = requested state. Performs the nine replaced bytes
-// with ebx = the chosen state, so the game's next instruction sees cmp ebx, edi.
+// with ebx = the chosen state, so the game's next instruction sees cmp ebx, edi. Every other
+// register, and the floating-point state, as the game had them.
 extern "C" const host::Address kCameraSetStateResumeWord asm("qx_camera_set_state_resume") =
     game::kCameraSetStateResume;
 
@@ -90,10 +91,12 @@ extern "C" __attribute__((naked)) void CameraInterceptorTrampoline() {
       "  push esi\n"
       "  push edi\n"
       "  push ebp\n"
+      QX_ASM_SAVE_FLOAT_STATE
       "  push ebx\n"
       "  call qx_choose_camera_state\n"
       "  add esp, 4\n"
       "  mov ebx, eax\n"
+      QX_ASM_RESTORE_FLOAT_STATE
       "  pop ebp\n"
       "  pop edi\n"
       "  pop esi\n"

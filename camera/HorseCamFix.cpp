@@ -35,7 +35,8 @@ extern "C" void ClearHeldValueUnlessHorse(game::TESCameraState* state,
 }
 
 // The five replaced bytes are a call, made first with the game's registers and stack; the
-// ten bytes after it (the clear through [esi+0xC0]) are replaced by the routine.
+// ten bytes after it (the clear through [esi+0xC0]) are replaced by the routine, which keeps
+// every register and the floating-point state (what the callee returns there is not known).
 extern "C" const host::Address kHorseCamCalleeWord asm("qx_horse_cam_callee") = game::kHorseCamCallee;
 extern "C" const host::Address kHorseCamResumeWord asm("qx_horse_cam_resume") = game::kHorseCamResume;
 
@@ -44,10 +45,12 @@ extern "C" __attribute__((naked)) void HorseCamTrampoline() {
   asm(QX_ASM_BEGIN
       "  call dword ptr [qx_horse_cam_callee]\n"
       QX_ASM_SAVE_GAME_REGISTERS
+      QX_ASM_SAVE_FLOAT_STATE
       "  push dword ptr [esi+0xC0]\n"
       "  push esi\n"
       "  call qx_clear_held_value_unless_horse\n"
       "  add esp, 8\n"
+      QX_ASM_RESTORE_FLOAT_STATE
       QX_ASM_RESTORE_GAME_REGISTERS
       "  jmp dword ptr [qx_horse_cam_resume]\n"
       QX_ASM_END);

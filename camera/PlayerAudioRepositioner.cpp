@@ -74,9 +74,10 @@ extern "C" void RepositionPlayerAudio(float* soundX, float* soundY, float* sound
 
 QX_END_KEEPING_SSE_REGISTERS
 
-// At the site: esi = sound object, eax = reference position, edi = a float. The routine gets
-// the sound's x, y, z addresses and the reference's x, y, z; then the eight replaced bytes
-// run with the game's registers: fld [edi]; fsub [eax]; fstp [esp+0x20].
+// At the site: esi = sound object, eax = reference position, edi = a float, and whatever the
+// game holds in the floating-point unit, which the routine's own x87 work must not touch. The
+// routine gets the sound's x, y, z addresses and the reference's x, y, z; then the eight
+// replaced bytes run with the game's registers: fld [edi]; fsub [eax]; fstp [esp+0x20].
 static_assert(offsetof(game::SoundObject, posX) == 0x134 && offsetof(game::SoundObject, posY) == 0x13C &&
               offsetof(game::SoundObject, posZ) == 0x138, "the trampoline spells these offsets out");
 
@@ -87,6 +88,7 @@ extern "C" __attribute__((naked)) void PlayerAudioTrampoline() asm("qx_player_au
 extern "C" __attribute__((naked)) void PlayerAudioTrampoline() {
   asm(QX_ASM_BEGIN
       QX_ASM_SAVE_GAME_REGISTERS
+      QX_ASM_SAVE_FLOAT_STATE
       "  push dword ptr [eax+8]\n"
       "  push dword ptr [eax+4]\n"
       "  push dword ptr [eax]\n"
@@ -98,6 +100,7 @@ extern "C" __attribute__((naked)) void PlayerAudioTrampoline() {
       "  push ecx\n"
       "  call qx_reposition_player_audio\n"
       "  add esp, 24\n"
+      QX_ASM_RESTORE_FLOAT_STATE
       QX_ASM_RESTORE_GAME_REGISTERS
       "  fld dword ptr [edi]\n"
       "  fsub dword ptr [eax]\n"

@@ -21,7 +21,8 @@ QX_END_KEEPING_SSE_REGISTERS
 
 // Stands in for the game's code from the zoom site up to its resume: esi = the camera view
 // (TweenMenuCameraView: 0x24, 0x28, 0x2C, 0x30, zoom at 0x38). Leaves eax, ecx, edx holding
-// the two data addresses as the game's own stretch does; everything else as it was.
+// the two data addresses as the game's own stretch does; everything else as it was, the
+// floating-point state included.
 extern "C" const host::Address kTweenMenuZoomResumeWord asm("qx_tween_menu_zoom_resume") =
     game::kTweenMenuZoomResume;
 
@@ -30,8 +31,10 @@ extern "C" __attribute__((naked)) void TweenMenuZoomTrampoline() {
   asm(QX_ASM_BEGIN
       QX_ASM_SAVE_ALL_BUT_EAX
       "  push eax\n"
+      QX_ASM_SAVE_FLOAT_STATE
       "  call qx_read_tween_menu_zoom\n"
-      "  fstp dword ptr [esp]\n"  // the float's bits replace the saved eax
+      "  fstp dword ptr [ebp]\n"  // the float's bits replace the saved eax
+      QX_ASM_RESTORE_FLOAT_STATE
       "  pop eax\n"
       QX_ASM_RESTORE_ALL_BUT_EAX
       "  mov dword ptr [esi+0x38], eax\n"

@@ -33,8 +33,9 @@ extern "C" void FilterBashStateReset(game::Actor* actor, const StringCache::Ref*
 
 QX_END_KEEPING_SSE_REGISTERS
 
-// Both trampolines keep every register of the game and resume after the seven bytes of the
-// reset they replace.
+// Both trampolines keep every register of the game, the floating-point state included (the
+// resets lie in the middle of the game's event handling), and resume after the seven bytes of
+// the reset they replace.
 extern "C" {
 __attribute__((used)) extern const std::uintptr_t kResumeAfterResetActorOnStack
     asm("qx_resume_after_reset_actor_on_stack") = game::kStateResetResume_ActorOnStack;
@@ -44,14 +45,17 @@ void FilterResetActorOnStack() asm("qx_filter_reset_actor_on_stack");
 void FilterResetActorInEsi() asm("qx_filter_reset_actor_in_esi");
 }
 
-// The actor is at esp+0C, the event name's string reference at esp+00.
+// The actor is at esp+0C, the event name's string reference at esp+00 (ebp+1C and up once
+// the registers are saved).
 __attribute__((naked)) void FilterResetActorOnStack() {
   asm(QX_ASM_BEGIN
       QX_ASM_SAVE_GAME_REGISTERS
-      "push dword ptr [esp + 0x1C + 0x00]\n"  // event name
-      "push dword ptr [esp + 0x20 + 0x0C]\n"  // actor
+      QX_ASM_SAVE_FLOAT_STATE
+      "push dword ptr [ebp + 0x1C + 0x00]\n"  // event name
+      "push dword ptr [ebp + 0x1C + 0x0C]\n"  // actor
       "call qx_filter_bash_state_reset\n"
       "add esp, 8\n"
+      QX_ASM_RESTORE_FLOAT_STATE
       QX_ASM_RESTORE_GAME_REGISTERS
       "jmp dword ptr [qx_resume_after_reset_actor_on_stack]\n"
       QX_ASM_END);
@@ -61,10 +65,12 @@ __attribute__((naked)) void FilterResetActorOnStack() {
 __attribute__((naked)) void FilterResetActorInEsi() {
   asm(QX_ASM_BEGIN
       QX_ASM_SAVE_GAME_REGISTERS
+      QX_ASM_SAVE_FLOAT_STATE
       "push edi\n"
       "push esi\n"
       "call qx_filter_bash_state_reset\n"
       "add esp, 8\n"
+      QX_ASM_RESTORE_FLOAT_STATE
       QX_ASM_RESTORE_GAME_REGISTERS
       "jmp dword ptr [qx_resume_after_reset_actor_in_esi]\n"
       QX_ASM_END);

@@ -36,6 +36,12 @@ SITE_BASELINE = {
     "tween-pan": 1, "sound-placement": 30,
 }
 SITE_LIMIT = 30
+# The sites whose routine runs in the middle of a game function, not at one of its calls,
+# keep the whole floating-point state around it: seven instructions more (fxsave, fxrstor and
+# the aligned area on the stack; fninit), on top of what each site cost before.
+FLOAT_STATE_KEPT = {"bash-reset-stack", "bash-reset-esi", "camera-state", "horse-cam", "tween-zoom",
+                    "sound-placement"}
+FLOAT_STATE_COST = 7
 READ_BUFFERS = (1, 4096, 2147483647)
 # Why a row has no Windows figure: instruction counts need callgrind; the hook paths run
 # through QXKit.dll, which the simulated game loads with its own allocator, out of the
@@ -244,7 +250,7 @@ def measure(options, build, program, table, wine):
         own = sum(cost for address, cost in per_address.items()
                   if site <= address < site + 5 or trampoline <= address < trampoline + size)
         per_pass = own / units
-        limit = min(SITE_LIMIT, SITE_BASELINE[name])
+        limit = min(SITE_LIMIT, SITE_BASELINE[name]) + (FLOAT_STATE_COST if name in FLOAT_STATE_KEPT else 0)
         table.add(f"patch text per pass: {name}",
                   (f"{per_pass:.0f} instructions", f"<= {limit}", per_pass <= limit + 0.01), win(CALLGRIND_ONLY))
     worst = max((native[k], k) for k in native if k.endswith(".allocations"))

@@ -108,6 +108,15 @@ std::vector<PatchedSite> PatchedSites() {
   return sites;
 }
 
+void SwapWithSealedCode(std::uintptr_t address, std::size_t size) {
+  std::uintptr_t page = address & ~std::uintptr_t{0xFFF};
+  std::size_t span = ((address + size + 0xFFF) & ~std::uintptr_t{0xFFF}) - page;
+  ProtectRegion(page, span, true, true);
+  std::swap_ranges(reinterpret_cast<std::uint8_t*>(address), reinterpret_cast<std::uint8_t*>(address) + size,
+                   gSealedCode.get() + (address - kGameRegionBegin));
+  ProtectRegion(page, span, false, true);
+}
+
 std::uint32_t CodeProtection(std::uintptr_t address) { return QueryProtection(address); }
 
 }  // namespace sim

@@ -39,6 +39,11 @@ struct PatchedSite {
   std::int32_t displacement;
   [[nodiscard]] std::uintptr_t Target() const { return site + 5 + displacement; }
 };
+// Exchanges the code at `address` with the game's own bytes there (as sealed, with the
+// simulated game's later writes): a first call lets the game's code run under a patch, a
+// second puts the patch back. Not a write of the game's: nothing is remembered.
+void SwapWithSealedCode(std::uintptr_t address, std::size_t size);
+
 // Every place where the code part differs from its bytes at SealGameCode, in address order.
 [[nodiscard]] std::vector<PatchedSite> PatchedSites();
 

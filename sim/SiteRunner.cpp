@@ -32,7 +32,11 @@ struct SiteMachine {
   std::uint32_t pad;                               // 2E8
   std::uint32_t pad2;                              // 2EC
   std::uint8_t xmmIn[8][16];                       // 2F0 xmm0..xmm7 to enter with
-  std::uint8_t xmmOut[8][16];                      // 370 xmm0..xmm7 at the catcher
+  std::uint32_t fpuControl;                        // 370 the x87 control word to enter with
+  std::uint32_t mxcsr;                             // 374 MXCSR to enter with
+  std::uint32_t hostMxcsr;                         // 378 the runner's own
+  std::uint32_t pad3;                              // 37C
+  alignas(16) std::uint8_t floatOut[512];          // 380 fxsave at the catcher
 };
 static_assert(offsetof(SiteMachine, entry) == 0x1C);
 static_assert(offsetof(SiteMachine, out) == 0x28);
@@ -46,14 +50,16 @@ static_assert(offsetof(SiteMachine, fpu) == 0x290);
 static_assert(offsetof(SiteMachine, scratch) == 0x2D0);
 static_assert(offsetof(SiteMachine, st0) == 0x2E0);
 static_assert(offsetof(SiteMachine, xmmIn) == 0x2F0);
-static_assert(offsetof(SiteMachine, xmmOut) == 0x370);
+static_assert(offsetof(SiteMachine, fpuControl) == 0x370);
+static_assert(offsetof(SiteMachine, hostMxcsr) == 0x378);
+static_assert(offsetof(SiteMachine, floatOut) == 0x380);
 
 extern "C" SiteMachine gSiteMachine asm("qxsim_site_machine");
 SiteMachine gSiteMachine{};
 
-// Saves the runner's callee-saved registers and x87 environment, builds the game's stack
-// below a 16-byte boundary, loads the x87 values, the SSE registers and the general
-// registers, and jumps to the site. (Every SSE register is the caller's to lose in both
+// Saves the runner's callee-saved registers, x87 environment and MXCSR, builds the game's
+// stack below a 16-byte boundary, loads the x87 values, the SSE registers, the control word,
+// MXCSR and the general registers, and jumps to the site. (Every SSE register is the caller's to lose in both
 // systems' calling conventions, so the runner keeps none of its own.)
 extern "C" __attribute__((naked)) void EnterSite() asm("qxsim_enter_site");
 extern "C" __attribute__((naked)) void EnterSite() {
@@ -64,6 +70,7 @@ extern "C" __attribute__((naked)) void EnterSite() {
       "  push ebp\n"
       "  fnstenv [qxsim_site_machine+0x74]\n"
       "  fldenv [qxsim_site_machine+0x74]\n"
+      "  stmxcsr [qxsim_site_machine+0x378]\n"
       "  mov dword ptr [qxsim_site_machine+0x50], esp\n"
       "  and esp, -16\n"
       "  mov ecx, dword ptr [qxsim_site_machine+0x20]\n"
@@ -90,6 +97,8 @@ extern "C" __attribute__((naked)) void EnterSite() {
       "  movdqu xmm5, [qxsim_site_machine+0x340]\n"
       "  movdqu xmm6, [qxsim_site_machine+0x350]\n"
       "  movdqu xmm7, [qxsim_site_machine+0x360]\n"
+      "  fldcw word ptr [qxsim_site_machine+0x370]\n"
+      "  ldmxcsr [qxsim_site_machine+0x374]\n"
       "  mov dword ptr [qxsim_site_machine+0x4C], esp\n"
       "  mov eax, dword ptr [qxsim_site_machine+0x00]\n"
       "  mov ebx, dword ptr [qxsim_site_machine+0x04]\n"
@@ -102,9 +111,9 @@ extern "C" __attribute__((naked)) void EnterSite() {
       ".att_syntax prefix\n");
 }
 
-// Reached from a resume address: records the registers, esp, flags, the SSE registers, the
-// x87 environment and the stack words, then puts the runner's state back and returns from
-// EnterSite.
+// Reached from a resume address: records the registers, esp, flags, the whole floating-point
+// state, the x87 environment and the stack words, then puts the runner's state back and
+// returns from EnterSite.
 extern "C" __attribute__((naked)) void CatchSite() asm("qxsim_catch_site");
 extern "C" __attribute__((naked)) void CatchSite() {
   asm(".intel_syntax noprefix\n"
@@ -116,14 +125,7 @@ extern "C" __attribute__((naked)) void CatchSite() {
       "  mov dword ptr [qxsim_site_machine+0x3C], edi\n"
       "  mov dword ptr [qxsim_site_machine+0x40], ebp\n"
       "  mov dword ptr [qxsim_site_machine+0x44], esp\n"
-      "  movdqu [qxsim_site_machine+0x370], xmm0\n"
-      "  movdqu [qxsim_site_machine+0x380], xmm1\n"
-      "  movdqu [qxsim_site_machine+0x390], xmm2\n"
-      "  movdqu [qxsim_site_machine+0x3A0], xmm3\n"
-      "  movdqu [qxsim_site_machine+0x3B0], xmm4\n"
-      "  movdqu [qxsim_site_machine+0x3C0], xmm5\n"
-      "  movdqu [qxsim_site_machine+0x3D0], xmm6\n"
-      "  movdqu [qxsim_site_machine+0x3E0], xmm7\n"
+      "  fxsave [qxsim_site_machine+0x380]\n"
       "  lea esp, [qxsim_site_machine+0x2E0]\n"
       "  pushfd\n"
       "  pop dword ptr [qxsim_site_machine+0x48]\n"
@@ -138,6 +140,7 @@ extern "C" __attribute__((naked)) void CatchSite() {
       "  rep movsd\n"
       "  mov esp, dword ptr [qxsim_site_machine+0x50]\n"
       "  fldenv [qxsim_site_machine+0x74]\n"
+      "  ldmxcsr [qxsim_site_machine+0x378]\n"
       "  pop ebp\n"
       "  pop edi\n"
       "  pop esi\n"
@@ -179,6 +182,35 @@ float SiteExit::StackFloat(std::size_t byteOffset) const {
   return value;
 }
 
+namespace {
+
+constexpr std::size_t kPatchBytes = 5;  // a patch is one branch at the site
+
+// fxsave's layout.
+constexpr std::size_t kControlAt = 0, kStatusAt = 2, kTagAt = 4, kMxcsrAt = 24, kStAt = 32,
+                      kXmmAt = 160;
+
+std::uint16_t CurrentFpuControl() {
+  std::uint16_t control = 0;
+  asm volatile("fnstcw %0" : "=m"(control));
+  return control;
+}
+
+std::uint32_t CurrentMxcsr() {
+  std::uint32_t mxcsr = 0;
+  asm volatile("stmxcsr %0" : "=m"(mxcsr));
+  return mxcsr;
+}
+
+template <typename T>
+T Read(const std::array<std::uint8_t, 512>& image, std::size_t at) {
+  T value{};
+  std::memcpy(&value, image.data() + at, sizeof value);
+  return value;
+}
+
+}  // namespace
+
 SiteExit RunSite(const SiteEntry& entry) {
   if (entry.stack.size() > kMaxSiteStackWords || entry.fpu.size() > kMaxSiteFpuValues) {
     std::fprintf(stderr, "sim: a site run takes at most %zu stack words and %zu x87 values\n",
@@ -195,6 +227,8 @@ SiteExit RunSite(const SiteEntry& entry) {
   std::copy(entry.stack.begin(), entry.stack.end(), m.stack);
   std::copy(entry.fpu.begin(), entry.fpu.end(), m.fpu);
   m.resumedAt = 0;
+  m.fpuControl = entry.fpuControl.value_or(CurrentFpuControl());
+  m.mxcsr = entry.mxcsr.value_or(CurrentMxcsr());
   // A pattern of its own in each SSE register (a float of the game's in each lane).
   for (unsigned reg = 0; reg < 8; ++reg) {
     for (unsigned lane = 0; lane < 4; ++lane) {
@@ -215,10 +249,44 @@ SiteExit RunSite(const SiteEntry& entry) {
   exit.fpuDepth = (8u - top) & 7u;
   exit.stack.assign(m.stackOut, m.stackOut + m.stackCount);
   exit.st0 = m.st0;
+  std::memcpy(exit.floatState.data(), m.floatOut, sizeof m.floatOut);
   for (unsigned reg = 0; reg < 8; ++reg) {
-    if (std::memcmp(m.xmmIn[reg], m.xmmOut[reg], 16) != 0) exit.xmmChanged |= 1u << reg;
+    if (std::memcmp(m.xmmIn[reg], m.floatOut + kXmmAt + 16 * reg, 16) != 0) exit.xmmChanged |= 1u << reg;
   }
   return exit;
+}
+
+std::uint16_t SiteExit::FpuControl() const { return Read<std::uint16_t>(floatState, kControlAt); }
+
+std::uint32_t SiteExit::Mxcsr() const { return Read<std::uint32_t>(floatState, kMxcsrAt); }
+
+SiteExit RunSiteUnpatched(const SiteEntry& entry) {
+  SwapWithSealedCode(entry.address, kPatchBytes);
+  SiteExit exit = RunSite(entry);
+  SwapWithSealedCode(entry.address, kPatchBytes);
+  return exit;
+}
+
+std::string FloatStateDifferences(const SiteExit& expected, const SiteExit& actual) {
+  const auto& a = expected.floatState;
+  const auto& b = actual.floatState;
+  std::string differences;
+  auto note = [&](bool differ, const std::string& what) {
+    if (differ) differences += (differences.empty() ? "" : ", ") + what;
+  };
+  note(Read<std::uint16_t>(a, kControlAt) != Read<std::uint16_t>(b, kControlAt), "control word");
+  note(Read<std::uint16_t>(a, kStatusAt) != Read<std::uint16_t>(b, kStatusAt), "status word");
+  note(a[kTagAt] != b[kTagAt], "tag word");
+  note(Read<std::uint32_t>(a, kMxcsrAt) != Read<std::uint32_t>(b, kMxcsrAt), "MXCSR");
+  unsigned top = (Read<std::uint16_t>(a, kStatusAt) >> 11) & 7u;
+  for (unsigned i = 0; i < 8; ++i) {
+    bool inUse = (a[kTagAt] >> ((top + i) & 7u)) & 1u;
+    note(inUse && std::memcmp(&a[kStAt + 16 * i], &b[kStAt + 16 * i], 10) != 0, "ST" + std::to_string(i));
+  }
+  for (unsigned reg = 0; reg < 8; ++reg) {
+    note(std::memcmp(&a[kXmmAt + 16 * reg], &b[kXmmAt + 16 * reg], 16) != 0, "xmm" + std::to_string(reg));
+  }
+  return differences;
 }
 
 }  // namespace sim

@@ -22,38 +22,17 @@
 #include "fixes/HealthGating.h"
 #include "sim/ActorValueNames.h"
 #include "sim/Actors.h"
-#include "sim/ArtPickSite.h"
-#include "sim/CameraScene.h"
-#include "sim/Forms.h"
-#include "sim/Game.h"
-#include "sim/GameFolders.h"
+#include "sim/EverySite.h"
 #include "sim/GameplayRoutines.h"
-#include "sim/Magic.h"
 #include "sim/SiteRunner.h"
-#include "sim/Vm.h"
 #include "sim/counting/HeapCounter.h"
 #include "skse/GameActor.h"
 #include "skse/GameActorValues.h"
-#include "skse/GameAudio.h"
-#include "skse/GameCamera.h"
-#include "skse/GameMagic.h"
-#include "skse/GameStrings.h"
 #include "tests/bench/BenchSupport.h"
 
 namespace {
 
 constexpr int kPasses = 2000;
-constexpr const char* kSettings =
-    "[general]\nenableavpercentfix=1\nenablejumpbonusfix=1\nenablebashbugfix=1\n"
-    "enablehealthgating=1\nenablemagiceffectartworkoverrides=1\nenableplayeraudiorepositioner=1\n"
-    "[cameratweaks]\nreplacefurniturecamwith3p=1\nchangetweenmenuzoom=1\ntweenmenuzoom=10.0\n"
-    "disabletweenmenupan=1\nenablehorsecamfix=1\nenable3pcellloadpositionfix=1\n"
-    "enable3pkillcampositionfix=1\n"
-    "[healthgating]\nisenabled=1\nenablephysical=1\nenablemagic=1\nformainplayeronly=0\n"
-    "minhealthpercent=0.5\nresulthealthpercent=0.1\nimmunitytimemillis=500\n"
-    "gatingwindowmillis=17\ncleanuppollingtimemillis=4294967295\n"
-    "[magiceffectartworkoverrides]\npriorityoverrides=art.txt\n"
-    "[playeraudiorepositioner]\nisenabled=1\n";
 
 std::uint32_t Word(const void* p) { return static_cast<std::uint32_t>(reinterpret_cast<std::uintptr_t>(p)); }
 
@@ -66,12 +45,6 @@ std::uint32_t FloatWord(float value) {
 sim::Registers Marked() {
   return {0xA0A0A0A0, 0xB0B0B0B0, 0xC0C0C0C0, 0xD0D0D0D0, 0x51515151, 0xD1D1D1D1, 0xBBBBBBBB};
 }
-
-struct Site {
-  std::string name;
-  std::uintptr_t resume;
-  sim::SiteEntry entry;
-};
 
 // Where the branch written at `site` leads: the trampoline.
 std::uintptr_t BranchTarget(std::uintptr_t site) {
@@ -145,93 +118,9 @@ double FightAllocationsPerHit() {
 }  // namespace
 
 int main() {
-  sim::Game::Start();
-  sim::SetLoadedMods({"Skyrim.esm", "Update.esm", "Mine.esp"});
-  qx::game::BGSKeyword* keyword = sim::NewEffectKeyword(0x02000D4E);
-  sim::RegisterForm(reinterpret_cast<qx::game::TESForm*>(keyword));
-  if (!sim::WriteFile(sim::GameFolders::PluginFile("art.txt"), "50 000D4E_Mine.esp\n")) return 1;
-  sim::BootOptions options;
-  options.settings = kSettings;
-  if (!sim::Game::Boot(options).loaded) return 1;
-  sim::CameraScene scene;
-  sim::Game::SendDataLoaded();
-
-  sim::SimActor* actor = sim::NewActor(0x7);
-  actor->SetActorValue(qx::game::kActorValue_Health, 100.0f, 75.0f, 50.0f);
-  actor->SetActorValue(qx::game::kActorValue_Stamina, 40.0f, 30.0f, -20.0f);
-  sim::SimActor* victim = sim::NewActor(0x8, 0xFF000900);
-  sim::SimActor* attacker = sim::NewActor(0x9, 0xFF000901);
-  static StringCache::Ref swing{"weaponSwing"};
-  static float operand = 7.25f;
-  qx::game::EffectSetting* first = sim::NewMagicEffect(0x201, {sim::NewEffectKeyword(0x301)});
-  qx::game::EffectSetting* second = sim::NewMagicEffect(0x202, {keyword});
-  qx::game::MagicItem* spell =
-      sim::NewSpell(0x200, 0, {sim::EffectItemValues{1.0f, 0, 0, first, 0}, sim::EffectItemValues{1.0f, 0, 0, second, 1}});
-  sim::SetArtPickAnswer(first);
-  double jump = 2.0;
-  std::uint32_t jumpHalves[2];
-  std::memcpy(jumpHalves, &jump, 8);
-
-  std::vector<Site> sites;
-  auto add = [&](const char* name, std::uintptr_t site, std::uintptr_t resume, sim::Registers registers,
-                 std::vector<std::uint32_t> stack, std::vector<double> fpu = {}) {
-    Site s{name, resume, {}};
-    s.entry.address = site;
-    s.entry.registers = registers;
-    s.entry.stack = std::move(stack);
-    s.entry.fpu = std::move(fpu);
-    sites.push_back(std::move(s));
-  };
-  sim::Registers r = Marked();
-  r.ecx = Word(actor);
-  r.eax = qx::game::kActorValue_Health;
-  add("fraction-index", qx::game::kFractionCallSite_IndexInEax, 0x005067E4, r, {qx::game::kActorValue_Health, 0x5A5A5A5A});
-  add("fraction-index-2", qx::game::kFractionCallSite_IndexInEaxSecond, 0x008DA70B, r,
-      {qx::game::kActorValue_Health, 0x5A5A5A5A});
-  r = Marked();
-  r.ecx = Word(actor);
-  add("fraction-stamina", qx::game::kFractionCallSite_Stamina, 0x00506A11, r, {0x5A5A5A5A});
-  add("fraction-health", qx::game::kFractionCallSite_Health, 0x00506A91, r, {0x5A5A5A5A});
-  r = Marked();
-  r.esi = Word(victim);
-  // A hit that neither kills nor opens a window (the victim is below the floor).
-  add("hit-damage", qx::game::kHitDamageCallSite, qx::game::kHitDamageCallResume, r,
-      {0x11, 0x22, FloatWord(-5.0f), Word(attacker), 0x55, 0, 0x5A5A5A5A});
-  r = Marked();
-  r.ecx = 0x12345678;
-  add("jump-value", qx::game::kJumpValueCallSite, qx::game::kJumpValueCallResume, r,
-      {1, 2, 3, Word(actor), jumpHalves[0], jumpHalves[1], 0x5A5A5A5A});
-  r = Marked();
-  r.eax = Word(actor);
-  add("bash-reset-stack", qx::game::kStateResetSite_ActorOnStack, 0x00780D21, r, {Word(&swing), 0, 0, Word(actor)});
-  r = Marked();
-  r.esi = Word(actor);
-  r.edi = Word(&swing);
-  add("bash-reset-esi", qx::game::kStateResetSite_ActorInEsi, 0x007807AB, r, {});
-  r = Marked();
-  r.ecx = Word(spell);
-  add("art-pick", qx::game::kArtPickCallSite, qx::game::kArtPickCallResume, r, {0x66666666, 0x77777777});
-  r = Marked();
-  r.esi = Word(&scene.camera);
-  add("camera-state", qx::game::kCameraSetStateSite, qx::game::kCameraSetStateResume, r,
-      {1, 2, 3, 4, Word(scene.State(qx::game::kCameraState_Furniture)), 6});
-  add("cell-load", qx::game::kCellLoadCallSite, qx::game::kCellLoadCallResume, r, {0x11, 0x22, 0x33});
-  r = Marked();
-  r.esi = Word(scene.State(qx::game::kCameraState_ThirdPerson));
-  add("horse-cam", qx::game::kHorseCamSite, qx::game::kHorseCamResume, r, {7, 8});
-  r = Marked();
-  r.esi = Word(&scene.tweenMenu);
-  add("tween-zoom", qx::game::kTweenMenuZoomSite, qx::game::kTweenMenuZoomResume, r, {1, 2, 3});
-  add("tween-pan", qx::game::kTweenMenuPanSite, qx::game::kTweenMenuPanResume, r, {1, 2, 3});
-  r = Marked();
-  r.esi = Word(&scene.sound);
-  r.eax = Word(&scene.reference);
-  r.edi = Word(&operand);
-  add("sound-placement", qx::game::kSoundPlacementSite, qx::game::kSoundPlacementResume, r,
-      std::vector<std::uint32_t>(10, 0xCCCCCCCC));
-
-  victim->SetActorValue(qx::game::kActorValue_Health, 100.0f, 30.0f);
-  for (Site& site : sites) {
+  std::vector<sim::EverySiteRun> sites = sim::BootWithEveryFeature();
+  if (sites.empty()) return 1;
+  for (sim::EverySiteRun& site : sites) {
     sim::SiteExit exit = sim::RunSite(site.entry);
     if (exit.resumedAt != site.resume) {
       std::fprintf(stderr, "hook_bench: site %s resumed at %08X\n", site.name.c_str(),

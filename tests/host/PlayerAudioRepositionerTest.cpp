@@ -179,13 +179,20 @@ TEST(PlayerAudioRepositioner, UnpatchedSiteOnlySubtracts) {
   ExpectAt(PlaceSound(scene, {1.0, 2.0}), {105, 210, 60});
 }
 
+// The routine's own x87 work (every step of the threshold test included) neither disturbs
+// nor is disturbed by what the game holds there: up to seven values, its code there pushes one.
 TEST(PlayerAudioRepositioner, ValuesTheGameKeepsOnTheX87StackStayThere) {
-  BootWithSettings(std::string(kPatch) + "[playeraudiorepositioner]\nisenabled=1\naddx=1\n");
+  BootWithSettings(std::string(kPatch) +
+                   "[playeraudiorepositioner]\nisenabled=1\naddx=1\nusethreshold=1\nthresholdx=100\n");
   sim::CameraScene scene;
   sim::Game::SendDataLoaded();
   PlaceSound(scene);  // the first call looks for the first-person state and logs
-  Place(scene, {100, 200, 50}, {110, 190, 0}, {105, 210, 60});
-  ExpectAt(PlaceSound(scene, {1.0, 2.0}), {116, 200, 60});
+  for (std::size_t held = 0; held < sim::kMaxSiteFpuValues; ++held) {
+    std::vector<double> values;
+    for (std::size_t i = 0; i < held; ++i) values.push_back(0.1 + static_cast<double>(i));
+    Place(scene, {100, 200, 50}, {110, 190, 0}, {105, 210, 60});
+    ExpectAt(PlaceSound(scene, values), {116, 200, 60});
+  }
 }
 
 }  // namespace
