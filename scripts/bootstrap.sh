@@ -7,9 +7,12 @@ have_pkg() { dpkg-query -W -f='${Status}' "$1" 2>/dev/null | grep -q 'install ok
 
 # clang and its i386 runtimes (libFuzzer, ASan, UBSan) for the fuzz build; valgrind (its
 # x86 tools come with the amd64 package) for the race detectors of make stress and for the
-# benchmarks' 32-bit callgrind; python3 for the benchmark table (make bench).
+# benchmarks' 32-bit callgrind; python3 for the benchmark table (make bench). The 32-bit C
+# library's debug symbols (libc6-dbg:i386) for the race detectors too: with them the tools
+# name every frame inside the C library, so each of the stress program's suppressions names
+# the function it is about, and every machine matches the same names.
 for pkg in g++-multilib g++-mingw-w64-i686 libgtest-dev:i386 libgmock-dev:i386 wine wine32:i386 zip unzip cmake make \
-           clang libclang-rt-14-dev valgrind python3; do
+           clang libclang-rt-14-dev valgrind libc6-dbg:i386 python3; do
   have_pkg "$pkg" || need+=("$pkg")
 done
 

@@ -23,20 +23,22 @@ struct AliveFile final : platform::ThreadOwned {
   std::shared_ptr<TextFile> file;
 };
 
-platform::ThreadSlot& AliveFiles() {
-  static auto* slot = new platform::ThreadSlot;  // never destroyed: threads end at any time
-  return *slot;
-}
+// Made as the plugin loads, on the loading thread, before a script thread can search: a slot
+// first made inside a search would reach the other script threads only through the
+// compiler's guard of a function's static, an ordering the race detectors of make stress do
+// not see, so they would report its first use by each thread. Never destroyed: threads end
+// at any time.
+platform::ThreadSlot& gAliveFiles = *new platform::ThreadSlot;
 
 }  // namespace
 
 TextFile* TextFileTable::SearchForThisThread(const char* path, std::uint32_t changes) {
   detail::LastFound& last = detail::tLastFound;
   last.table = nullptr;
-  auto* alive = static_cast<AliveFile*>(AliveFiles().Get());
+  auto* alive = static_cast<AliveFile*>(gAliveFiles.Get());
   if (alive == nullptr) {
     alive = new AliveFile;  // once per thread
-    AliveFiles().Set(alive);
+    gAliveFiles.Set(alive);
   }
   alive->file = Find(path);
   last.file = alive->file.get();

@@ -119,7 +119,9 @@ int main(int argc, char** argv) {
   std::filesystem::create_directories(folder);
   files::SetUp(folder);
 
-  Quiet quiet;
+  // Never destroyed, as every object a detached thread uses: the two script threads run
+  // until the process ends under them, and nothing here may end before they do.
+  Quiet& quiet = *new Quiet;
   StressThread lingering[std::size(kLingeringKinds)];
   for (std::size_t i = 0; i < std::size(kLingeringKinds); ++i) {
     if (!lingering[i].Start(kLingeringKinds[i], [i, &quiet] { files::Linger(static_cast<int>(i), quiet); })) {

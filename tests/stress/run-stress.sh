@@ -14,6 +14,23 @@ logs=$(dirname "$program")/valgrind
 mkdir -p "$logs"
 failed=0
 
+# The tools name the C library's frames by its debug symbols when they are installed
+# (libc6-dbg:i386; scripts/bootstrap.sh installs them), and by its file alone when not, and
+# the suppressions must match the names the tools give: valgrind.supp holds what reads the
+# same either way, the rest comes from the file for the C library as found. Valgrind reads
+# the symbols by the library's build ID; it would also fetch them from a debuginfod server
+# named in DEBUGINFOD_URLS, which the runs do not use, so that what is installed decides.
+unset DEBUGINFOD_URLS
+libc=$(ldd "$program" | awk '$1 == "libc.so.6" { print $3 }')
+build_id=$(readelf -n "$libc" 2>/dev/null | awk '/Build ID:/ { print $3 }')
+if [ -n "$build_id" ] && [ -f "/usr/lib/debug/.build-id/${build_id:0:2}/${build_id:2}.debug" ]; then
+  libc_supp="$here/valgrind-libc-debug.supp"
+  echo "(the C library's debug symbols are installed: its frames are matched by name)"
+else
+  libc_supp="$here/valgrind-libc-stripped.supp"
+  echo "(no debug symbols for $libc: its frames are matched by file; scripts/bootstrap.sh installs them)"
+fi
+
 echo "== native, ${seconds} s"
 "$program" --seconds "$seconds" || failed=1
 
@@ -31,7 +48,7 @@ for tool in helgrind drd; do
   [ "$tool" = helgrind ] && no_join=(env QX_STRESS_NO_JOIN=1)
   # Symbols bound at start: the dynamic loader's lazy binding writes its tables from
   # whichever thread calls a function first, which is the loader's business, not ours.
-  "${no_join[@]}" env LD_BIND_NOW=1 valgrind --tool="$tool" "${options[@]}" --default-suppressions=no --suppressions="$here/valgrind.supp" \
+  "${no_join[@]}" env LD_BIND_NOW=1 valgrind --tool="$tool" "${options[@]}" --default-suppressions=no --suppressions="$here/valgrind.supp" --suppressions="$libc_supp" \
     --error-exitcode=99 --error-limit=no --num-callers=30 --log-file="$log" \
     "$program" --seconds "$seconds"
   status=$?
