@@ -21,7 +21,6 @@ std::mutex& LogLock() {
 char gFormatBuffer[IDebugLog::kBufferSize];
 std::FILE* gLogFile = nullptr;
 
-// strchr would also find the terminator: a format ending inside a directive stops there.
 // Text, then a line feed, each written and flushed, as the log has always written a line;
 // the console gets the same. The log lock is held.
 void WriteLocked(const char* text, std::size_t length, bool toFile, bool toConsole) {
@@ -38,6 +37,7 @@ void WriteLocked(const char* text, std::size_t length, bool toFile, bool toConso
   }
 }
 
+// strchr would also find the terminator: a format ending inside a directive stops there.
 bool IsFlagOrWidth(char c) {
   return c != '\0' && std::strchr("-+ #0123456789.*", c) != nullptr;
 }

@@ -33,6 +33,7 @@ class IDebugLog {
 };
 
 void LogMessage(const char* format, ...) __attribute__((format(printf, 1, 2)));
+void LogFatal(const char* format, ...) __attribute__((format(printf, 1, 2)));
 
 // A message line built piece by piece on the stack, for lines logged by the thousand (one per
 // priority override at start-up): the bytes LogMessage would write for the same pieces
@@ -58,7 +59,6 @@ class LogLine {
   char text_[IDebugLog::kBufferSize];
   std::size_t length_ = 0;
 };
-void LogFatal(const char* format, ...) __attribute__((format(printf, 1, 2)));
 
 // Rewrites the Microsoft-only printf forms of a format into standard ones, so a line reads
 // the same in both builds: %p as eight upper-case hex digits, %I64 as ll, %I32 as nothing.

@@ -7,6 +7,8 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "papyrus/text/TerminatedText.h"
+
 namespace qx::papyrus {
 namespace {
 
@@ -177,16 +179,8 @@ bool IsDecimalText(std::string_view text, float* value) noexcept {
   }
   // strtof needs a terminated text: short ones (all practical numbers) are copied to the
   // stack, only very long ones to the heap.
-  char shortCopy[64];
-  std::string longCopy;
-  const char* terminated = shortCopy;
-  if (text.size() < sizeof shortCopy) {
-    std::memcpy(shortCopy, text.data(), text.size());
-    shortCopy[text.size()] = '\0';
-  } else {
-    longCopy.assign(text);
-    terminated = longCopy.c_str();
-  }
+  TerminatedText<64> copy(text);
+  const char* terminated = copy.c_str();
   errno = 0;
   char* end = nullptr;
   float number = std::strtof(terminated, &end);

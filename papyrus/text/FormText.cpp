@@ -1,9 +1,9 @@
 #include "papyrus/text/FormText.h"
 
-#include <cstring>
 #include <string>
 
 #include "papyrus/text/HexText.h"
+#include "papyrus/text/TerminatedText.h"
 
 namespace qx::papyrus {
 namespace {
@@ -35,18 +35,8 @@ std::uint32_t ResolveLoadIndependentFormText(std::string_view text, bool allowCu
   if (allowCustom && nameText == kCustomObjectMarker) {
     return HexToDec(std::string(kCustomModIndexHex) + std::string(text.substr(0, kLocalDigits)));
   }
-  // The list takes zero-terminated names: a file name's usual length is copied on the stack.
-  char shortName[272];
-  std::string longName;
-  const char* name = shortName;
-  if (nameText.size() < sizeof shortName) {
-    std::memcpy(shortName, nameText.data(), nameText.size());
-    shortName[nameText.size()] = '\0';
-  } else {
-    longName.assign(nameText);
-    name = longName.c_str();
-  }
-  std::uint32_t index = mods.IndexOf(name);
+  // The list takes zero-terminated names.
+  std::uint32_t index = mods.IndexOf(TerminatedText<272>(nameText).c_str());
   if (index == kNotLoaded) return 0;
   return (index << 24) | local;
 }

@@ -48,31 +48,31 @@ LoadedModIndex::LoadedModIndex() {
     names_.push_back(node->record->name);
   }
   slots_.resize(std::bit_ceil(names_.size() * 2 + 1));
-  const std::size_t mask = slots_.size() - 1;
   for (std::size_t position = 0; position < names_.size(); ++position) {
     Slot entry{names_[position], 0, 0, static_cast<std::uint32_t>(position) & 0xFF};
     entry.hash = FoldedHash(entry.name, entry.length);
-    std::size_t slot = entry.hash & mask;
-    bool known = false;  // the first file of a name is the one the game finds
-    for (; slots_[slot].name != nullptr; slot = (slot + 1) & mask) {
-      const Slot& other = slots_[slot];
-      known = known || (other.hash == entry.hash && other.length == entry.length &&
-                        SameFoldedName(other.name, entry.name, entry.length));
-    }
-    if (!known) slots_[slot] = entry;
+    Slot& slot = SlotFor(entry.name, entry.hash, entry.length);
+    if (slot.name == nullptr) slot = entry;  // the first file of a name is the one the game finds
   }
+}
+
+const LoadedModIndex::Slot& LoadedModIndex::SlotFor(const char* name, std::uint32_t hash,
+                                                    std::uint32_t length) const noexcept {
+  const std::size_t mask = slots_.size() - 1;
+  std::size_t slot = hash & mask;
+  for (; slots_[slot].name != nullptr; slot = (slot + 1) & mask) {
+    const Slot& entry = slots_[slot];
+    if (entry.hash == hash && entry.length == length && SameFoldedName(entry.name, name, length)) break;
+  }
+  return slots_[slot];
 }
 
 std::uint32_t LoadedModIndex::IndexOf(const char* name) const {
   if (name == nullptr || slots_.empty()) return game::kModIndexNotLoaded;
   std::uint32_t length = 0;
   std::uint32_t hash = FoldedHash(name, length);
-  const std::size_t mask = slots_.size() - 1;
-  for (std::size_t slot = hash & mask; slots_[slot].name != nullptr; slot = (slot + 1) & mask) {
-    const Slot& entry = slots_[slot];
-    if (entry.hash == hash && entry.length == length && SameFoldedName(entry.name, name, length)) return entry.index;
-  }
-  return game::kModIndexNotLoaded;
+  const Slot& slot = SlotFor(name, hash, length);
+  return slot.name != nullptr ? slot.index : game::kModIndexNotLoaded;
 }
 
 const char* LoadedModIndex::NameAt(std::uint32_t index) const {

@@ -3,6 +3,7 @@
 #include <cstdint>
 #include <string>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 #include "papyrus/text/FormText.h"
@@ -32,6 +33,12 @@ class LoadedModIndex final : public LoadedMods {
     std::uint32_t hash = 0;
     std::uint32_t index = 0;
   };
+  // The slot that holds the name, or else the empty one where it would go.
+  [[nodiscard]] const Slot& SlotFor(const char* name, std::uint32_t hash, std::uint32_t length) const noexcept;
+  Slot& SlotFor(const char* name, std::uint32_t hash, std::uint32_t length) noexcept {
+    return const_cast<Slot&>(std::as_const(*this).SlotFor(name, hash, length));
+  }
+
   std::vector<Slot> slots_;         // a power of two, at least twice the names
   std::vector<const char*> names_;  // by position
 };
