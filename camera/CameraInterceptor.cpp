@@ -91,12 +91,12 @@ extern "C" __attribute__((naked)) void CameraInterceptorTrampoline() {
       "  push esi\n"
       "  push edi\n"
       "  push ebp\n"
-      QX_ASM_SAVE_FLOAT_STATE
+      QX_ASM_SAVE_FLAGS_AND_FLOAT_STATE
       "  push ebx\n"
       "  call qx_choose_camera_state\n"
       "  add esp, 4\n"
       "  mov ebx, eax\n"
-      QX_ASM_RESTORE_FLOAT_STATE
+      QX_ASM_RESTORE_FLAGS_AND_FLOAT_STATE
       "  pop ebp\n"
       "  pop edi\n"
       "  pop esi\n"

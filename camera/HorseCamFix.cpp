@@ -45,12 +45,12 @@ extern "C" __attribute__((naked)) void HorseCamTrampoline() {
   asm(QX_ASM_BEGIN
       "  call dword ptr [qx_horse_cam_callee]\n"
       QX_ASM_SAVE_GAME_REGISTERS
-      QX_ASM_SAVE_FLOAT_STATE
+      QX_ASM_SAVE_FLAGS_AND_FLOAT_STATE
       "  push dword ptr [esi+0xC0]\n"
       "  push esi\n"
       "  call qx_clear_held_value_unless_horse\n"
       "  add esp, 8\n"
-      QX_ASM_RESTORE_FLOAT_STATE
+      QX_ASM_RESTORE_FLAGS_AND_FLOAT_STATE
       QX_ASM_RESTORE_GAME_REGISTERS
       "  jmp dword ptr [qx_horse_cam_resume]\n"
       QX_ASM_END);

@@ -88,7 +88,7 @@ extern "C" __attribute__((naked)) void PlayerAudioTrampoline() asm("qx_player_au
 extern "C" __attribute__((naked)) void PlayerAudioTrampoline() {
   asm(QX_ASM_BEGIN
       QX_ASM_SAVE_GAME_REGISTERS
-      QX_ASM_SAVE_FLOAT_STATE
+      QX_ASM_SAVE_FLAGS_AND_FLOAT_STATE
       "  push dword ptr [eax+8]\n"
       "  push dword ptr [eax+4]\n"
       "  push dword ptr [eax]\n"
@@ -100,7 +100,7 @@ extern "C" __attribute__((naked)) void PlayerAudioTrampoline() {
       "  push ecx\n"
       "  call qx_reposition_player_audio\n"
       "  add esp, 24\n"
-      QX_ASM_RESTORE_FLOAT_STATE
+      QX_ASM_RESTORE_FLAGS_AND_FLOAT_STATE
       QX_ASM_RESTORE_GAME_REGISTERS
       "  fld dword ptr [edi]\n"
       "  fsub dword ptr [eax]\n"

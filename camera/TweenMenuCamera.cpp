@@ -31,10 +31,10 @@ extern "C" __attribute__((naked)) void TweenMenuZoomTrampoline() {
   asm(QX_ASM_BEGIN
       QX_ASM_SAVE_ALL_BUT_EAX
       "  push eax\n"
-      QX_ASM_SAVE_FLOAT_STATE
+      QX_ASM_SAVE_FLAGS_AND_FLOAT_STATE
       "  call qx_read_tween_menu_zoom\n"
       "  fstp dword ptr [ebp]\n"  // the float's bits replace the saved eax
-      QX_ASM_RESTORE_FLOAT_STATE
+      QX_ASM_RESTORE_FLAGS_AND_FLOAT_STATE
       "  pop eax\n"
       QX_ASM_RESTORE_ALL_BUT_EAX
       "  mov dword ptr [esi+0x38], eax\n"

@@ -1,7 +1,7 @@
 #pragma once
 // C++ code that a trampoline runs in the middle of a game function, where the game may hold
 // values in the SSE registers. Those trampolines keep the whole floating-point state around
-// the routine (QX_ASM_SAVE_FLOAT_STATE); code between these two lines also computes its
+// the routine (QX_ASM_SAVE_FLAGS_AND_FLOAT_STATE); code between these two lines also computes its
 // floats on the x87 unit and touches no SSE register, and what it calls keeps them too
 // (LogMessage does). A float constant made with std::bit_cast belongs outside, as a
 // constexpr: unoptimised builds call bit_cast.

@@ -50,12 +50,12 @@ void FilterResetActorInEsi() asm("qx_filter_reset_actor_in_esi");
 __attribute__((naked)) void FilterResetActorOnStack() {
   asm(QX_ASM_BEGIN
       QX_ASM_SAVE_GAME_REGISTERS
-      QX_ASM_SAVE_FLOAT_STATE
+      QX_ASM_SAVE_FLAGS_AND_FLOAT_STATE
       "push dword ptr [ebp + 0x1C + 0x00]\n"  // event name
       "push dword ptr [ebp + 0x1C + 0x0C]\n"  // actor
       "call qx_filter_bash_state_reset\n"
       "add esp, 8\n"
-      QX_ASM_RESTORE_FLOAT_STATE
+      QX_ASM_RESTORE_FLAGS_AND_FLOAT_STATE
       QX_ASM_RESTORE_GAME_REGISTERS
       "jmp dword ptr [qx_resume_after_reset_actor_on_stack]\n"
       QX_ASM_END);
@@ -65,12 +65,12 @@ __attribute__((naked)) void FilterResetActorOnStack() {
 __attribute__((naked)) void FilterResetActorInEsi() {
   asm(QX_ASM_BEGIN
       QX_ASM_SAVE_GAME_REGISTERS
-      QX_ASM_SAVE_FLOAT_STATE
+      QX_ASM_SAVE_FLAGS_AND_FLOAT_STATE
       "push edi\n"
       "push esi\n"
       "call qx_filter_bash_state_reset\n"
       "add esp, 8\n"
-      QX_ASM_RESTORE_FLOAT_STATE
+      QX_ASM_RESTORE_FLAGS_AND_FLOAT_STATE
       QX_ASM_RESTORE_GAME_REGISTERS
       "jmp dword ptr [qx_resume_after_reset_actor_in_esi]\n"
       QX_ASM_END);

@@ -37,11 +37,12 @@ SITE_BASELINE = {
 }
 SITE_LIMIT = 30
 # The sites whose routine runs in the middle of a game function, not at one of its calls,
-# keep the whole floating-point state around it: seven instructions more (fxsave, fxrstor and
-# the aligned area on the stack; fninit), on top of what each site cost before.
+# keep the flags and the whole floating-point state around it: nine instructions more
+# (pushfd, popfd, fxsave, fxrstor and the aligned area on the stack; fninit), on top of what
+# each site cost before.
 FLOAT_STATE_KEPT = {"bash-reset-stack", "bash-reset-esi", "camera-state", "horse-cam", "tween-zoom",
                     "sound-placement"}
-FLOAT_STATE_COST = 7
+FLOAT_STATE_COST = 9
 READ_BUFFERS = (1, 4096, 2147483647)
 # Why a row has no Windows figure: instruction counts need callgrind; the hook paths run
 # through QXKit.dll, which the simulated game loads with its own allocator, out of the

@@ -16,6 +16,7 @@ namespace sim {
 
 struct Registers {
   std::uint32_t eax = 0, ebx = 0, ecx = 0, edx = 0, esi = 0, edi = 0, ebp = 0;
+  bool operator==(const Registers&) const = default;
 };
 
 struct SiteEntry {
