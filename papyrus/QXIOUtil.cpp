@@ -6,6 +6,7 @@
 
 #include "common/IDebugLog.h"
 #include "papyrus/files/QXIOUtilCore.h"
+#include "papyrus/files/TextFileTable.h"
 
 namespace qx::papyrus {
 namespace {
@@ -15,6 +16,19 @@ using StringCache::Ref;
 // A script passing another type for a string gives a reference to nothing: it names no
 // file and writes an empty line.
 const char* TextOf(Ref ref) noexcept { return game::TextOf(ref); }
+
+// The references through which a script thread keeps the game's copies of its last two
+// file paths: while one is held the cache cannot drop that copy, so no other text can
+// appear at its address. Each is moved by the game's setter, which lets go of what it held;
+// the last ones of a thread that ends stay held (two texts per script thread at most).
+constinit thread_local Ref tKeptPaths[2] = {};
+
+// Script strings arrive as the cache's own copies; a text from anywhere else gets a copy
+// of its own in the cache, and is not kept.
+bool KeepPathText(int slot, const char* text) noexcept {
+  game::SetStringRef(tKeptPaths[slot], text);
+  return text != nullptr && tKeptPaths[slot].data == text;
+}
 
 bool ExistsFile(StaticFunctionTag*, Ref path) { return io::ExistsFile(TextOf(path)); }
 
@@ -73,6 +87,11 @@ const NativeClassDef kClass{"QXIOUtil", kFunctions};
 
 const NativeClassDef& QXIOUtilClass() { return kClass; }
 
-bool RegisterQXIOUtil(ScriptRegistry* registry) { return RegisterNativeClass(registry, kClass); }
+void KeepFilePathsInGameStrings() { io::TextFileTable::Instance().KeepTextsWith(&KeepPathText); }
+
+bool RegisterQXIOUtil(ScriptRegistry* registry) {
+  KeepFilePathsInGameStrings();
+  return RegisterNativeClass(registry, kClass);
+}
 
 }  // namespace qx::papyrus

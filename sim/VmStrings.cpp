@@ -1,12 +1,14 @@
 #include "sim/VmStrings.h"
 
 #include <atomic>
+#include <map>
 #include <mutex>
 #include <set>
 #include <string>
 #include <vector>
 
 #include "sim/GameRegion.h"
+#include "sim/ThreadStack.h"
 #include "skse/GameStrings.h"
 
 namespace sim {
@@ -22,23 +24,50 @@ Texts& Cache() {
   return cache;
 }
 
-// While a short-lived scope is open: the texts it added, to drop when it closes.
+// The texts first interned while a short-lived scope was open, to drop when it closes (or,
+// when something still holds one then, at a later scope's end).
 bool gShortLived = false;
 std::vector<Texts::iterator>& ShortLivedTexts() {
   static auto& texts = *new std::vector<Texts::iterator>;
   return texts;
 }
 
-// A null text gives a reference to nothing, as the game's cache does.
-StringCache::Ref* QX_THISCALL Construct(StringCache::Ref* ref, const char* text) {
-  ref->data = text != nullptr ? VmStrings::Intern(text) : nullptr;
+// References in storage that outlives a call (static, thread or heap memory of the plugin or
+// of the VM's values), by address, with the text each holds: such a reference keeps its text
+// in the cache until it is pointed elsewhere or its value is released. A reference on the
+// calling thread's stack is a call's temporary and holds nothing once the call is over.
+std::map<const void*, const char*>& HeldTexts() {
+  static auto& held = *new std::map<const void*, const char*>;
+  return held;
+}
+
+const char* InternLocked(std::string_view text) {
+  auto found = Cache().find(text);
+  if (found == Cache().end()) {
+    found = Cache().emplace(text).first;
+    if (gShortLived) ShortLivedTexts().push_back(found);
+  }
+  return found->c_str();
+}
+
+StringCache::Ref* Point(StringCache::Ref* ref, const char* text) {
+  bool held = !OnThisThreadsStack(ref);
+  std::lock_guard<std::mutex> guard(gLock);
+  ref->data = text != nullptr ? InternLocked(text) : nullptr;
+  if (held && ref->data != nullptr) {
+    HeldTexts()[ref] = ref->data;
+  } else if (held) {
+    HeldTexts().erase(ref);
+  }
   return ref;
 }
 
+// A null text gives a reference to nothing, as the game's cache does.
+StringCache::Ref* QX_THISCALL Construct(StringCache::Ref* ref, const char* text) { return Point(ref, text); }
+
 StringCache::Ref* QX_THISCALL Set(StringCache::Ref* ref, const char* text) {
   if (text == nullptr) ++gNullTexts;
-  ref->data = text != nullptr ? VmStrings::Intern(text) : nullptr;
-  return ref;
+  return Point(ref, text);
 }
 
 }  // namespace
@@ -50,12 +79,12 @@ void VmStrings::PlaceRoutines() {
 
 const char* VmStrings::Intern(std::string_view text) {
   std::lock_guard<std::mutex> guard(gLock);
-  auto found = Cache().find(text);
-  if (found == Cache().end()) {
-    found = Cache().emplace(text).first;
-    if (gShortLived) ShortLivedTexts().push_back(found);
-  }
-  return found->c_str();
+  return InternLocked(text);
+}
+
+void VmStrings::Released(const void* ref) {
+  std::lock_guard<std::mutex> guard(gLock);
+  HeldTexts().erase(ref);
 }
 
 VmStrings::ShortLivedScope::ShortLivedScope() {
@@ -65,8 +94,17 @@ VmStrings::ShortLivedScope::ShortLivedScope() {
 
 VmStrings::ShortLivedScope::~ShortLivedScope() {
   std::lock_guard<std::mutex> guard(gLock);
-  for (Texts::iterator text : ShortLivedTexts()) Cache().erase(text);
-  ShortLivedTexts().clear();
+  std::set<const char*> held;
+  for (const auto& [ref, text] : HeldTexts()) held.insert(text);
+  std::vector<Texts::iterator> stillHeld;
+  for (Texts::iterator text : ShortLivedTexts()) {
+    if (held.count(text->c_str()) != 0) {
+      stillHeld.push_back(text);
+    } else {
+      Cache().erase(text);
+    }
+  }
+  ShortLivedTexts() = std::move(stillHeld);
   gShortLived = false;
 }
 

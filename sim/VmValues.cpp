@@ -79,6 +79,7 @@ void DropHeldReference(ScriptValue& value) {
       ReleaseArray(static_cast<ScriptArrayData*>(value.Pointer()));
     }
   }
+  if (kind == kType_String) VmStrings::Released(&value.data);
   value.data = 0;  // the type stays, as the game's release leaves it
 }
 

@@ -16,11 +16,12 @@ constinit thread_local LastFound tLastFound;
 
 namespace {
 
-// The reference that keeps the file a thread found last alive, given back at the thread's
-// next search or its end. Not a thread_local object: in the Windows build its destructor
-// would run on the thread's already freed thread-local storage.
-struct AliveFile final : platform::ThreadOwned {
-  std::shared_ptr<TextFile> file;
+// The references that keep the files a thread found last alive (one per remembered path),
+// given back at the thread's next search in their slot or at its end. Not a thread_local
+// object: in the Windows build its destructor would run on the thread's already freed
+// thread-local storage.
+struct AliveFiles final : platform::ThreadOwned {
+  std::shared_ptr<TextFile> files[2];
 };
 
 // Made as the plugin loads, on the loading thread, before a script thread can search: a slot
@@ -30,23 +31,42 @@ struct AliveFile final : platform::ThreadOwned {
 // at any time.
 platform::ThreadSlot& gAliveFiles = *new platform::ThreadSlot;
 
+// The slot a search for `path` fills: the one already holding this text (kept at this
+// address, else remembered), otherwise the one used longer ago.
+int SlotFor(const detail::LastFound& last, const char* path) {
+  for (int index = 0; index < 2; ++index) {
+    if (last.slots[index].kept == path) return index;
+  }
+  for (int index = 0; index < 2; ++index) {
+    if (last.slots[index].path.Matches(path)) return index;
+  }
+  return last.newest ^ 1;
+}
+
 }  // namespace
 
 TextFile* TextFileTable::SearchForThisThread(const char* path, std::uint32_t changes) {
   detail::LastFound& last = detail::tLastFound;
-  last.table = nullptr;
-  auto* alive = static_cast<AliveFile*>(gAliveFiles.Get());
+  int index = SlotFor(last, path);
+  detail::Found& slot = last.slots[index];
+  slot.table = nullptr;
+  auto* alive = static_cast<AliveFiles*>(gAliveFiles.Get());
   if (alive == nullptr) {
-    alive = new AliveFile;  // once per thread
+    alive = new AliveFiles;  // once per thread
     gAliveFiles.Set(alive);
   }
-  alive->file = Find(path);
-  last.file = alive->file.get();
-  if (last.path.Remember(path)) {
-    last.changes = changes;
-    last.table = this;
+  alive->files[index] = Find(path);
+  slot.file = alive->files[index].get();
+  last.newest = index;
+  if (!slot.path.Remember(path)) return slot.file;  // too long to remember: searched every time
+  KeepText keeper = keeper_.load(std::memory_order_acquire);
+  if (slot.kept != path || slot.keptBy != keeper) {
+    slot.kept = keeper != nullptr && keeper(index, path) ? path : nullptr;
+    slot.keptBy = keeper;
   }
-  return last.file;  // kept alive until this thread's next search
+  slot.changes = changes;
+  slot.table = this;
+  return slot.file;  // kept alive until this thread's next search in this slot
 }
 
 void TextFileTable::Insert(std::string_view path, std::shared_ptr<TextFile> file) {

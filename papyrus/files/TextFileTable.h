@@ -23,15 +23,32 @@ namespace qx::io {
 
 class TextFileTable;
 
+// Keeps a script's text alive, unchanged at its address, for the calling thread: makes the
+// thread's kept text number `slot` (0 or 1) be `text`, letting go of the one it kept there
+// before. True when the text at this very address is kept from now on (a text the keeper
+// cannot keep, such as one outside the game's string cache, gives false). Cheap enough to
+// call once per search, not per line.
+using KeepText = bool (*)(int slot, const char* text) noexcept;
+
 namespace detail {
-// What a thread found last. Only plain data, so that the check on every call touches no
-// thread-local object that needs construction or destruction; the reference that keeps the
-// file alive sits apart (in the source) and is touched only by a search.
-struct LastFound {
-  const TextFileTable* table = nullptr;
+// What a thread found for one path. Only plain data, so that the check on every call touches
+// no thread-local object that needs construction or destruction; the reference that keeps
+// the file alive sits apart (in the source) and is touched only by a search.
+struct Found {
+  const TextFileTable* table = nullptr;  // null: nothing valid here
   std::uint32_t changes = 0;
   TextFile* file = nullptr;
+  // The script's text at the address the keeper keeps for this thread, or null: a caller
+  // passing this address passes this text, and no byte of it needs comparing.
+  const char* kept = nullptr;
+  KeepText keptBy = nullptr;
   RememberedPath path;
+};
+// A thread's last two paths, so that a script alternating between two files (reading one
+// and writing another) is not searched for on every call.
+struct LastFound {
+  Found slots[2];
+  int newest = 0;
 };
 extern constinit thread_local LastFound tLastFound;
 }  // namespace detail
@@ -43,19 +60,41 @@ class TextFileTable {
   }
 
   [[nodiscard]] std::shared_ptr<TextFile> Find(std::string_view path) const;
-  // The same answer, remembered per thread: a thread that asks again for the path it asked
-  // for last, while no file was opened or closed meanwhile, gets it without a search, a
-  // lock or a reference count (scripts read and write a file one line per call). The file
-  // stays alive until the thread asks for another path or a file is opened or closed.
-  // `path` is zero-terminated text (null counts as "").
+  // The same answer, remembered per thread: a thread that asks again for one of the two
+  // paths it asked for last, while no file was opened or closed meanwhile, gets it without a
+  // search, a lock or a reference count (scripts read and write a file one line per call).
+  // The file stays alive until the thread's search for a third path or until a file is
+  // opened or closed. `path` is zero-terminated text (null counts as "").
   [[nodiscard]] TextFile* FindForThisThread(const char* path) {
     if (path == nullptr) path = "";
     detail::LastFound& last = detail::tLastFound;
     // Read before searching: a change during the search makes the next call search again.
     std::uint32_t changes = changeCount_.load(std::memory_order_acquire);
-    if (last.table == this && last.changes == changes && last.path.Matches(path)) return last.file;
+    for (int i = 0; i < 2; ++i) {
+      int index = last.newest ^ i;
+      const detail::Found& slot = last.slots[index];
+      if (slot.kept == path && slot.table == this && slot.changes == changes) {
+        last.newest = index;
+        return slot.file;
+      }
+    }
+    for (int i = 0; i < 2; ++i) {
+      int index = last.newest ^ i;
+      const detail::Found& slot = last.slots[index];
+      if (slot.table == this && slot.changes == changes && slot.path.Matches(path)) {
+        last.newest = index;
+        return slot.file;
+      }
+    }
     return SearchForThisThread(path, changes);
   }
+  // The keeper of script texts this table uses from now on (null: none, every call compares
+  // the text). Every thread searches again, so no text counts as kept by another keeper.
+  void KeepTextsWith(KeepText keeper) noexcept {
+    keeper_.store(keeper, std::memory_order_release);
+    changeCount_.fetch_add(1, std::memory_order_release);
+  }
+
   // Called with ChangeLock() held.
   void Insert(std::string_view path, std::shared_ptr<TextFile> file);
   void Erase(std::string_view path);
@@ -68,6 +107,7 @@ class TextFileTable {
 
   std::mutex changes_;
   mutable std::mutex entriesLock_;
+  std::atomic<KeepText> keeper_{nullptr};
   std::atomic<std::uint32_t> changeCount_{0};  // bumped by every Insert and Erase (wraps after 2^32)
   std::map<std::string, std::shared_ptr<TextFile>, std::less<>> entries_;
 };

@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "sim/Faults.h"
+#include "sim/VmStrings.h"
 #include "tests/host/PapyrusFixture.h"
 #include "tests/host/SystemThreads.h"
 
@@ -216,6 +217,36 @@ TEST_F(QXIOUtilScripts, ReadsBackExactlyWhatWasWritten) {
   ASSERT_TRUE(LoadFile(path, true, false, 2));
   EXPECT_EQ(ReadAll(path), (Lines{"a", "", "b", "c"}));
   EXPECT_TRUE(Call("CloseFile", {p}));
+}
+
+// A script copying one file into another line by line: each call names the file it means,
+// and the game's copies of the two paths stay while the thread keeps them (known by their
+// address), even when the call that made them is long over.
+TEST_F(QXIOUtilScripts, AScriptAlternatingTwoFilesUsesEachAsItNamesIt) {
+  const std::string source = In("alternating source.txt"), copy = In("alternating copy.txt");
+  ASSERT_TRUE(sim::WriteFile(source, "1\n2\n3\n"));
+  {
+    sim::VmStrings::ShortLivedScope strings;
+    ASSERT_TRUE(LoadFile(source, true, false, 1));
+    ASSERT_TRUE(LoadFile(copy, false, false, 1));
+    ScriptValue from = Vm::String(source), to = Vm::String(copy);
+    while (Call("HasNextLine", {from})) EXPECT_TRUE(Call("WriteLine", {to, Vm::String(NextLine(from))}));
+  }
+  EXPECT_TRUE(sim::VmStrings::Holds(source));
+  EXPECT_TRUE(sim::VmStrings::Holds(copy));
+  EXPECT_TRUE(Call("CloseFile", {Vm::String(source)}));
+  EXPECT_TRUE(Call("CloseFile", {Vm::String(copy)}));
+  EXPECT_EQ(sim::ReadFile(copy), OnDisk({"1", "2", "3"}));
+
+  // Two other paths take their places: the thread lets go of the first two.
+  {
+    sim::VmStrings::ShortLivedScope strings;
+    EXPECT_FALSE(Call("IsLoaded", {Vm::String(In("third.txt"))}));
+    EXPECT_FALSE(Call("IsLoaded", {Vm::String(In("fourth.txt"))}));
+  }
+  { sim::VmStrings::ShortLivedScope strings; }
+  EXPECT_FALSE(sim::VmStrings::Holds(source));
+  EXPECT_FALSE(sim::VmStrings::Holds(copy));
 }
 
 TEST_F(QXIOUtilScripts, AFileOpenForWritingIsWrittenOutBeforeItIsDeleted) {

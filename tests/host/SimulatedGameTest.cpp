@@ -3,6 +3,7 @@
 
 #include "sim/SiteRunner.h"
 #include "sim/VmStrings.h"
+#include "skse/GameStrings.h"
 #include "skse/HostCall.h"
 
 namespace {
@@ -92,6 +93,24 @@ TEST(SimulatedGame, TheStringCacheDropsTheTextsOfAShortLivedScopeOnly) {
   (void)sim::VmStrings::Intern("made after the scope");
   { sim::VmStrings::ShortLivedScope scope; }
   EXPECT_TRUE(sim::VmStrings::Holds("made after the scope"));
+
+  // A reference kept outside the call's stack holds its text past the scope, until the
+  // setter points it elsewhere; a temporary on the stack holds nothing once its call is over.
+  sim::MapGameRegion();
+  sim::VmStrings::PlaceRoutines();
+  sim::SealGameCode();
+  static StringCache::Ref held{nullptr};
+  {
+    sim::VmStrings::ShortLivedScope scope;
+    qx::game::SetStringRef(held, "held by a kept reference");
+    StringCache::Ref temporary = qx::game::MakeStringRef("held by a temporary");
+    EXPECT_STREQ(temporary.data, "held by a temporary");
+  }
+  EXPECT_TRUE(sim::VmStrings::Holds("held by a kept reference"));
+  EXPECT_FALSE(sim::VmStrings::Holds("held by a temporary"));
+  qx::game::SetStringRef(held, "made after the scope");
+  { sim::VmStrings::ShortLivedScope scope; }
+  EXPECT_FALSE(sim::VmStrings::Holds("held by a kept reference"));
 }
 
 }  // namespace

@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "papyrus/files/QXIOUtilCore.h"
+#include "papyrus/files/TextFileTable.h"
 #include "tests/unit/FileTestSupport.h"
 
 namespace {
@@ -219,6 +220,34 @@ TEST_F(QXIOUtil, OnePathTextOneEntry) {
   EXPECT_TRUE(io::WriteLine(written.c_str(), nullptr));  // a null text is an empty line
   EXPECT_TRUE(io::CloseFile(written.c_str()));
   EXPECT_EQ(ReadBytes(written), "\n");
+}
+
+// A thread's last two paths are known again by their text or, once a keeper holds the text
+// at its address, by that address alone: never by an address whose text nothing keeps.
+TEST_F(QXIOUtil, APathIsKnownByItsAddressOnlyWhileItsTextIsKept) {
+  std::string in = In("in.txt"), out = In("ot.txt");  // equally long: one buffer holds either
+  WriteBytes(in, "1\n2\n3\n");
+  ASSERT_TRUE(io::LoadFile(in.c_str(), true, false, 1));
+  ASSERT_TRUE(io::LoadFile(out.c_str(), false, false, 1));
+  std::string text = in;
+  EXPECT_TRUE(io::IsReadOnly(text.c_str()));
+  text.replace(0, text.size(), out);  // the same address, now the other file's text
+  EXPECT_TRUE(io::IsWriteOnly(text.c_str()));
+
+  // Copying one file into the other line by line: the keeper is asked once per path.
+  static int asked;
+  asked = 0;
+  io::TextFileTable::Instance().KeepTextsWith([](int, const char*) noexcept { return ++asked > 0; });
+  std::string line;
+  while (io::HasNextLine(in.c_str())) {
+    io::NextLine(in.c_str(), line);
+    EXPECT_TRUE(io::WriteLine(out.c_str(), line.c_str()));
+  }
+  EXPECT_EQ(asked, 2);
+  io::TextFileTable::Instance().KeepTextsWith(nullptr);
+  EXPECT_TRUE(io::CloseFile(in.c_str()));
+  EXPECT_TRUE(io::CloseFile(out.c_str()));
+  EXPECT_EQ(ReadBytes(out), ReadBytes(in));
 }
 
 TEST_F(QXIOUtil, DeleteAnyFile) {
