@@ -58,6 +58,7 @@ class LineReadAhead {
   static constexpr std::size_t kUnknown = static_cast<std::size_t>(-1);
 
   [[nodiscard]] bool HasNext() const noexcept { return position_ < lines_.size(); }
+  [[nodiscard]] std::size_t LinesLeft() const noexcept { return lines_.size() - position_; }
   // The next line, zero-terminated and valid until the next refill; at the end of the
   // lines, the end marker. Does not move on.
   [[nodiscard]] std::string_view PeekNext() const noexcept {

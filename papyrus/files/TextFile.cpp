@@ -30,7 +30,9 @@ TextFile::TextFile(bool read, bool append, std::int32_t bufferSize,
       append_(append),
       path_(std::move(path)),
       readAhead_(bufferSize < 1 ? 1 : bufferSize, platform::kLinesKeepCarriageReturn),
-      bufferSize_(bufferSize < 1 ? 1 : bufferSize) {}
+      bufferSize_(bufferSize < 1 ? 1 : bufferSize) {
+  QX_LOCK_WORD_UNCHECKED(linesWaiting_);
+}
 
 void TextFile::Fail(const char* what, const std::exception& error) noexcept {
   good_ = false;
@@ -110,6 +112,7 @@ void TextFile::RefillLocked() {
   } catch (const std::exception& error) {
     Fail("error reading file:", error);
   }
+  CountWaitingLinesLocked();
 }
 
 std::size_t TextFile::RestOfLineLocked() {
@@ -147,7 +150,7 @@ void TextFile::WriteOutLocked() {
   }
 }
 
-bool TextFile::HasNextLine() {
+bool TextFile::HasNextLineLocking() {
   std::lock_guard<platform::ExclusiveLock> guard(lock_);
   if (!IsGood() || !read_) return false;
   if (readAhead_.NeedsRefill()) RefillLocked();
@@ -161,6 +164,7 @@ bool TextFile::UseNextLine(LineUser use, void* context) {
   if (!IsGood()) return false;
   use(readAhead_.PeekNext(), context);
   readAhead_.Advance();
+  CountWaitingLinesLocked();
   return true;
 }
 
@@ -189,6 +193,7 @@ bool TextFile::Close() {
     if (read_) {
       if (input_.is_open()) input_.close();
       readAhead_.Release();
+      CountWaitingLinesLocked();
     } else if (output_.is_open()) {
       if (IsGood()) {
         WriteOutLocked();  // logs its own error lines

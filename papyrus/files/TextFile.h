@@ -32,7 +32,12 @@ class TextFile {
   [[nodiscard]] bool IsGood() const noexcept { return good_.load(); }
   [[nodiscard]] bool IsReadMode() const noexcept { return read_; }
 
-  [[nodiscard]] bool HasNextLine();
+  // Without the lock while read-ahead lines are waiting (scripts ask before every line);
+  // with it when the read-ahead is empty and must be refilled first.
+  [[nodiscard]] bool HasNextLine() {
+    if (linesWaiting_.load(std::memory_order_relaxed) != 0 && IsGood()) return true;
+    return HasNextLineLocking();
+  }
   // Hands the next line (zero-terminated), or the end marker at the end of the file, to
   // `use` while the lock is held, then moves on; a line is only passed once `use` returned.
   // False, without calling `use`, when the file is not good or not read.
@@ -47,10 +52,15 @@ class TextFile {
   [[nodiscard]] bool DeleteFromDisk(const platform::FilePath& path);
 
   TextFile(bool read, bool append, std::int32_t bufferSize, platform::FilePath path) noexcept;
+  ~TextFile() { QX_LOCK_WORD_CHECKED(linesWaiting_); }
   TextFile(const TextFile&) = delete;
   TextFile& operator=(const TextFile&) = delete;
 
  private:
+  [[nodiscard]] bool HasNextLineLocking();
+  void CountWaitingLinesLocked() noexcept {
+    linesWaiting_.store(static_cast<std::uint32_t>(readAhead_.LinesLeft()), std::memory_order_relaxed);
+  }
   void Open();            // lock held
   void RefillLocked();    // lock held
   // Bytes from the read position up to and including the next line feed (or to the end),
@@ -67,6 +77,10 @@ class TextFile {
   const bool append_;
   platform::FilePath path_;
   LineReadAhead readAhead_;  // read mode
+  // How many lines the read-ahead holds that no caller has taken yet: set under the lock,
+  // read without it. A hint only (another thread may take the line next), which is all a
+  // script asking HasNextLine gets anyway; the race detectors are told to leave it alone.
+  std::atomic<std::uint32_t> linesWaiting_{0};
   // Write mode: the lines waiting for the buffer to fill, each followed by its line feed,
   // and how many they are (the script's buffer size at most).
   const std::int32_t bufferSize_;

@@ -45,6 +45,24 @@ int SlotFor(const detail::LastFound& last, const char* path) {
 
 }  // namespace
 
+TextFile* TextFileTable::FindRemembered(const char* path, std::uint32_t changes) {
+  detail::LastFound& last = detail::tLastFound;
+  auto valid = [&](const detail::Found& slot) { return slot.table == this && slot.changes == changes; };
+  detail::Found& other = last.slots[last.newest ^ 1];
+  if (other.kept == path && valid(other)) {
+    last.newest ^= 1;
+    return other.file;
+  }
+  for (int i = 0; i < 2; ++i) {
+    int index = last.newest ^ i;
+    if (valid(last.slots[index]) && last.slots[index].path.Matches(path)) {
+      last.newest = index;
+      return last.slots[index].file;
+    }
+  }
+  return SearchForThisThread(path, changes);
+}
+
 TextFile* TextFileTable::SearchForThisThread(const char* path, std::uint32_t changes) {
   detail::LastFound& last = detail::tLastFound;
   int index = SlotFor(last, path);

@@ -67,26 +67,12 @@ class TextFileTable {
   // opened or closed. `path` is zero-terminated text (null counts as "").
   [[nodiscard]] TextFile* FindForThisThread(const char* path) {
     if (path == nullptr) path = "";
-    detail::LastFound& last = detail::tLastFound;
+    const detail::LastFound& last = detail::tLastFound;
     // Read before searching: a change during the search makes the next call search again.
     std::uint32_t changes = changeCount_.load(std::memory_order_acquire);
-    for (int i = 0; i < 2; ++i) {
-      int index = last.newest ^ i;
-      const detail::Found& slot = last.slots[index];
-      if (slot.kept == path && slot.table == this && slot.changes == changes) {
-        last.newest = index;
-        return slot.file;
-      }
-    }
-    for (int i = 0; i < 2; ++i) {
-      int index = last.newest ^ i;
-      const detail::Found& slot = last.slots[index];
-      if (slot.table == this && slot.changes == changes && slot.path.Matches(path)) {
-        last.newest = index;
-        return slot.file;
-      }
-    }
-    return SearchForThisThread(path, changes);
+    const detail::Found& newest = last.slots[last.newest];
+    if (newest.kept == path && newest.table == this && newest.changes == changes) return newest.file;
+    return FindRemembered(path, changes);
   }
   // The keeper of script texts this table uses from now on (null: none, every call compares
   // the text). Every thread searches again, so no text counts as kept by another keeper.
@@ -103,6 +89,9 @@ class TextFileTable {
   [[nodiscard]] static TextFileTable& Instance();
 
  private:
+  // The rest of FindForThisThread, out of line: the other path by its address, then both by
+  // their text, then a search.
+  TextFile* FindRemembered(const char* path, std::uint32_t changes);
   TextFile* SearchForThisThread(const char* path, std::uint32_t changes);
 
   std::mutex changes_;

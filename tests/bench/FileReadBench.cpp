@@ -1,8 +1,11 @@
 // fileio_bench [megabytes=50]: the script file functions against the standard streams, on
-// one file of short and long lines written in a fresh temporary folder.
+// one file of short and long lines written in a fresh temporary folder. Every file the
+// script functions read has a path of kPathLength characters, passed as the game passes a
+// script's string: the string cache's copy, which the plugin keeps.
 //
 //   reading: HasNextLine + NextLine per line (buffer sizes 1, 4096 and 2^31 - 1 lines)
-//            against a std::getline loop; both must see the same lines.
+//            against a std::getline loop; both must see the same lines. And two files read
+//            a line of each in turn (buffer 4096), against two getline loops in turn.
 //   writing: WriteLine per line + CloseFile against an std::ofstream; both must write the
 //            same bytes.
 //   opening: LoadFile + CloseFile of a small file, the path judged, against the same pair
@@ -27,9 +30,12 @@
 #include <vector>
 
 #include "common/IDebugLog.h"
+#include "papyrus/QXIOUtil.h"
 #include "papyrus/files/QXIOUtilCore.h"
 #include "papyrus/files/ScriptFolders.h"
 #include "papyrus/files/TextFileTable.h"
+#include "sim/GameRegion.h"
+#include "sim/VmStrings.h"
 #include "sim/counting/HeapCounter.h"
 #include "tests/bench/BenchSupport.h"
 
@@ -65,13 +71,57 @@ Tally ReadPlain(const std::string& path) {
   return tally;
 }
 
-Tally ReadScript(const std::string& path, int bufferSize) {
+// The length of the read files' paths, as a script in the game's folder may well name them.
+constexpr std::size_t kPathLength = 64;
+
+// `name` in `folder`, padded to a path of kPathLength characters.
+std::string PathOfLength(const std::filesystem::path& folder, const std::string& name) {
+  std::string path = (folder / name).string();
+  std::size_t dot = path.rfind('.');
+  if (path.size() < kPathLength) path.insert(dot, kPathLength - path.size(), '_');
+  return path;
+}
+
+// A path as a script passes it: the game's string cache's copy.
+const char* ScriptString(const std::string& text) { return sim::VmStrings::Intern(text); }
+
+Tally ReadScript(const std::string& file, int bufferSize) {
   Tally tally;
-  if (!qx::io::LoadFile(path.c_str(), true, false, bufferSize)) std::exit(1);
+  const char* path = ScriptString(file);
+  if (!qx::io::LoadFile(path, true, false, bufferSize)) std::exit(1);
   // In place, as the script binding takes each line.
   auto add = [](std::string_view line, void* t) { static_cast<Tally*>(t)->Add(line); };
-  while (qx::io::HasNextLine(path.c_str())) qx::io::NextLine(path.c_str(), add, &tally);
-  (void)qx::io::CloseFile(path.c_str());
+  while (qx::io::HasNextLine(path)) qx::io::NextLine(path, add, &tally);
+  (void)qx::io::CloseFile(path);
+  return tally;
+}
+
+// A line of each file in turn, until both have ended.
+Tally ReadPlainInTurn(const std::string& first, const std::string& second) {
+  Tally tally;
+  std::ifstream one(first), two(second);
+  std::string line;
+  for (bool more = true; more;) {
+    more = false;
+    if (std::getline(one, line)) more = true, tally.Add(line);
+    if (std::getline(two, line)) more = true, tally.Add(line);
+  }
+  return tally;
+}
+
+Tally ReadScriptInTurn(const std::string& first, const std::string& second, int bufferSize) {
+  Tally tally;
+  const char* one = ScriptString(first);
+  const char* two = ScriptString(second);
+  if (!qx::io::LoadFile(one, true, false, bufferSize) || !qx::io::LoadFile(two, true, false, bufferSize)) std::exit(1);
+  auto add = [](std::string_view line, void* t) { static_cast<Tally*>(t)->Add(line); };
+  for (bool more = true; more;) {
+    more = false;
+    if (qx::io::HasNextLine(one)) more = true, qx::io::NextLine(one, add, &tally);
+    if (qx::io::HasNextLine(two)) more = true, qx::io::NextLine(two, add, &tally);
+  }
+  (void)qx::io::CloseFile(one);
+  (void)qx::io::CloseFile(two);
   return tally;
 }
 
@@ -80,11 +130,12 @@ void WritePlain(const std::string& path, const std::vector<std::string>& sample,
   for (std::uint64_t i = 0; i < lines; ++i) out << sample[i % sample.size()] << '\n';
 }
 
-void WriteScript(const std::string& path, const std::vector<std::string>& sample, std::uint64_t lines,
+void WriteScript(const std::string& file, const std::vector<std::string>& sample, std::uint64_t lines,
                  int bufferSize) {
-  if (!qx::io::LoadFile(path.c_str(), false, false, bufferSize)) std::exit(1);
-  for (std::uint64_t i = 0; i < lines; ++i) (void)qx::io::WriteLine(path.c_str(), sample[i % sample.size()].c_str());
-  (void)qx::io::CloseFile(path.c_str());
+  const char* path = ScriptString(file);
+  if (!qx::io::LoadFile(path, false, false, bufferSize)) std::exit(1);
+  for (std::uint64_t i = 0; i < lines; ++i) (void)qx::io::WriteLine(path, sample[i % sample.size()].c_str());
+  (void)qx::io::CloseFile(path);
 }
 
 // Opening and closing a small file as a script does, the path judged first; and the same
@@ -137,14 +188,21 @@ double WallRatio(const char* what, A&& a, B&& b) {
 
 int main(int argc, char** argv) {
   IDebugLog::consoleLevel = 1;  // the script functions' log lines are not part of the run
+  sim::MapGameRegion();
+  sim::VmStrings::PlaceRoutines();
+  sim::SealGameCode();
+  qx::papyrus::KeepFilePathsInGameStrings();
   std::size_t megabytes = argc > 1 ? std::strtoul(argv[1], nullptr, 10) : 50;
   const int bufferSizes[] = {1, 4096, 2147483647};
 
   std::filesystem::path folder = std::filesystem::temp_directory_path() / "qxkit-fileio-bench";
   std::filesystem::create_directories(folder);
   (void)qx::io::AllowWritingIn({folder.string()}, folder.string());
-  std::string path = (folder / "bench.txt").string();
-  std::string copy = (folder / "copy.txt").string();
+  std::string path = PathOfLength(folder, "bench.txt");
+  std::string copy = PathOfLength(folder, "copy.txt");
+  if (path.size() != kPathLength || copy.size() != kPathLength) {
+    std::fprintf(stderr, "fileio_bench: the temporary folder's path is too long for %zu-character paths\n", kPathLength);
+  }
   std::vector<std::string> sample = SampleLines();
 
   std::uint64_t target = megabytes * 1024 * 1024, written = 0, lineCount = 0;
@@ -189,6 +247,20 @@ int main(int argc, char** argv) {
     if (!under) {
       qxbench::Report((key + ".wall").c_str(), WallRatio(key.c_str(), [&] { (void)ReadScript(path, size); },
                                                          [&] { (void)ReadPlain(path); }));
+    }
+  }
+
+  // Two files in turn: this one and its copy.
+  Tally plainInTurn;
+  qxbench::CountSegment("read.getline.turns", 2 * lineCount, [&] { plainInTurn = ReadPlainInTurn(path, copy); });
+  {
+    Tally script;
+    qxbench::CountSegment("read.script.turns", 2 * lineCount, [&] { script = ReadScriptInTurn(path, copy, 4096); });
+    same = same && script == plainInTurn && plainInTurn.lines == 2 * lineCount;
+    if (!under) {
+      qxbench::Report("read.script.turns.wall",
+                      WallRatio("two files in turn", [&] { (void)ReadScriptInTurn(path, copy, 4096); },
+                                [&] { (void)ReadPlainInTurn(path, copy); }));
     }
   }
 
