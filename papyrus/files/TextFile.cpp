@@ -36,11 +36,13 @@ TextFile::TextFile(bool read, bool append, std::int32_t bufferSize,
 
 void TextFile::Fail(const char* what, const std::exception& error) noexcept {
   good_ = false;
+  linesWaiting_.store(0, std::memory_order_relaxed);
   LogException(what, error);
 }
 
 void TextFile::FailWriting(const char* what, const std::exception& error) noexcept {
   good_ = false;
+  linesWaiting_.store(0, std::memory_order_relaxed);
   char reason[256];
   if (!platform::LastFileError(reason, sizeof reason)) std::snprintf(reason, sizeof reason, "%s", error.what());
   LogMessage("QX IO Util:   %s", what);
@@ -193,7 +195,6 @@ bool TextFile::Close() {
     if (read_) {
       if (input_.is_open()) input_.close();
       readAhead_.Release();
-      CountWaitingLinesLocked();
     } else if (output_.is_open()) {
       if (IsGood()) {
         WriteOutLocked();  // logs its own error lines
@@ -205,6 +206,7 @@ bool TextFile::Close() {
       if (written && output_.fail()) throw std::ios_base::failure("could not write to the file");
     }
     good_ = false;
+    linesWaiting_.store(0, std::memory_order_relaxed);
     LogMessage("QX IO Util: closed file '%s'", path_.Display().c_str());
     return written;
   } catch (const std::exception& error) {

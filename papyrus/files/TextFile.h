@@ -35,7 +35,7 @@ class TextFile {
   // Without the lock while read-ahead lines are waiting (scripts ask before every line);
   // with it when the read-ahead is empty and must be refilled first.
   [[nodiscard]] bool HasNextLine() {
-    if (linesWaiting_.load(std::memory_order_relaxed) != 0 && IsGood()) return true;
+    if (linesWaiting_.load(std::memory_order_relaxed) != 0) return true;
     return HasNextLineLocking();
   }
   // Hands the next line (zero-terminated), or the end marker at the end of the file, to
@@ -58,8 +58,9 @@ class TextFile {
 
  private:
   [[nodiscard]] bool HasNextLineLocking();
+  // After every change of the read-ahead or of good_ in read mode.
   void CountWaitingLinesLocked() noexcept {
-    linesWaiting_.store(static_cast<std::uint32_t>(readAhead_.LinesLeft()), std::memory_order_relaxed);
+    linesWaiting_.store(IsGood() ? static_cast<std::uint32_t>(readAhead_.LinesLeft()) : 0, std::memory_order_relaxed);
   }
   void Open();            // lock held
   void RefillLocked();    // lock held
@@ -77,8 +78,8 @@ class TextFile {
   const bool append_;
   platform::FilePath path_;
   LineReadAhead readAhead_;  // read mode
-  // How many lines the read-ahead holds that no caller has taken yet: set under the lock,
-  // read without it. A hint only (another thread may take the line next), which is all a
+  // How many lines the read-ahead holds that no caller has taken yet, 0 once the file is no
+  // longer good: set under the lock, read without it. A hint only (another thread may take the line next), which is all a
   // script asking HasNextLine gets anyway; the race detectors are told to leave it alone.
   std::atomic<std::uint32_t> linesWaiting_{0};
   // Write mode: the lines waiting for the buffer to fill, each followed by its line feed,

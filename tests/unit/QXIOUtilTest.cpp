@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "papyrus/files/QXIOUtilCore.h"
+#include "papyrus/files/TextFile.h"
 #include "papyrus/files/TextFileTable.h"
 #include "tests/unit/FileTestSupport.h"
 
@@ -248,6 +249,20 @@ TEST_F(QXIOUtil, APathIsKnownByItsAddressOnlyWhileItsTextIsKept) {
   EXPECT_TRUE(io::CloseFile(in.c_str()));
   EXPECT_TRUE(io::CloseFile(out.c_str()));
   EXPECT_EQ(ReadBytes(out), ReadBytes(in));
+}
+
+// HasNextLine answers from the lines waiting without the file's lock: a file closed by
+// another thread (which a thread that found it earlier may still hold) has none waiting.
+TEST_F(QXIOUtil, AClosedFileHasNoNextLineEvenWithLinesReadAhead) {
+  std::string path = In("held.txt");
+  WriteBytes(path, "1\n2\n3\n");
+  std::shared_ptr<io::TextFile> file = io::TextFile::Load(qx::platform::FilePath::FromScriptText(path), true, false, 8);
+  ASSERT_TRUE(file);
+  EXPECT_TRUE(file->HasNextLine());
+  EXPECT_TRUE(file->UseNextLine([](std::string_view, void*) {}, nullptr));
+  EXPECT_TRUE(file->HasNextLine());
+  EXPECT_TRUE(file->Close());
+  EXPECT_FALSE(file->HasNextLine());
 }
 
 TEST_F(QXIOUtil, DeleteAnyFile) {
