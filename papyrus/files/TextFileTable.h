@@ -97,7 +97,8 @@ class TextFileTable {
   std::mutex changes_;
   mutable std::mutex entriesLock_;
   std::atomic<KeepText> keeper_{nullptr};
-  std::atomic<std::uint32_t> changeCount_{0};  // bumped by every Insert and Erase (wraps after 2^32)
+  // Bumped by every Insert, Erase and change of keeper (wraps after 2^32).
+  std::atomic<std::uint32_t> changeCount_{0};
   std::map<std::string, std::shared_ptr<TextFile>, std::less<>> entries_;
 };
 

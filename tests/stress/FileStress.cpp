@@ -1,7 +1,9 @@
 // Script file calls from two threads: each writes and reads back files of its own with
 // changing buffer sizes, and both write to one shared file that one of them keeps closing,
 // so opens, writes and closes of one path race. Every line a WriteLine accepted must be in
-// the file once, whole, in its thread's order; no refused line may be.
+// the file once, whole, in its thread's order; no refused line may be. Both also take lines
+// of one file open for reading: each line goes to one of them, whole, in the file's order.
+#include <algorithm>
 #include <cstdio>
 #include <fstream>
 #include <string>
@@ -20,6 +22,10 @@ constexpr const char* kClass = "QXIOUtil";
 
 std::string gDistinct[kWorkers];
 std::string gShared;
+std::string gSharedRead;
+constexpr std::uint32_t kSharedReadLines = 1 << 16;
+// The numbers of the shared read file's lines each worker took; only that worker adds.
+std::vector<std::uint32_t> gTaken[kWorkers];
 std::string gExitPath;
 constexpr int kLingering = kLingeringThreads;
 std::string gLingerPaths[kLingering];
@@ -95,6 +101,22 @@ void WriteShared(int worker, std::uint32_t step) {
   if (worker == 1 && step % 5 == 4) (void)Close(gShared);
 }
 
+// One line of the shared read file, if one is left: opened by whoever comes first.
+void TakeSharedLine(int worker) {
+  (void)Load(gSharedRead, /*read=*/true, /*append=*/false, 3);
+  if (!BoolCall(kClass, "HasNextLine", {Text(gSharedRead)})) return;
+  std::string line = TextCall(kClass, "NextLine", {Text(gSharedRead)});
+  if (line == "\x07") return;  // the other worker took the last line in between
+  unsigned number = 0;
+  int used = 0;
+  if (std::sscanf(line.c_str(), "read %u%n", &number, &used) != 1 || used != static_cast<int>(line.size()) ||
+      (!gTaken[worker].empty() && number <= gTaken[worker].back())) {
+    Fail("worker %d took '%.60s' from the shared read file, out of order or torn", worker, line.c_str());
+    return;
+  }
+  gTaken[worker].push_back(number);
+}
+
 // What the file at `path` holds, line by line.
 std::vector<std::string> LinesIn(const std::string& path) {
   std::ifstream in(path);
@@ -158,12 +180,16 @@ void SetUp(const std::string& folder) {
   for (int linger = 0; linger < kLingering; ++linger) gLingerPaths[linger] = numbered("linger", linger);
   for (int worker = 0; worker < kWorkers; ++worker) gDistinct[worker] = numbered("distinct", worker);
   gShared = sim::JoinPath(folder, "/shared.txt");
+  gSharedRead = sim::JoinPath(folder, "/shared-read.txt");
+  std::ofstream read(gSharedRead);
+  for (std::uint32_t line = 0; line < kSharedReadLines; ++line) read << "read " << line << '\n';
 }
 
 void Work(const Worker& worker, const Run& run) {
   for (std::uint32_t step = 0; !run.Over(); ++step) {
     WriteAndReadBack(worker.index, step);
     WriteShared(worker.index, step);
+    TakeSharedLine(worker.index);
     EndStep(worker.thread);
   }
 }
@@ -204,6 +230,12 @@ void Linger(int index, Quiet& quiet) {
 }
 
 void Check() {
+  (void)Close(gSharedRead);
+  std::vector<std::uint32_t> taken;
+  for (const std::vector<std::uint32_t>& mine : gTaken) taken.insert(taken.end(), mine.begin(), mine.end());
+  std::sort(taken.begin(), taken.end());
+  if (std::adjacent_find(taken.begin(), taken.end()) != taken.end()) Fail("a line of the shared read file went to both");
+
   (void)Close(gShared);  // writes out what is still buffered
   std::ifstream in(gShared);
   std::size_t next[kWorkers] = {};
