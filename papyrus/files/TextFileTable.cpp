@@ -45,8 +45,7 @@ int SlotFor(const detail::LastFound& last, const char* path) {
 
 }  // namespace
 
-TextFile* TextFileTable::FindRemembered(const char* path, std::uint32_t changes) {
-  detail::LastFound& last = detail::tLastFound;
+TextFile* TextFileTable::FindRemembered(detail::LastFound& last, const char* path, std::uint32_t changes) {
   auto valid = [&](const detail::Found& slot) { return slot.table == this && slot.changes == changes; };
   detail::Found& other = last.slots[last.newest ^ 1];
   if (other.kept == path && valid(other)) {
@@ -60,11 +59,10 @@ TextFile* TextFileTable::FindRemembered(const char* path, std::uint32_t changes)
       return last.slots[index].file;
     }
   }
-  return SearchForThisThread(path, changes);
+  return SearchForThisThread(last, path, changes);
 }
 
-TextFile* TextFileTable::SearchForThisThread(const char* path, std::uint32_t changes) {
-  detail::LastFound& last = detail::tLastFound;
+TextFile* TextFileTable::SearchForThisThread(detail::LastFound& last, const char* path, std::uint32_t changes) {
   int index = SlotFor(last, path);
   detail::Found& slot = last.slots[index];
   slot.table = nullptr;

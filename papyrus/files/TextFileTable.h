@@ -67,12 +67,12 @@ class TextFileTable {
   // opened or closed. `path` is zero-terminated text (null counts as "").
   [[nodiscard]] TextFile* FindForThisThread(const char* path) {
     if (path == nullptr) path = "";
-    const detail::LastFound& last = detail::tLastFound;
+    detail::LastFound& last = detail::tLastFound;  // one look-up: emulated in the Windows build
     // Read before searching: a change during the search makes the next call search again.
     std::uint32_t changes = changeCount_.load(std::memory_order_acquire);
     const detail::Found& newest = last.slots[last.newest];
     if (newest.kept == path && newest.table == this && newest.changes == changes) return newest.file;
-    return FindRemembered(path, changes);
+    return FindRemembered(last, path, changes);
   }
   // The keeper of script texts this table uses from now on (null: none, every call compares
   // the text). Every thread searches again, so no text counts as kept by another keeper.
@@ -91,8 +91,8 @@ class TextFileTable {
  private:
   // The rest of FindForThisThread, out of line: the other path by its address, then both by
   // their text, then a search.
-  TextFile* FindRemembered(const char* path, std::uint32_t changes);
-  TextFile* SearchForThisThread(const char* path, std::uint32_t changes);
+  TextFile* FindRemembered(detail::LastFound& last, const char* path, std::uint32_t changes);
+  TextFile* SearchForThisThread(detail::LastFound& last, const char* path, std::uint32_t changes);
 
   std::mutex changes_;
   mutable std::mutex entriesLock_;
