@@ -40,6 +40,7 @@ class LoadedModIndex final : public LoadedMods {
   }
 
   std::vector<Slot> slots_;         // a power of two, at least twice the names
+  int slotShift_ = 32;              // 32 - log2(slot count): a slot is its hash's top bits
   std::vector<const char*> names_;  // by position
 };
 
