@@ -48,10 +48,13 @@ constexpr bool SameFoldedWord(std::uint32_t a, std::uint32_t b) noexcept {
   return a == b || FoldedWord(a) == FoldedWord(b);
 }
 
-// A multiplication carries a difference only upward: the table takes its slot from the
-// top bits, which every character reaches.
+// The hash only has to agree for names the game takes as equal: with the case bit (0x20)
+// of every character set, capitals and small letters hash alike (and so do a few other
+// pairs, such as '@' and '`', which the comparison then tells apart). A multiplication
+// carries a difference only upward: the table takes its slot from the top bits, which
+// every character reaches.
 constexpr std::uint32_t Mixed(std::uint32_t hash, std::uint32_t word) noexcept {
-  return (hash ^ FoldedWord(word)) * 0x9E3779B1u;
+  return (hash ^ (word | 0x20202020u)) * 0x9E3779B1u;
 }
 
 std::uint32_t FoldedHash(const char* name, std::uint32_t length) noexcept {
