@@ -57,7 +57,7 @@ constexpr std::uint32_t Mixed(std::uint32_t hash, std::uint32_t word) noexcept {
   return (hash ^ (word | 0x20202020u)) * 0x9E3779B1u;
 }
 
-std::uint32_t FoldedHash(const char* name, std::uint32_t length) noexcept {
+std::uint32_t NameHash(const char* name, std::uint32_t length) noexcept {
   if (length < 4) return Mixed(length, ShortName(name, length));
   std::uint32_t hash = length;
   for (std::uint32_t at = 0; at + 4 < length; at += 4) hash = Mixed(hash, WordAt(name + at));
@@ -86,7 +86,7 @@ LoadedModIndex::LoadedModIndex() {
   for (std::size_t position = 0; position < names_.size(); ++position) {
     Slot entry{names_[position], 0, 0, static_cast<std::uint32_t>(position) & 0xFF};
     entry.length = static_cast<std::uint32_t>(std::strlen(entry.name));
-    entry.hash = FoldedHash(entry.name, entry.length);
+    entry.hash = NameHash(entry.name, entry.length);
     Slot& slot = SlotFor(entry.name, entry.hash, entry.length);
     if (slot.name == nullptr) slot = entry;  // the first file of a name is the one the game finds
   }
@@ -106,7 +106,7 @@ const LoadedModIndex::Slot& LoadedModIndex::SlotFor(const char* name, std::uint3
 std::uint32_t LoadedModIndex::IndexOf(const char* name) const {
   if (name == nullptr || slots_.empty()) return game::kModIndexNotLoaded;
   auto length = static_cast<std::uint32_t>(std::strlen(name));
-  std::uint32_t hash = FoldedHash(name, length);
+  std::uint32_t hash = NameHash(name, length);
   const Slot& slot = SlotFor(name, hash, length);
   return slot.name != nullptr ? slot.index : game::kModIndexNotLoaded;
 }
