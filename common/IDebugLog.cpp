@@ -164,16 +164,14 @@ LogLine& LogLine::operator<<(std::string_view text) noexcept {
   return Append(text.data(), zero == nullptr ? text.size() : static_cast<std::size_t>(static_cast<const char*>(zero) - text.data()));
 }
 
-LogLine& LogLine::Append(const char* text, std::size_t length) noexcept {
-  std::size_t room = sizeof(text_) - 1 - length_;  // the last character stays free, as in vsnprintf
-  std::size_t taken = length < room ? length : room;
-  std::memcpy(text_ + length_, text, taken);
-  length_ += taken;
+LogLine& LogLine::AppendCut(const char* text) noexcept {
+  std::memcpy(text_ + length_, text, kLongest - length_);
+  length_ = kLongest;
   return *this;
 }
 
 LogLine& LogLine::operator<<(std::int32_t number) noexcept {
-  char digits[12];
+  char digits[11];  // "-2147483648"
   char* first = digits + sizeof(digits);
   std::uint32_t magnitude = number < 0 ? 0u - static_cast<std::uint32_t>(number) : static_cast<std::uint32_t>(number);
   do {
@@ -181,7 +179,7 @@ LogLine& LogLine::operator<<(std::int32_t number) noexcept {
     magnitude /= 10;
   } while (magnitude != 0);
   if (number < 0) *--first = '-';
-  return *this << std::string_view(first, static_cast<std::size_t>(digits + sizeof(digits) - first));
+  return Append(first, static_cast<std::size_t>(digits + sizeof(digits) - first));  // no zero character
 }
 
 void IDebugLog::Log(int level, const char* format, ...) {

@@ -4,6 +4,7 @@
 #include <cstdarg>
 #include <cstdint>
 #include <cstdio>
+#include <cstring>
 #include <string_view>
 
 class IDebugLog {
@@ -54,8 +55,17 @@ class LogLine {
   void Write() noexcept { IDebugLog::LogText(IDebugLog::kLevel_Message, text_, length_); }
 
  private:
-  LogLine& Append(const char* text, std::size_t length) noexcept;
+  // Inline, so that a literal's copy has a known length: a few moves, no call.
+  LogLine& Append(const char* text, std::size_t length) noexcept {
+    if (length > kLongest - length_) return AppendCut(text);
+    std::memcpy(text_ + length_, text, length);
+    length_ += length;
+    return *this;
+  }
+  // Fills the line with the start of a piece that does not fit.
+  LogLine& AppendCut(const char* text) noexcept;
 
+  static constexpr std::size_t kLongest = IDebugLog::kBufferSize - 1;  // as vsnprintf leaves it
   char text_[IDebugLog::kBufferSize];
   std::size_t length_ = 0;
 };

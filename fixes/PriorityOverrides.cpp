@@ -26,17 +26,25 @@ bool ParsePriority(std::string_view text, std::int32_t& priority) {
   bool negative = at < text.size() && text[at] == '-';
   if (at < text.size() && (text[at] == '-' || text[at] == '+')) ++at;
   if (at == text.size() || text[at] < '0' || text[at] > '9') return false;
-  constexpr std::int64_t kBeyond = std::int64_t{1} << 32;  // past either end of the range
-  std::int64_t magnitude = 0;
+  // In 32 bits: a magnitude above 2^31 / 10 takes a further digit past 2^31, out of range
+  // for good, and stays at the largest value.
+  constexpr std::uint32_t kLowestMagnitude = 0x80000000u;  // of the lowest priority
+  constexpr std::uint32_t kOutOfRange = std::numeric_limits<std::uint32_t>::max();
+  std::uint32_t magnitude = 0;
   for (; at < text.size() && text[at] >= '0' && text[at] <= '9'; ++at) {
-    if (magnitude < kBeyond) magnitude = magnitude * 10 + (text[at] - '0');
+    auto digit = static_cast<std::uint32_t>(text[at] - '0');
+    magnitude = magnitude <= kLowestMagnitude / 10 ? magnitude * 10 + digit : kOutOfRange;
   }
-  std::int64_t value = negative ? -magnitude : magnitude;
-  if (value < std::numeric_limits<std::int32_t>::min() || value > std::numeric_limits<std::int32_t>::max()) {
-    return false;
-  }
-  priority = static_cast<std::int32_t>(value);
+  if (magnitude > (negative ? kLowestMagnitude : kLowestMagnitude - 1)) return false;
+  priority = static_cast<std::int32_t>(negative ? 0u - magnitude : magnitude);
   return true;
+}
+
+// The log line of a line that is no entry: a few lines of a file at most, so formatted
+// apart from the reading of the others.
+[[gnu::noinline]] std::string SkipMessage(std::string_view line, int number, const char* what, const char* after) {
+  return std::string(kMessagePrefix) + what + " on line " + std::to_string(number) + ":'" + std::string(line) +
+         "'" + after;
 }
 
 }  // namespace
@@ -91,23 +99,23 @@ OverridesFileRead ReadPriorityOverrideLines(const std::string& path,
 
 PriorityOverrideLine ParsePriorityOverride(std::string_view line, int number) {
   PriorityOverrideLine parsed;
-  auto skip = [&](const char* why) {
-    parsed.skipMessage = std::string(kMessagePrefix) + why + " on line " + std::to_string(number) + ":'" +
-                         std::string(line) + "'; skipping";
-    return parsed;
-  };
   auto isSeparator = [](char c) { return c == ' ' || c == '\t'; };
   std::size_t separator = 0;
   while (separator < line.size() && !isSeparator(line[separator])) ++separator;
-  if (separator == line.size() || separator == 0) return skip("could not parse priority");
+  if (separator == line.size() || separator == 0) {
+    parsed.skipMessage = SkipMessage(line, number, "could not parse priority", "; skipping");
+    return parsed;
+  }
   if (!ParsePriority(line.substr(0, separator), parsed.priority)) {
-    parsed.skipMessage = std::string(kMessagePrefix) + "priority on line " + std::to_string(number) + ":'" +
-                         std::string(line) + "' is not an integer; skipping";
+    parsed.skipMessage = SkipMessage(line, number, "priority", " is not an integer; skipping");
     return parsed;
   }
   std::size_t formText = separator;
   while (formText < line.size() && isSeparator(line[formText])) ++formText;
-  if (formText == line.size()) return skip("no form ID given");
+  if (formText == line.size()) {
+    parsed.skipMessage = SkipMessage(line, number, "no form ID given", "; skipping");
+    return parsed;
+  }
   parsed.isEntry = true;
   parsed.formText = line.substr(formText);
   return parsed;

@@ -25,19 +25,17 @@ std::vector<std::string> SplitLines(std::string_view bytes) {
   return lines;
 }
 
-// "key\=part = 5": the backslash-equals pair stands for an '=' inside the key.
+// "key\=part = 5": the backslash-equals pair stands for an '=' inside the key. Copied in
+// runs between the pairs: most lines hold none.
 std::string ReplaceAll(std::string_view text, std::string_view from, std::string_view to) {
   std::string replaced;
   replaced.reserve(text.size());
-  for (std::size_t i = 0; i < text.size();) {
-    if (text.substr(i, from.size()) == from) {
-      replaced.append(to);
-      i += from.size();
-    } else {
-      replaced.push_back(text[i++]);
-    }
+  for (std::size_t at = 0;;) {
+    std::size_t found = text.find(from, at);
+    if (found == std::string_view::npos) return replaced.append(text.substr(at));
+    replaced.append(text.substr(at, found - at)).append(to);
+    at = found + from.size();
   }
-  return replaced;
 }
 
 }  // namespace

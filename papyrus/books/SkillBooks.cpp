@@ -51,6 +51,7 @@ void SkillBooks::BuildLists(const game::DataHandler* dataHandler) {
     increasing = increasing && (teachings_.empty() || teachings_.back().formID < book.formID);
     teachings_.push_back({book.formID, kind, book.teaches});  // within the reserve
   };
+  const bool stripSkillGain = settings_->bookDisableSkillGain;
   for (game::TESObjectBOOK* book : dataHandler->Books()) {
     if (book == nullptr) continue;
     if (book->flags & game::kBookFlag_TeachesSpell) {
@@ -69,7 +70,7 @@ void SkillBooks::BuildLists(const game::DataHandler* dataHandler) {
       learn(*book, Teaches::kSkill);
     }
     skillBookIds_.insert(book->formID);
-    if (settings_->bookDisableSkillGain) book->flags &= ~game::kBookFlag_TeachesSkill;
+    if (stripSkillGain) book->flags &= ~game::kBookFlag_TeachesSkill;
   }
   if (!increasing) {
     std::stable_sort(teachings_.begin(), teachings_.end(),

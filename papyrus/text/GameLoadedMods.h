@@ -24,9 +24,9 @@ class LoadedModIndex final : public LoadedMods {
   [[nodiscard]] const char* NameAt(std::uint32_t index) const override;
 
  private:
-  // The names by a hash of their letters folded as the game compares them (ASCII letters
-  // in either case alike), in open addressing: a name is looked up as given, without a
-  // lower-cased copy. An empty slot has no name.
+  // The names by a hash blind to letter case, compared as the game compares them (ASCII
+  // letters in either case alike), in open addressing: a name is looked up as given,
+  // without a lower-cased copy. An empty slot has no name.
   struct Slot {
     const char* name = nullptr;
     std::uint32_t length = 0;
@@ -40,6 +40,7 @@ class LoadedModIndex final : public LoadedMods {
   }
 
   std::vector<Slot> slots_;         // a power of two, at least twice the names
+  int slotShift_ = 32;              // 32 - log2(slot count): a slot is its hash's top bits
   std::vector<const char*> names_;  // by position
 };
 

@@ -1,6 +1,19 @@
 #include "papyrus/text/HexText.h"
 
+#include <array>
+
 namespace qx::papyrus {
+namespace {
+
+// HexDigitValue of every character, for reading texts digit by digit without branches:
+// form texts are resolved by the thousand at start-up.
+constexpr auto kHexDigitValues = [] {
+  std::array<std::uint8_t, 256> values{};
+  for (std::size_t c = 0; c < values.size(); ++c) values[c] = static_cast<std::uint8_t>(HexDigitValue(static_cast<char>(c)));
+  return values;
+}();
+
+}  // namespace
 
 std::uint32_t ModIndexOfHex(std::string_view text) noexcept {
   std::uint32_t high = text.size() > 0 ? HexDigitValue(text[0]) : 0;
@@ -21,7 +34,7 @@ std::string DecToHex(std::uint32_t value, std::uint32_t byteCount) {
 
 std::uint32_t HexToDec(std::string_view text) noexcept {
   std::uint32_t value = 0;
-  for (char c : text) value = (value << 4) | HexDigitValue(c);
+  for (char c : text) value = (value << 4) | kHexDigitValues[static_cast<unsigned char>(c)];
   return value;
 }
 

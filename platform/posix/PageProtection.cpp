@@ -1,10 +1,13 @@
 // mprotect works on whole pages and cannot report what it replaces, so the protection of
-// each touched page is read from /proc/self/maps first.
+// each touched page is read from /proc/self/maps first, at every patch: the protections
+// change as patches are made.
 #include "platform/PageProtection.h"
 
+#include <fcntl.h>
 #include <sys/mman.h>
+#include <unistd.h>
 
-#include <cstdio>
+#include "platform/posix/MapsFile.h"
 
 namespace qx::platform {
 namespace {
@@ -15,20 +18,10 @@ constexpr std::uintptr_t kPageSize = 0x1000;
 
 // PROT_* bits of the mapping that holds `address`; none when it is not mapped.
 [[nodiscard]] std::uint32_t CurrentProtection(std::uintptr_t address) {
-  std::FILE* maps = std::fopen("/proc/self/maps", "r");
-  if (maps == nullptr) return PROT_READ | PROT_EXEC;  // what code pages normally are
-  std::uint32_t protection = PROT_NONE;
-  char line[512];
-  while (std::fgets(line, sizeof line, maps) != nullptr) {
-    unsigned long from = 0, to = 0;
-    char perms[5] = {};
-    if (std::sscanf(line, "%lx-%lx %4s", &from, &to, perms) != 3) continue;
-    if (address < from || address >= to) continue;
-    protection = (perms[0] == 'r' ? PROT_READ : 0) | (perms[1] == 'w' ? PROT_WRITE : 0) |
-                 (perms[2] == 'x' ? PROT_EXEC : 0);
-    break;
-  }
-  std::fclose(maps);
+  int maps = open("/proc/self/maps", O_RDONLY | O_CLOEXEC);
+  if (maps < 0) return PROT_READ | PROT_EXEC;  // what code pages normally are
+  std::uint32_t protection = ProtectionInMaps(maps, address).value_or(PROT_NONE);
+  close(maps);
   return protection;
 }
 
@@ -41,7 +34,9 @@ void Protect(std::uintptr_t page, std::uint32_t protection) {
 PageProtectionChange MakeWritable(std::uintptr_t address, std::size_t size) {
   std::uintptr_t first = PageOf(address);
   std::uintptr_t last = PageOf(address + (size == 0 ? 0 : size - 1));
-  PageProtectionChange change{address, size, {CurrentProtection(first), CurrentProtection(last)}};
+  std::uint32_t firstProtection = CurrentProtection(first);
+  std::uint32_t lastProtection = last == first ? firstProtection : CurrentProtection(last);
+  PageProtectionChange change{address, size, {firstProtection, lastProtection}};
   Protect(first, PROT_READ | PROT_WRITE | PROT_EXEC);
   if (last != first) Protect(last, PROT_READ | PROT_WRITE | PROT_EXEC);
   return change;

@@ -49,6 +49,14 @@ TEST(CodePatch, BranchAcrossTwoPagesKeepsEachPagesProtection) {
   EXPECT_EQ(std::memcmp(pages + 0x1000 - 2, expected, 5), 0);
   EXPECT_EQ(Permissions(pages), "r-x");
   EXPECT_EQ(Permissions(pages + 0x1000), "r--");
+
+  // The next patch finds the protections as they are by then.
+  mprotect(pages, 0x1000, PROT_READ);
+  mprotect(pages + 0x1000, 0x1000, PROT_READ | PROT_WRITE);
+  qx::WriteRelBranch(site, qx::kOpcodeCall, site + 0x105);
+  EXPECT_EQ(pages[0x1000 - 2], qx::kOpcodeCall);
+  EXPECT_EQ(Permissions(pages), "r--");
+  EXPECT_EQ(Permissions(pages + 0x1000), "rw-");
   munmap(pages, 0x2000);
 }
 

@@ -95,13 +95,30 @@ TEST_F(DebugLogFile, LongMessagesAreCutToTheBuffer) {
   EXPECT_EQ(lines[2], lines[0]);
 }
 
+TEST_F(DebugLogFile, BuiltLinesAreCutWhereTheFormattedOnesAre) {
+  for (std::size_t before : {IDebugLog::kBufferSize - 4, IDebugLog::kBufferSize - 1}) {
+    std::string start(before, 'y');
+    LogMessage("%s%d", start.c_str(), -12345);
+    (LogLine() << start << -12345).Write();
+    LogMessage("%s' with", start.c_str());
+    (LogLine() << start << "' with").Write();
+  }
+  auto lines = Lines();
+  ASSERT_EQ(lines.size(), 8u);
+  for (std::size_t i = 0; i < lines.size(); i += 2) EXPECT_EQ(lines[i + 1], lines[i]) << i;
+  EXPECT_EQ(lines[0].substr(IDebugLog::kBufferSize - 4), "-12");
+}
+
 TEST_F(DebugLogFile, BuiltLinesAreTheFormattedOnes) {
   for (std::int32_t number : {0, 7, -1, 2147483647, -2147483647 - 1}) {
     LogMessage("keyword '%s' with priority %d", "0001F4_Mod.esp", number);
     (LogLine() << "keyword '" << "0001F4_Mod.esp" << "' with priority " << number).Write();
   }
+  constexpr std::string_view kZeroInside("0001F4_Mod.esp\0rest", 19);  // "%s" stops at the zero
+  LogMessage("keyword '%s'", kZeroInside.data());
+  (LogLine() << "keyword '" << kZeroInside << "'").Write();
   auto lines = Lines();
-  ASSERT_EQ(lines.size(), 10u);
+  ASSERT_EQ(lines.size(), 12u);
   for (std::size_t i = 0; i < lines.size(); i += 2) EXPECT_EQ(lines[i + 1], lines[i]);
   EXPECT_EQ(lines[9], "keyword '0001F4_Mod.esp' with priority -2147483648");
 }

@@ -13,6 +13,7 @@ TEST(HexText, DigitsOfEitherCaseAndEverythingElseAsZero) {
   EXPECT_EQ(HexToDec("1G"), 16u);
   EXPECT_EQ(HexToDec("123456789"), 0x23456789u);
   EXPECT_EQ(HexToDec(""), 0u);
+  for (int c = 0; c < 256; ++c) EXPECT_EQ(HexToDec(std::string(1, static_cast<char>(c))), HexDigitValue(static_cast<char>(c))) << c;
   EXPECT_EQ(ModIndexOfHex("ff000d62"), 255u);
   EXPECT_EQ(ModIndexOfHex("0x012345"), 0u);
   EXPECT_EQ(ModIndexOfHex("A"), 160u);

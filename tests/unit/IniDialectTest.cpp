@@ -47,6 +47,7 @@ TEST(IniDialect, SectionHeaders) {
 
 TEST(IniDialect, KeysAndValues) {
   EXPECT_EQ(Dispatched("[s]\nkey\\=part = 5\n"), (Triples{{"s", "key=part", "5"}}));
+  EXPECT_EQ(Dispatched("[s]\n\\=a\\=\\=b\\= = x\\=y\n"), (Triples{{"s", "=a==b=", "x\\=y"}}));
   EXPECT_EQ(Dispatched("[s]\n a = b = c \n"), (Triples{{"s", "a", "b = c"}}));
   EXPECT_EQ(Dispatched("[s]\nno equals here\n=empty key\nk=\n"),
             (Triples{{"s", "", "empty key"}, {"s", "k", ""}}));

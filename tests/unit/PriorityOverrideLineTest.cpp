@@ -68,9 +68,12 @@ TEST(PriorityOverrideLine, SignedRangeLimits) {
   ProjectIni s;
   EXPECT_TRUE(Parse(s, "2147483647 a").empty());
   EXPECT_TRUE(Parse(s, "-2147483648 b").empty());
-  EXPECT_EQ(Parse(s, "2147483648 c").size(), 1u);
+  EXPECT_TRUE(Parse(s, "-000000000002147483647 c").empty());
+  for (const char* beyond : {"2147483648 d", "-2147483649 e", "21474836470 f", "99999999999999999999999 g"}) {
+    EXPECT_EQ(Parse(s, beyond).size(), 1u) << beyond;
+  }
   EXPECT_EQ(Priorities(s),
-            (std::vector<std::int32_t>{2147483647, -2147483647 - 1}));
+            (std::vector<std::int32_t>{2147483647, -2147483647 - 1, -2147483647}));
 }
 
 // The settings key hands the file over while the settings are read: lines numbered from 0,

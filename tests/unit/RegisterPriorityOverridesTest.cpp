@@ -73,10 +73,17 @@ TEST(LoadedModIndex, AnswersAsTheGamesListDoes) {
   std::vector<std::string> names;
   for (int i = 0; i < 300; ++i) names.push_back("File" + std::to_string(i) + ".esp");
   names[7] = "file3.ESP";  // a second File3.esp, in other letter case
+  // Names of every length modulo four, with the characters beside the letters and beyond ASCII.
+  names[20] = "A@Z[`{.esm";
+  names[21] = "\xC9t\xE9.esp";
+  names[22] = "abcd";
+  names[23] = "x";
+  names[24] = "abcdefgh";
   sim::SetLoadedMods(names);
   qx::papyrus::LoadedModIndex index;
   std::vector<std::string> asked = names;
-  asked.insert(asked.end(), {"FILE299.ESP", "file3.esp", "Missing.esp", "", "File3.esp "});
+  asked.insert(asked.end(), {"FILE299.ESP", "file3.esp", "Missing.esp", "", "File3.esp ", "a@z[`{.ESM", "a`z[`{.esm", "A@Z{`{.esm",
+                             "\xC9T\xE9.ESP", "\xE9t\xC9.esp", "ABCD", "abcde", "abc", "X", "y", "ABCDEFGH", "abcdefgi"});
   for (const std::string& name : asked) {
     EXPECT_EQ(index.IndexOf(name.c_str()), qx::game::ModIndexOfFile(name.c_str())) << name;
   }
