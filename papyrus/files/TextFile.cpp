@@ -166,7 +166,14 @@ bool TextFile::UseNextLine(LineUser use, void* context) {
   if (!IsGood()) return false;
   use(readAhead_.PeekNext(), context);
   readAhead_.Advance();
-  CountWaitingLinesLocked();
+  // The next lines are read ahead now, under this lock, so that the script's HasNextLine
+  // before them finds them waiting without taking the lock (with a buffer of one line, on
+  // every line).
+  if (readAhead_.NeedsRefill()) {
+    RefillLocked();  // counts the waiting lines
+  } else {
+    CountWaitingLinesLocked();
+  }
   return true;
 }
 
