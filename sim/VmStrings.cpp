@@ -32,10 +32,12 @@ std::vector<Texts::iterator>& ShortLivedTexts() {
   return texts;
 }
 
-// References in storage that outlives a call (static, thread or heap memory of the plugin or
-// of the VM's values), by address, with the text each holds: such a reference keeps its text
-// in the cache until it is pointed elsewhere or its value is released. A reference on the
-// calling thread's stack is a call's temporary and holds nothing once the call is over.
+// References the setter pointed at a text in storage that outlives a call (static, thread
+// or heap memory of the plugin, or the VM's values), by address, with the text each holds:
+// such a reference keeps its text in the cache until it is pointed elsewhere or its value
+// is released. A reference on the calling thread's stack is a call's temporary and holds
+// nothing once the call is over; one the constructor made is a new text for the VM to take
+// (a list's element), held only by whatever the VM puts it in.
 std::map<const void*, const char*>& HeldTexts() {
   static auto& held = *new std::map<const void*, const char*>;
   return held;
@@ -50,7 +52,14 @@ const char* InternLocked(std::string_view text) {
   return found->c_str();
 }
 
-StringCache::Ref* Point(StringCache::Ref* ref, const char* text) {
+// A null text gives a reference to nothing, as the game's cache does.
+StringCache::Ref* QX_THISCALL Construct(StringCache::Ref* ref, const char* text) {
+  ref->data = text != nullptr ? VmStrings::Intern(text) : nullptr;
+  return ref;
+}
+
+StringCache::Ref* QX_THISCALL Set(StringCache::Ref* ref, const char* text) {
+  if (text == nullptr) ++gNullTexts;
   bool held = !OnThisThreadsStack(ref);
   std::lock_guard<std::mutex> guard(gLock);
   ref->data = text != nullptr ? InternLocked(text) : nullptr;
@@ -60,14 +69,6 @@ StringCache::Ref* Point(StringCache::Ref* ref, const char* text) {
     HeldTexts().erase(ref);
   }
   return ref;
-}
-
-// A null text gives a reference to nothing, as the game's cache does.
-StringCache::Ref* QX_THISCALL Construct(StringCache::Ref* ref, const char* text) { return Point(ref, text); }
-
-StringCache::Ref* QX_THISCALL Set(StringCache::Ref* ref, const char* text) {
-  if (text == nullptr) ++gNullTexts;
-  return Point(ref, text);
 }
 
 }  // namespace

@@ -19,9 +19,9 @@ class VmStrings {
   static void Released(const void* ref);
 
   // Texts first interned while a scope lives are dropped when it ends, as the game's cache
-  // drops the texts of a finished call that nothing references any more: a text a reference
-  // outside the calling thread's stack still holds then (the constructor or setter pointed
-  // it there) stays until a later scope ends after that reference let go of it. A long run of
+  // drops the texts of a finished call that nothing references any more: a text that a
+  // reference outside the calling thread's stack, pointed there by the setter, still holds
+  // then stays until a later scope ends after that reference let go of it. A long run of
   // calls (a fuzz target) stays at a steady size, and a caller that kept a pointer into
   // the cache past the scope reads freed memory, which the address sanitizer reports.
   // One scope at a time.

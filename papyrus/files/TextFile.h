@@ -32,8 +32,8 @@ class TextFile {
   [[nodiscard]] bool IsGood() const noexcept { return good_.load(); }
   [[nodiscard]] bool IsReadMode() const noexcept { return read_; }
 
-  // Without the lock while read-ahead lines are waiting (scripts ask before every line);
-  // with it when the read-ahead is empty and must be refilled first.
+  // Without the lock while read-ahead lines are waiting (scripts ask before every line, and
+  // taking a line reads the next ones ahead); with it before the first line and at the end.
   [[nodiscard]] bool HasNextLine() {
     if (linesWaiting_.load(std::memory_order_relaxed) != 0) return true;
     return HasNextLineLocking();
@@ -58,7 +58,7 @@ class TextFile {
 
  private:
   [[nodiscard]] bool HasNextLineLocking();
-  // After every change of the read-ahead or of good_ in read mode.
+  // After every change of the read-ahead.
   void CountWaitingLinesLocked() noexcept {
     linesWaiting_.store(IsGood() ? static_cast<std::uint32_t>(readAhead_.LinesLeft()) : 0, std::memory_order_relaxed);
   }
@@ -79,8 +79,9 @@ class TextFile {
   platform::FilePath path_;
   LineReadAhead readAhead_;  // read mode
   // How many lines the read-ahead holds that no caller has taken yet, 0 once the file is no
-  // longer good: set under the lock, read without it. A hint only (another thread may take the line next), which is all a
-  // script asking HasNextLine gets anyway; the race detectors are told to leave it alone.
+  // longer good: set under the lock, read without it. A hint only (another thread may take
+  // the line next), which is all a script asking HasNextLine gets anyway; the race
+  // detectors are told to leave it alone.
   std::atomic<std::uint32_t> linesWaiting_{0};
   // Write mode: the lines waiting for the buffer to fill, each followed by its line feed,
   // and how many they are (the script's buffer size at most).
