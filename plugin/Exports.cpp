@@ -12,6 +12,7 @@
 #include "plugin/ScriptWriteFolders.h"
 #include "settings/ProjectIni.h"
 #include "skse/PluginAPI.h"
+#include "skse/PluginPath.h"
 
 #ifdef _WIN32
 #define QX_EXPORT __declspec(dllexport)
@@ -50,7 +51,7 @@ void RegisterListener(const skse::SKSEInterface& skse) {
 extern "C" {
 
 QX_EXPORT bool SKSEPlugin_Query(const skse::SKSEInterface* skse, skse::PluginInfo* info) {
-  IDebugLog::OpenInFolder(platform::kFolderId_Documents, "\\My Games\\Skyrim\\SKSE\\QXKit.log");
+  IDebugLog::OpenInFolder(platform::kFolderId_Documents, QX_GAME_DOCUMENTS_FOLDER "\\SKSE\\QXKit.log");
   IDebugLog::consoleLevel = 1;
   IDebugLog::fileLevel = 5;
   LogMessage("%s", kPluginName);

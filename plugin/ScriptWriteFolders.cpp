@@ -16,7 +16,7 @@ void AllowScriptWrites(const ProjectIni& settings) {
   std::vector<std::string> folders{game};
   char documents[platform::kMaxPath];
   if (platform::GetShellFolderPath(platform::kFolderId_Documents, documents) >= 0) {
-    folders.push_back(std::string(documents) + "\\My Games\\Skyrim");
+    folders.push_back(std::string(documents) + QX_GAME_DOCUMENTS_FOLDER);
   }
   for (std::string& entry : io::SplitFolderList(settings.filesWritableFolders)) folders.push_back(std::move(entry));
   for (const io::UnusableFolder& folder : io::AllowWritingIn(folders, game)) {

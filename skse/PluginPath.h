@@ -1,6 +1,10 @@
 #pragma once
 #include <string>
 
+// The game's own folder inside the player's documents folder (saves, its settings, and this
+// plugin's log), from the documents folder on; a literal, so that it joins the names after it.
+#define QX_GAME_DOCUMENTS_FOLDER "\\My Games\\Skyrim"
+
 namespace qx {
 
 // The game folder: that of the process's executable, without a trailing "\".

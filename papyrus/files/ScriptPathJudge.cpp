@@ -148,7 +148,7 @@ PathRefusal AppendNames(std::basic_string<Unit>& path, std::size_t rootLength, T
     while (at < end && !IsSeparator(*at)) ++at;
     Text<Unit> name(start, static_cast<std::size_t>(at - start));
     ++at;  // past the separator
-    if (name.size() <= 2 && (name.empty() || (name.size() == 1 && name[0] == Unit('.')))) continue;
+    if (name.empty() || (name.size() == 1 && name[0] == Unit('.'))) continue;
     if (name.size() == 2 && name[0] == Unit('.') && name[1] == Unit('.')) {
       std::size_t cut = path.rfind(Unit('\\'));
       if (cut != std::basic_string<Unit>::npos && cut >= rootLength) path.resize(cut);

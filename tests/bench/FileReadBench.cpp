@@ -85,13 +85,14 @@ std::string PathOfLength(const std::filesystem::path& folder, const std::string&
 // A path as a script passes it: the game's string cache's copy.
 const char* ScriptString(const std::string& text) { return sim::VmStrings::Intern(text); }
 
+// Takes a line in place, as the script binding does.
+void AddLine(std::string_view line, void* tally) { static_cast<Tally*>(tally)->Add(line); }
+
 Tally ReadScript(const std::string& file, int bufferSize) {
   Tally tally;
   const char* path = ScriptString(file);
   if (!qx::io::LoadFile(path, true, false, bufferSize)) std::exit(1);
-  // In place, as the script binding takes each line.
-  auto add = [](std::string_view line, void* t) { static_cast<Tally*>(t)->Add(line); };
-  while (qx::io::HasNextLine(path)) qx::io::NextLine(path, add, &tally);
+  while (qx::io::HasNextLine(path)) qx::io::NextLine(path, &AddLine, &tally);
   (void)qx::io::CloseFile(path);
   return tally;
 }
@@ -114,11 +115,10 @@ Tally ReadScriptInTurn(const std::string& first, const std::string& second, int 
   const char* one = ScriptString(first);
   const char* two = ScriptString(second);
   if (!qx::io::LoadFile(one, true, false, bufferSize) || !qx::io::LoadFile(two, true, false, bufferSize)) std::exit(1);
-  auto add = [](std::string_view line, void* t) { static_cast<Tally*>(t)->Add(line); };
   for (bool more = true; more;) {
     more = false;
-    if (qx::io::HasNextLine(one)) more = true, qx::io::NextLine(one, add, &tally);
-    if (qx::io::HasNextLine(two)) more = true, qx::io::NextLine(two, add, &tally);
+    if (qx::io::HasNextLine(one)) more = true, qx::io::NextLine(one, &AddLine, &tally);
+    if (qx::io::HasNextLine(two)) more = true, qx::io::NextLine(two, &AddLine, &tally);
   }
   (void)qx::io::CloseFile(one);
   (void)qx::io::CloseFile(two);
