@@ -28,8 +28,9 @@ class FilePath {
   // Replaces every "/" by "\" (the form the log shows and the streams open).
   void UseBackslashes();
   // From now on the file system calls take `fullPath` (written with "\"), the full path the
-  // text was judged to name; the log still shows the script's text.
-  void UseFullPath(NativePathString fullPath);
+  // text was judged to name; the log still shows the script's text. Copied into the path's own
+  // storage, which a full path no longer than the text fits.
+  void UseFullPath(std::basic_string_view<NativePathString::value_type> fullPath);
   // The path as the log shows it: the script's narrow text, separators as now.
   [[nodiscard]] const std::string& Display() const noexcept { return display_; }
   [[nodiscard]] const NativePathString& Native() const noexcept { return native_; }
@@ -61,10 +62,20 @@ enum class Existence { kExists, kMissing, kUnknown };
 // missing; any other failure is kUnknown with the system's message in `error`.
 [[nodiscard]] Existence TestExistence(const FilePath& path, std::string& error);
 
-// Text-mode streams: the line feed written ends a line as the platform's text files do
-// (CR LF on Windows). Streams report I/O errors and memory exhaustion as exceptions.
+// Reading is in text mode (CR LF read as LF on Windows). Writing is binary: the writer ends
+// each line with kLineEnd itself, as text mode would, so that a stream open for writing reads
+// a file's first bytes exactly as they are. Streams report I/O errors and memory exhaustion
+// as exceptions.
+#ifdef _WIN32
+inline constexpr std::string_view kLineEnd = "\r\n";
+#else
+inline constexpr std::string_view kLineEnd = "\n";
+#endif
 void OpenTextInput(std::ifstream& stream, const FilePath& path);
-void OpenTextOutput(std::ofstream& stream, const FilePath& path, bool append);
+void OpenBinaryInput(std::ifstream& stream, const FilePath& path);
+// `mode` as a file stream takes it; writing and binary are added (app: create or append;
+// trunc: create or empty; in: an existing file, unchanged, readable too).
+void OpenBinaryOutput(std::ofstream& stream, const FilePath& path, std::ios::openmode mode);
 
 // The system's own words for why the last file operation of this thread failed: a write
 // that found the disk full reports it here, while the stream only says that it failed.

@@ -51,7 +51,7 @@ void RegisterListener(const skse::SKSEInterface& skse) {
 extern "C" {
 
 QX_EXPORT bool SKSEPlugin_Query(const skse::SKSEInterface* skse, skse::PluginInfo* info) {
-  IDebugLog::OpenInFolder(platform::kFolderId_Documents, QX_GAME_DOCUMENTS_FOLDER "\\SKSE\\QXKit.log");
+  IDebugLog::OpenInFolder(platform::kFolderId_Documents, QX_GAME_DOCUMENTS_FOLDER QX_LOG_FILE_IN_GAME_DOCUMENTS);
   IDebugLog::consoleLevel = 1;
   IDebugLog::fileLevel = 5;
   LogMessage("%s", kPluginName);

@@ -42,7 +42,7 @@ bool LoadLocked(std::string_view path, bool read, bool append, std::int32_t buff
   if (Table().Find(path)) return true;
   platform::FilePath native;
   if (!AdmittedPath(path, read ? PathUse::kRead : PathUse::kWrite, native)) return false;
-  std::shared_ptr<TextFile> file = TextFile::Load(std::move(native), read, append, bufferSize);
+  std::shared_ptr<TextFile> file = TextFile::Load(std::move(native), read, append, bufferSize, Contents::kText);
   if (!file) return false;
   try {
     Table().Insert(path, file);
@@ -92,6 +92,10 @@ bool DeleteAnyFile(const char* path) {
   platform::FilePath native;
   if (!AdmittedPath(text, PathUse::kWrite, native)) return false;
   std::unique_lock<std::mutex> changes = Table().ChangeLock();
+  if (HoldsZeroByteInFirstBlock(native)) {
+    LogProtectedFileRefused(text, Protection::kBinary);
+    return false;
+  }
   if (!LoadLocked(text, /*read=*/true, /*append=*/false, /*bufferSize=*/1)) return false;
   std::shared_ptr<TextFile> file = Table().Find(text);
   bool deleted = file->Close() && file->DeleteFromDisk(native);

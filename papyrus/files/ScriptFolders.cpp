@@ -14,22 +14,39 @@ using Unit = NativePathString::value_type;
 // Full paths, as the judge writes them. Written while the plugin loads, before any script
 // can call a file function; read by script threads afterwards.
 std::vector<NativePathString> gWritableFolders;
+ProtectedPlaces<Unit> gProtected;
 
-// The script's text for the log: a control character it holds could otherwise start a line
-// of its own that looks like the plugin's.
-std::string Shown(std::string_view text) {
-  std::string shown;
-  shown.reserve(text.size());
+bool IsControl(char c) noexcept { return static_cast<unsigned char>(c) < 0x20 || c == 0x7F; }
+
+// Logs `format` with the script's text for its one "%.*s": a control character the text
+// holds could otherwise start a line of its own that looks like the plugin's, so such a text
+// is shown with those characters escaped ("\x0A").
+void LogWithPath(const char* format, std::string_view text, const char* reason) noexcept {
+  std::size_t control = 0;
+  while (control < text.size() && !IsControl(text[control])) ++control;
+  if (control == text.size()) {
+    LogMessage(format, static_cast<int>(text.size()), text.data(), reason);
+    return;
+  }
+  char shown[1024];
+  std::size_t length = 0;
   for (char c : text) {
-    if (static_cast<unsigned char>(c) < 0x20 || c == 0x7F) {
-      char escaped[8];
-      std::snprintf(escaped, sizeof escaped, "\\x%02X", static_cast<unsigned char>(c));
-      shown += escaped;
+    if (length + 4 >= sizeof shown) break;
+    if (IsControl(c)) {
+      length += static_cast<std::size_t>(
+          std::snprintf(shown + length, sizeof shown - length, "\\x%02X", static_cast<unsigned char>(c)));
     } else {
-      shown.push_back(c);
+      shown[length++] = c;
     }
   }
-  return shown;
+  LogMessage(format, static_cast<int>(length), shown, reason);
+}
+
+// A system path in the judge's form; empty when it is no full path.
+NativePathString SystemPath(std::string_view path) {
+  NativePathString full;
+  if (!ResolveSystemPath<Unit>(platform::FilePath::FromScriptText(path).Native(), full)) full.clear();
+  return full;
 }
 
 }  // namespace
@@ -66,20 +83,48 @@ std::vector<UnusableFolder> AllowWritingIn(const std::vector<std::string>& folde
   return unusable;
 }
 
+void ProtectFiles(const PlacesToProtect& places) {
+  ProtectedPlaces<Unit> is;
+  auto add = [](std::vector<NativePathString>& to, std::string_view path) {
+    if (NativePathString full = SystemPath(path); !full.empty()) to.push_back(std::move(full));
+  };
+  for (const std::string& file : places.ownFiles) add(is.files, file);
+  const std::string game = places.gameFolder;
+  add(is.filesDirectlyIn, game + "\\Data\\SKSE");
+  add(is.filesDirectlyIn, game + "\\Data\\SKSE\\Plugins");
+  add(is.settingsDirectlyIn, game);
+  if (!places.documentsGameFolder.empty()) {
+    add(is.settingsDirectlyIn, places.documentsGameFolder);
+    add(is.everythingBelow, places.documentsGameFolder + "\\Saves");
+  }
+  gProtected = std::move(is);
+}
+
+void LogProtectedFileRefused(std::string_view shownPath, Protection protection) noexcept {
+  LogWithPath("QX IO Util: refused to write '%.*s': %s", shownPath, ProtectionReason(protection));
+}
+
 bool AdmitScriptPath(platform::FilePath& path, PathUse use) {
-  NativePathString full;
+  // The judge's full path, in storage each thread keeps: no allocation per call.
+  thread_local NativePathString full;
   Unit currentFolder[platform::kCurrentFolderRoom];
   PathVerdict verdict = JudgeScriptPath<Unit>(path.Native(), platform::ResolvingFolder(path.Native(), currentFolder),
                                               std::span<const NativePathString>(gWritableFolders), full);
   if (verdict.Refused()) {
-    LogMessage("QX IO Util: refused path '%s': %s", Shown(path.Display()).c_str(), RefusalReason(verdict.refusal));
+    LogWithPath("QX IO Util: refused path '%.*s': %s", path.Display(), RefusalReason(verdict.refusal));
     return false;
   }
-  if (use == PathUse::kWrite && !verdict.inside) {
-    LogMessage("QX IO Util: refused to write '%s': outside the folders scripts may write in", Shown(path.Display()).c_str());
-    return false;
+  if (use == PathUse::kWrite) {
+    if (!verdict.inside) {
+      LogWithPath("QX IO Util: refused to write '%.*s': %s", path.Display(), "outside the folders scripts may write in");
+      return false;
+    }
+    if (Protection protection = ProtectionOf<Unit>(full, gProtected); protection != Protection::kNone) {
+      LogProtectedFileRefused(path.Display(), protection);
+      return false;
+    }
   }
-  path.UseFullPath(std::move(full));
+  path.UseFullPath(full);
   return true;
 }
 

@@ -3,12 +3,14 @@
 // text is judged before the file system sees it: reading and testing reach any local file,
 // while creating, emptying, appending to and deleting a file stay below the folders the
 // player allows (the game's folder, the game's folder in the player's documents, and the
-// folders of [files] writablefolders). Network, device and stream paths reach nothing.
+// folders of [files] writablefolders), and never reach the files the player, the game and
+// other programs depend on (ProtectedFiles.h). Network, device and stream paths reach nothing.
 #include <cstdint>
 #include <string>
 #include <string_view>
 #include <vector>
 
+#include "papyrus/files/ProtectedFiles.h"
 #include "papyrus/files/ScriptPathJudge.h"
 #include "platform/Files.h"
 
@@ -35,9 +37,24 @@ struct UnusableFolder {
 // script functions.
 std::vector<UnusableFolder> AllowWritingIn(const std::vector<std::string>& folders, std::string_view baseFolder);
 
+// The places whose files no script may change, as the system names them (ANSI code page).
+struct PlacesToProtect {
+  std::string gameFolder;
+  std::string documentsGameFolder;    // the game's folder in the player's documents; empty when unknown
+  std::vector<std::string> ownFiles;  // the plugin's DLL, settings files and logs
+};
+// Protects the plugin's own files; every file directly in <game>\Data\SKSE and
+// <game>\Data\SKSE\Plugins; the .ini files directly in the game's folder and in its folder
+// in the documents; everything below that folder's Saves; and, anywhere, the extensions of
+// ProtectedFiles.cpp. Set while the plugin loads, before it registers the script functions.
+void ProtectFiles(const PlacesToProtect& places);
+
+// The one line for a write or delete refused because of what the file is.
+void LogProtectedFileRefused(std::string_view shownPath, Protection protection) noexcept;
+
 // Judges a script's path for `use`. Admitted: true, and `path` now takes the system to the
-// full path the judge resolved (the one it compared). Refused: one log line with the reason,
-// false, and nothing else done. May throw std::bad_alloc.
+// full path the judge resolved (the one it compared). Refused (for writing, a protected file
+// too): one log line with the reason, false, and nothing else done. May throw std::bad_alloc.
 [[nodiscard]] bool AdmitScriptPath(platform::FilePath& path, PathUse use);
 
 }  // namespace qx::io

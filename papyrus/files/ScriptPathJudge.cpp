@@ -1,5 +1,8 @@
 #include "papyrus/files/ScriptPathJudge.h"
 
+#include <emmintrin.h>
+
+#include <array>
 #include <type_traits>
 
 namespace qx::io {
@@ -61,32 +64,9 @@ bool IsDriveAbsolute(Text<Unit> text) noexcept {
   return text.size() >= 3 && IsAsciiLetter(text[0]) && text[1] == Unit(':') && IsSeparator(text[2]);
 }
 
-// The characters below 0x40 that need a closer look: controls, < > " ? * and the colon.
-constexpr std::uint64_t kSpecialBelow40 = 0xFFFFFFFFull | (1ull << '<') | (1ull << '>') | (1ull << '"') |
-                                          (1ull << '?') | (1ull << '*') | (1ull << ':');
-
-// One pass over the text for the characters that may stand nowhere, and for a colon other
-// than that of a leading drive.
 template <typename Unit>
-PathRefusal RefusedCharacter(Text<Unit> text) noexcept {
-  for (std::size_t i = 0; i < text.size(); ++i) {
-    std::uint32_t code = Code(text[i]);
-    if (code >= 0x40u) {  // letters, and everything past ASCII: only "|" among them
-      if (code == '|') return PathRefusal::kForbiddenCharacter;
-      continue;
-    }
-    if (((kSpecialBelow40 >> code) & 1u) == 0) continue;
-    if (code != ':') return PathRefusal::kForbiddenCharacter;
-    if (!(i == 1 && IsDriveAbsolute(text))) return PathRefusal::kMisplacedColon;
-  }
-  return PathRefusal::kNone;
-}
-
-template <typename Unit>
-Text<Unit> WithoutTrailing(Text<Unit> name, bool dots) noexcept {
-  while (!name.empty() && (name.back() == Unit(' ') || (dots && name.back() == Unit('.')))) {
-    name.remove_suffix(1);
-  }
+Text<Unit> WithoutTrailingBlanks(Text<Unit> name) noexcept {
+  while (!name.empty() && name.back() == Unit(' ')) name.remove_suffix(1);
   return name;
 }
 
@@ -98,7 +78,7 @@ bool IsDeviceName(Text<Unit> name) noexcept {
   std::uint32_t first = Folded(Code(name.empty() ? Unit(0) : name.front()));
   if (first != 'c' && first != 'p' && first != 'a' && first != 'n' && first != 'l' && first != ' ') return false;
   std::size_t dot = name.find(Unit('.'));
-  Text<Unit> base = WithoutTrailing(dot == Text<Unit>::npos ? name : name.substr(0, dot), false);
+  Text<Unit> base = WithoutTrailingBlanks(dot == Text<Unit>::npos ? name : name.substr(0, dot));
   while (!base.empty() && base.front() == Unit(' ')) base.remove_prefix(1);
   for (std::string_view device : {"CON", "PRN", "AUX", "NUL", "CONIN$", "CONOUT$"}) {
     if (IsNamed(base, device)) return true;
@@ -136,38 +116,153 @@ bool RootOf(Text<Unit> folder, std::size_t& rootLength) noexcept {
   return false;
 }
 
-// Appends the names of `rest` to `path` (which holds its root's `rootLength` characters
-// and names so far), taking "." and ".." away; ".." never climbs above the root. Names of
-// a script's text are checked; a folder the system gave is taken as it is.
+// What a character of a script's text is to the resolver: most are part of a name.
+enum class CharacterKind : std::uint8_t { kName, kSeparator, kColon, kForbidden };
+
+// Controls, < > " | ? * and the colon, and both separators; everything from 0x80 on is a name's.
+constexpr auto kKinds = [] {
+  std::array<CharacterKind, 0x80> kinds{};
+  for (std::size_t c = 0; c < 0x20; ++c) kinds[c] = CharacterKind::kForbidden;
+  for (char c : {'<', '>', '"', '|', '?', '*'}) kinds[static_cast<std::size_t>(c)] = CharacterKind::kForbidden;
+  kinds['\\'] = kinds['/'] = CharacterKind::kSeparator;
+  kinds[':'] = CharacterKind::kColon;
+  return kinds;
+}();
+
 template <typename Unit>
-PathRefusal AppendNames(std::basic_string<Unit>& path, std::size_t rootLength, Text<Unit> rest, bool checked) {
-  const Unit* at = rest.data();
-  const Unit* const end = at + rest.size();
-  while (at < end) {
-    const Unit* start = at;
-    while (at < end && !IsSeparator(*at)) ++at;
-    Text<Unit> name(start, static_cast<std::size_t>(at - start));
-    ++at;  // past the separator
+constexpr CharacterKind KindOf(Unit c) noexcept {
+  std::uint32_t code = Code(c);
+  return code < kKinds.size() ? kKinds[code] : CharacterKind::kName;
+}
+
+// Where the next character that is not a name's may stand, among 16 bytes of text: a bit per
+// byte. Every control, < > " | ? * : and both separators set their bits; so may a wide
+// character from 0x8000 on (a signed compare), which the caller then takes as a name's.
+template <typename Unit>
+__m128i EqualTo(__m128i block, char c) noexcept {
+  if constexpr (sizeof(Unit) == 1) {
+    return _mm_cmpeq_epi8(block, _mm_set1_epi8(c));
+  } else {
+    return _mm_cmpeq_epi16(block, _mm_set1_epi16(c));
+  }
+}
+
+template <typename Unit>
+unsigned MaybeSpecialBits(__m128i block) noexcept {
+  __m128i special;
+  if constexpr (sizeof(Unit) == 1) {
+    special = _mm_cmpeq_epi8(_mm_min_epu8(block, _mm_set1_epi8(0x1F)), block);  // below 0x20
+  } else {
+    special = _mm_cmplt_epi16(block, _mm_set1_epi16(0x20));
+  }
+  special = _mm_or_si128(special, _mm_or_si128(EqualTo<Unit>(block, '"'), EqualTo<Unit>(block, '*')));
+  special = _mm_or_si128(special, _mm_or_si128(EqualTo<Unit>(block, '/'), EqualTo<Unit>(block, ':')));
+  special = _mm_or_si128(special, _mm_or_si128(EqualTo<Unit>(block, '<'), EqualTo<Unit>(block, '>')));
+  special = _mm_or_si128(special, _mm_or_si128(EqualTo<Unit>(block, '?'), EqualTo<Unit>(block, '\\')));
+  special = _mm_or_si128(special, EqualTo<Unit>(block, '|'));
+  return static_cast<unsigned>(_mm_movemask_epi8(special));
+}
+
+// Copies the name characters from `in` to `out` up to the first other character or `end`:
+// 16 bytes at a time while 16 remain (`out` has as much room as the text has left), then one
+// by one (after a wide character the blocks took for special, too).
+template <typename Unit>
+void CopyNameCharacters(const Unit*& in, const Unit* const end, Unit*& out) noexcept {
+  constexpr std::size_t kPerBlock = 16 / sizeof(Unit);
+  while (static_cast<std::size_t>(end - in) >= kPerBlock) {
+    __m128i block = _mm_loadu_si128(reinterpret_cast<const __m128i*>(in));
+    _mm_storeu_si128(reinterpret_cast<__m128i*>(out), block);
+    unsigned bits = MaybeSpecialBits<Unit>(block);
+    if (bits != 0) {
+      std::size_t at = static_cast<std::size_t>(__builtin_ctz(bits)) / sizeof(Unit);
+      in += at;
+      out += at;
+      break;
+    }
+    in += kPerBlock;
+    out += kPerBlock;
+  }
+  while (in < end && KindOf(*in) == CharacterKind::kName) *out++ = *in++;
+}
+
+template <typename Unit>
+bool IsDotsAndSpaces(const Unit* begin, const Unit* end) noexcept {
+  for (; begin < end; ++begin) {
+    if (*begin != Unit('.') && *begin != Unit(' ')) return false;
+  }
+  return true;
+}
+
+// Appends the names of a folder the system gave (the current folder), as it is: separators
+// as "\", no name checked or trimmed; "." and ".." are still taken away.
+template <typename Unit>
+void AppendSystemNames(std::basic_string<Unit>& path, std::size_t rootLength, Text<Unit> names) {
+  std::size_t at = 0;
+  while (at < names.size()) {
+    std::size_t end = at;
+    while (end < names.size() && !IsSeparator(names[end])) ++end;
+    Text<Unit> name = names.substr(at, end - at);
+    at = end + 1;
     if (name.empty() || (name.size() == 1 && name[0] == Unit('.'))) continue;
     if (name.size() == 2 && name[0] == Unit('.') && name[1] == Unit('.')) {
       std::size_t cut = path.rfind(Unit('\\'));
       if (cut != std::basic_string<Unit>::npos && cut >= rootLength) path.resize(cut);
       continue;
     }
-    Text<Unit> kept = WithoutTrailing(name, true);
-    if (checked && kept.empty()) return PathRefusal::kDotsOnlyName;
-    if (checked && IsDeviceName(kept)) return PathRefusal::kDeviceName;
-    if (kept.empty()) continue;
     path.push_back(Unit('\\'));
-    path.append(kept.data(), kept.size());
+    path.append(name.data(), name.size());
   }
-  return PathRefusal::kNone;
 }
 
 // The root as a full path writes it: separators as "\".
 template <typename Unit>
 void AppendRoot(std::basic_string<Unit>& path, Text<Unit> root) {
   for (Unit c : root) path.push_back(IsSeparator(c) ? Unit('\\') : c);
+}
+
+// Appends the names of a script's text to the full path `out` points into, in one pass: each
+// character is checked as it is copied, and each name judged when it ends. As Windows does,
+// "." and ".." are taken away (".." never climbs above `root`), repeated separators count as
+// one, a name followed by another loses one trailing dot ("Data.\x" is "Data\x", "Data..\x"
+// is "Data.\x", "Data \x" keeps its blank), and the path's end loses every trailing dot and
+// blank unless the text ends with a separator. Returns the end of the path, or null with the
+// refusal in `refusal`.
+template <typename Unit>
+Unit* AppendScriptNames(Unit* const root, Unit* out, const Unit* in, const Unit* const end, PathRefusal& refusal) noexcept {
+  for (;;) {
+    *out = Unit('\\');
+    Unit* const name = out + 1;
+    out = name;
+    CopyNameCharacters(in, end, out);
+    if (in < end && KindOf(*in) != CharacterKind::kSeparator) {
+      refusal = KindOf(*in) == CharacterKind::kColon ? PathRefusal::kMisplacedColon : PathRefusal::kForbiddenCharacter;
+      return nullptr;
+    }
+    const std::size_t length = static_cast<std::size_t>(out - name);
+    if (length == 0 || (length == 1 && name[0] == Unit('.'))) {
+      out = name - 1;
+    } else if (length == 2 && name[0] == Unit('.') && name[1] == Unit('.')) {
+      out = name - 1;
+      while (out > root && *--out != Unit('\\')) {
+      }
+    } else {
+      if ((out[-1] == Unit('.') || out[-1] == Unit(' ')) && IsDotsAndSpaces(name, out)) {
+        refusal = PathRefusal::kDotsOnlyName;
+        return nullptr;
+      }
+      if (out[-1] == Unit('.')) --out;  // one trailing dot
+      if (IsDeviceName(Text<Unit>(name, static_cast<std::size_t>(out - name)))) {
+        refusal = PathRefusal::kDeviceName;
+        return nullptr;
+      }
+    }
+    if (in == end) break;
+    ++in;  // past the separator
+  }
+  if (!IsSeparator(end[-1])) {
+    while (out > root && (out[-1] == Unit('.') || out[-1] == Unit(' '))) --out;
+  }
+  return out;
 }
 
 }  // namespace
@@ -192,34 +287,59 @@ template <typename Unit>
 PathRefusal ResolveScriptPath(Text<Unit> text, Text<Unit> currentFolder, std::basic_string<Unit>& fullPath) {
   if (text.empty()) return PathRefusal::kEmpty;
   if (PathRefusal prefix = RefusedPrefix(text); prefix != PathRefusal::kNone) return prefix;
-  if (PathRefusal character = RefusedCharacter(text); character != PathRefusal::kNone) return character;
 
   // The root comes first; ".." climbs as far as the root, through the current folder's names too.
   fullPath.clear();
-  fullPath.reserve(currentFolder.size() + text.size() + 2);
-  Text<Unit> rest = text;
+  std::size_t skipped = 0;  // of the text, before its first name
   std::size_t currentRoot = 0;
   if (IsDriveAbsolute(text)) {
     AppendRoot(fullPath, text.substr(0, 2));
-    rest.remove_prefix(3);
+    skipped = 3;
   } else if (RootOf(currentFolder, currentRoot)) {
     AppendRoot(fullPath, currentFolder.substr(0, currentRoot));
   } else {
     return PathRefusal::kNoCurrentFolder;
   }
   const std::size_t rootLength = fullPath.size();
-  if (!IsDriveAbsolute(text)) {
+  if (skipped == 0) {
     if (IsSeparator(text[0])) {
-      rest.remove_prefix(1);  // from the current folder's root
+      skipped = 1;  // from the current folder's root
     } else {
-      (void)AppendNames(fullPath, rootLength, currentFolder.substr(currentRoot), /*checked=*/false);
+      AppendSystemNames(fullPath, rootLength, currentFolder.substr(currentRoot));
     }
   }
-  if (PathRefusal names = AppendNames(fullPath, rootLength, rest, /*checked=*/true); names != PathRefusal::kNone) {
-    return names;
-  }
+
+  // Room for every name of the text, each after a separator; written in place, then cut.
+  const std::size_t start = fullPath.size();
+  fullPath.resize(start + text.size() - skipped + 2);
+  Unit* const root = fullPath.data() + rootLength;
+  PathRefusal refusal = PathRefusal::kNone;
+  Unit* end = AppendScriptNames(root, fullPath.data() + start, text.data() + skipped, text.data() + text.size(), refusal);
+  if (end == nullptr) return refusal;
+  fullPath.resize(static_cast<std::size_t>(end - fullPath.data()));
   if (fullPath.size() == rootLength) fullPath.push_back(Unit('\\'));
   return PathRefusal::kNone;
+}
+
+template <typename Unit>
+bool ResolveSystemPath(Text<Unit> path, std::basic_string<Unit>& fullPath) {
+  std::size_t rootLength = 0;
+  if (!RootOf(path, rootLength)) return false;
+  fullPath.clear();
+  AppendRoot(fullPath, path.substr(0, rootLength));
+  AppendSystemNames(fullPath, rootLength, path.substr(rootLength));
+  if (fullPath.size() == rootLength) fullPath.push_back(Unit('\\'));
+  return true;
+}
+
+template <typename Unit>
+bool IsSamePath(Text<Unit> a, Text<Unit> b) noexcept {
+  if (a.size() != b.size()) return false;
+  if (a == b) return true;  // as it was written: one block compare
+  for (std::size_t i = 0; i < a.size(); ++i) {
+    if (a[i] != b[i] && Folded(Code(a[i])) != Folded(Code(b[i]))) return false;
+  }
+  return true;
 }
 
 // Both paths hold each name once, between single separators: walking them side by side,
@@ -228,11 +348,7 @@ template <typename Unit>
 bool IsBelowFolder(Text<Unit> fullPath, Text<Unit> folder) noexcept {
   if (!folder.empty() && folder.back() == Unit('\\')) folder.remove_suffix(1);  // a root: "C:\", "\"
   if (fullPath.size() <= folder.size() + 1 || fullPath[folder.size()] != Unit('\\')) return false;
-  if (fullPath.compare(0, folder.size(), folder) == 0) return true;  // as the folder was written
-  for (std::size_t i = 0; i < folder.size(); ++i) {
-    if (Folded(Code(fullPath[i])) != Folded(Code(folder[i]))) return false;
-  }
-  return true;
+  return IsSamePath(fullPath.substr(0, folder.size()), folder);
 }
 
 template <typename Unit>
@@ -254,6 +370,8 @@ PathVerdict JudgeScriptPath(Text<Unit> text, Text<Unit> currentFolder,
 #define QX_JUDGE_FOR(Unit)                                                                                  \
   template PathRefusal ResolveScriptPath<Unit>(Text<Unit>, Text<Unit>, std::basic_string<Unit>&);          \
   template bool IsBelowFolder<Unit>(Text<Unit>, Text<Unit>) noexcept;                                        \
+  template bool ResolveSystemPath<Unit>(Text<Unit>, std::basic_string<Unit>&);                                \
+  template bool IsSamePath<Unit>(Text<Unit>, Text<Unit>) noexcept;                                           \
   template PathVerdict JudgeScriptPath<Unit>(Text<Unit>, Text<Unit>, std::span<const std::basic_string<Unit>>, \
                                              std::basic_string<Unit>&);
 QX_JUDGE_FOR(char)

@@ -5,8 +5,8 @@
 //
 // Pure: the text is resolved as Windows resolves a path ("/" read as "\", a relative path
 // against the current folder, "\x" against the current folder's drive, "." and ".." taken
-// away, repeated separators as one, trailing dots and spaces of a name dropped), and the full
-// path is compared with each allowed folder name by name, letter case ignored. No file system
+// away, repeated separators as one, one trailing dot of a name before another dropped, every
+// trailing dot and blank of the path's end dropped), and the full path is compared with each allowed folder name by name, letter case ignored. No file system
 // call: links are not followed (a mod manager shows mod files inside Data through one, and a
 // link the player made inside the game's folder is the player's choice).
 //
@@ -49,11 +49,21 @@ template <typename Unit>
                                             std::basic_string_view<Unit> currentFolder,
                                             std::basic_string<Unit>& fullPath);
 
+// Resolves a full path the system gave (the current folder, the game's folder, the plugin's own
+// files) as it is: a share stays a share, no name is checked or trimmed; "." and ".." are taken
+// away and separators written as "\". False when `path` is not a full path.
+template <typename Unit>
+[[nodiscard]] bool ResolveSystemPath(std::basic_string_view<Unit> path, std::basic_string<Unit>& fullPath);
+
 // Whether `fullPath` lies below `folder`, both full paths as ResolveScriptPath writes them:
 // every name of the folder equals the path's name at the same place, and the path goes on.
 template <typename Unit>
 [[nodiscard]] bool IsBelowFolder(std::basic_string_view<Unit> fullPath,
                                  std::basic_string_view<Unit> folder) noexcept;
+
+// Whether two full paths as ResolveScriptPath writes them name the same file, letter case ignored.
+template <typename Unit>
+[[nodiscard]] bool IsSamePath(std::basic_string_view<Unit> a, std::basic_string_view<Unit> b) noexcept;
 
 // The judge: resolves `text`, then tells whether the full path lies below one of
 // `allowedFolders` (full paths as ResolveScriptPath writes them).

@@ -6,11 +6,30 @@
 #include <new>
 
 #include "common/IDebugLog.h"
+#include "papyrus/files/ProtectedFiles.h"
+#include "papyrus/files/ScriptFolders.h"
 
 namespace qx::io {
 namespace {
 
-constexpr std::size_t kStreamBufferSize = 64 * 1024;
+// Reads the file's first block from where a freshly opened stream stands, its start; how many
+// bytes it read (the whole block, or the file to its end), or -1 when they hold a zero byte.
+std::streamsize ReadFirstBlock(std::streambuf& file) {
+  char block[kFirstBlockSize];
+  std::streamsize got = file.sgetn(block, sizeof block);
+  return got > 0 && std::memchr(block, 0, static_cast<std::size_t>(got)) != nullptr ? -1 : got;
+}
+
+// The line as the file holds it, after what is there: every line feed, inside it too, ends a
+// line as the platform's text files do.
+void AppendLine(std::string& to, std::string_view line) {
+  if constexpr (platform::kLineEnd.size() > 1) {
+    for (std::size_t feed; (feed = line.find('\n')) != std::string_view::npos; line.remove_prefix(feed + 1)) {
+      to.append(line.data(), feed).append(platform::kLineEnd);
+    }
+  }
+  to.append(line).append(platform::kLineEnd);
+}
 
 void LogException(const char* what, const std::exception& error) noexcept {
   LogMessage("QX IO Util:   %s", what);
@@ -18,6 +37,17 @@ void LogException(const char* what, const std::exception& error) noexcept {
 }
 
 }  // namespace
+
+bool HoldsZeroByteInFirstBlock(const platform::FilePath& path) {
+  std::ifstream file;
+  file.rdbuf()->pubsetbuf(nullptr, 0);
+  try {
+    platform::OpenBinaryInput(file, path);
+    return file.is_open() && ReadFirstBlock(*file.rdbuf()) < 0;
+  } catch (const std::exception&) {
+    return false;
+  }
+}
 
 void LogExistenceUnknown(std::string_view path, const char* reason) noexcept {
   LogMessage("QX IO Util: could not test whether file '%.*s' exists: %s", static_cast<int>(path.size()),
@@ -50,61 +80,101 @@ void TextFile::FailWriting(const char* what, const std::exception& error) noexce
 }
 
 std::shared_ptr<TextFile> TextFile::Load(platform::FilePath path, bool read, bool append,
-                                         std::int32_t bufferSize) {
+                                         std::int32_t bufferSize, Contents contents) {
   std::shared_ptr<TextFile> file;
+  platform::Existence existence = platform::Existence::kUnknown;
+  std::string existenceError;
   try {
-    std::string existenceError;
-    platform::Existence existence = platform::TestExistence(path, existenceError);
+    existence = platform::TestExistence(path, existenceError);
     path.UseBackslashes();
     file = std::make_shared<TextFile>(read, append, bufferSize, std::move(path));
-    LogMessage("QX IO Util: loading file '%s'...", file->path_.Display().c_str());
-    if (existence == platform::Existence::kUnknown) {
-      // Not known to be missing: opening the stream decides.
-      LogExistenceUnknown(file->path_.Display(), existenceError.c_str());
-    }
-    if (existence == platform::Existence::kMissing && read) {
-      LogMessage("QX IO Util:   file does not exist; aborting load");
-      return nullptr;
-    }
-    if (bufferSize < 1) {
-      LogMessage("QX IO Util:   illegal buffer size '%d'", bufferSize);
-      return nullptr;
-    }
   } catch (const std::exception& error) {
     LogException("Error reading or creating file:", error);
     return nullptr;
   }
+  const std::string& shown = file->path_.Display();
 
+  // Opened before the loading line, so that a file refused for what it holds logs that alone.
   std::lock_guard<platform::ExclusiveLock> guard(file->lock_);
-  file->Open();
-  if (!file->IsGood()) return nullptr;
+  std::string openError;
+  const bool opens = bufferSize >= 1 && !(read && existence == platform::Existence::kMissing);
+  const bool checkFirstBlock = !read && contents == Contents::kText && existence != platform::Existence::kMissing;
+  Opened opened = opens ? file->Open(checkFirstBlock, openError) : Opened::kNotOpened;
+  if (opened == Opened::kHoldsZeroByte) {
+    LogProtectedFileRefused(shown, Protection::kBinary);
+    return nullptr;
+  }
+  LogMessage("QX IO Util: loading file '%s'...", shown.c_str());
+  if (existence == platform::Existence::kUnknown) {
+    // Not known to be missing: opening the stream decided.
+    LogExistenceUnknown(shown, existenceError.c_str());
+  }
+  if (existence == platform::Existence::kMissing && read) {
+    LogMessage("QX IO Util:   file does not exist; aborting load");
+    return nullptr;
+  }
+  if (bufferSize < 1) {
+    LogMessage("QX IO Util:   illegal buffer size '%d'", bufferSize);
+    return nullptr;
+  }
+  if (opened == Opened::kFailed) {
+    file->good_ = false;
+    LogMessage("QX IO Util:   Error reading or creating file:");
+    LogMessage("QX IO Util:   %s\n", openError.c_str());
+    return nullptr;
+  }
+  if (opened != Opened::kOpened) {
+    file->good_ = false;
+    LogMessage("QX IO Util:   could not open or create file");
+    return nullptr;
+  }
+  LogMessage("QX IO Util:   file successfully loaded");
   return file;
 }
 
-void TextFile::Open() {
+TextFile::Opened TextFile::Open(bool checkFirstBlock, std::string& error) {
   try {
-    bool open;
-    if (read_) {
-      // The read-ahead block takes the file's bytes straight from the system: the stream
-      // needs no buffer of its own.
-      input_.rdbuf()->pubsetbuf(nullptr, 0);
-      platform::OpenTextInput(input_, path_);
-      open = input_.is_open();
-    } else {
-      streamBuffer_ = std::make_unique<char[]>(kStreamBufferSize);
-      output_.rdbuf()->pubsetbuf(streamBuffer_.get(), kStreamBufferSize);
-      platform::OpenTextOutput(output_, path_, append_);
-      open = output_.is_open();
+    if (!read_) return OpenForWriting(checkFirstBlock);
+    // The read-ahead block takes the file's bytes straight from the system: the stream
+    // needs no buffer of its own.
+    input_.rdbuf()->pubsetbuf(nullptr, 0);
+    platform::OpenTextInput(input_, path_);
+    return input_.is_open() ? Opened::kOpened : Opened::kNotOpened;
+  } catch (const std::exception& exception) {
+    try {
+      error = exception.what();
+    } catch (const std::exception&) {
     }
-    if (!open) good_ = false;
-    if (open && IsGood()) {
-      LogMessage("QX IO Util:   file successfully loaded");
-    } else {
-      LogMessage("QX IO Util:   could not open or create file");
-    }
-  } catch (const std::exception& error) {
-    Fail("Error reading or creating file:", error);
+    return Opened::kFailed;
   }
+}
+
+// Each batch of lines goes to the system in one write: the stream needs no buffer. A file that
+// may not hold a zero byte is opened first as it is, readable too, and its first block read;
+// only then is it emptied (opened again) or written after its end.
+TextFile::Opened TextFile::OpenForWriting(bool checkFirstBlock) {
+  output_.rdbuf()->pubsetbuf(nullptr, 0);
+  if (!checkFirstBlock) {
+    platform::OpenBinaryOutput(output_, path_, append_ ? std::ios::app : std::ios::trunc);
+    return output_.is_open() ? Opened::kOpened : Opened::kNotOpened;
+  }
+  platform::OpenBinaryOutput(output_, path_, append_ ? std::ios::in | std::ios::app : std::ios::in);
+  if (!output_.is_open()) return Opened::kNotOpened;
+  std::filebuf& file = *output_.rdbuf();
+  std::streamsize got = ReadFirstBlock(file);
+  if (got < 0) {
+    output_.close();
+    return Opened::kHoldsZeroByte;
+  }
+  if (append_) {
+    // A read that found the end leaves the stream ready to write; one that stopped before it
+    // is left by a seek. Appending writes at the end wherever the stream stands.
+    if (got == static_cast<std::streamsize>(kFirstBlockSize)) (void)file.pubseekoff(0, std::ios::end);
+  } else {
+    output_.close();
+    platform::OpenBinaryOutput(output_, path_, std::ios::trunc);
+  }
+  return output_.is_open() ? Opened::kOpened : Opened::kNotOpened;
 }
 
 void TextFile::RefillLocked() {
@@ -184,8 +254,8 @@ bool TextFile::WriteLine(std::string_view line) {
   if (!IsGood()) return false;
   try {
     // Each line as the file will hold it, after the lines before it: one block per batch.
-    written_.reserve(written_.size() + line.size() + 1);
-    written_.append(line).push_back('\n');
+    written_.reserve(written_.size() + line.size() + platform::kLineEnd.size());
+    AppendLine(written_, line);
     ++writtenLines_;
   } catch (const std::exception& error) {
     Fail("error writing file:", error);

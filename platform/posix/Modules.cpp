@@ -2,6 +2,7 @@
 
 #include <dlfcn.h>
 
+#include <cstdlib>
 #include <cstring>
 
 namespace qx::platform {
@@ -21,6 +22,16 @@ bool ModuleFileNameAt(std::uintptr_t address, char (&name)[kMaxPath]) {
   std::size_t length = std::strlen(file);
   if (length == 0 || length >= kMaxPath) return false;
   std::memcpy(name, file, length + 1);
+  return true;
+}
+
+bool ModulePathAt(std::uintptr_t address, std::string& path) {
+  Dl_info info{};
+  if (dladdr(reinterpret_cast<void*>(address), &info) == 0 || info.dli_fname == nullptr) return false;
+  char* full = ::realpath(info.dli_fname, nullptr);
+  if (full == nullptr) return false;
+  path = full;
+  std::free(full);
   return true;
 }
 

@@ -48,7 +48,7 @@ void FilePath::UseBackslashes() {
   }
 }
 
-void FilePath::UseFullPath(NativePathString fullPath) { native_ = std::move(fullPath); }
+void FilePath::UseFullPath(std::wstring_view fullPath) { native_.assign(fullPath); }
 
 std::wstring_view CurrentFolder(wchar_t (&room)[kCurrentFolderRoom]) noexcept {
   DWORD length = GetCurrentDirectoryW(kCurrentFolderRoom, room);
@@ -76,10 +76,14 @@ void OpenTextInput(std::ifstream& stream, const FilePath& path) {
   stream.open(path.Native().c_str(), std::ios::in);
 }
 
-void OpenTextOutput(std::ofstream& stream, const FilePath& path, bool append) {
+void OpenBinaryInput(std::ifstream& stream, const FilePath& path) {
   stream.exceptions(std::ios::badbit);
-  stream.open(path.Native().c_str(),
-              append ? std::ios::out | std::ios::app : std::ios::out | std::ios::trunc);
+  stream.open(path.Native().c_str(), std::ios::in | std::ios::binary);
+}
+
+void OpenBinaryOutput(std::ofstream& stream, const FilePath& path, std::ios::openmode mode) {
+  stream.exceptions(std::ios::badbit);
+  stream.open(path.Native().c_str(), mode | std::ios::out | std::ios::binary);
 }
 
 void ClearFileError() noexcept {

@@ -29,4 +29,22 @@ bool ModuleFileNameAt(std::uintptr_t address, char (&name)[kMaxPath]) {
   return true;
 }
 
+bool ModulePathAt(std::uintptr_t address, std::string& path) {
+  HMODULE module = nullptr;
+  constexpr DWORD kFlags =
+      GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS | GET_MODULE_HANDLE_EX_FLAG_UNCHANGED_REFCOUNT;
+  if (!GetModuleHandleExA(kFlags, reinterpret_cast<LPCSTR>(address), &module)) return false;
+  // A path that fills the buffer may have been cut: read it again into a larger one.
+  for (DWORD room = kMaxPath; room <= 32768 * 2; room *= 2) {
+    path.resize(room);
+    DWORD length = GetModuleFileNameA(module, path.data(), room);
+    if (length == 0) return false;
+    if (length < room) {
+      path.resize(length);
+      return true;
+    }
+  }
+  return false;
+}
+
 }  // namespace qx::platform

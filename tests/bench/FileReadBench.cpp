@@ -8,8 +8,8 @@
 //            a line of each in turn (buffer 4096), against two getline loops in turn.
 //   writing: WriteLine per line + CloseFile against an std::ofstream; both must write the
 //            same bytes.
-//   opening: LoadFile + CloseFile of a small file, the path judged, against the same pair
-//            without the judge.
+//   opening: LoadFile + CloseFile of a small file for appending, the path judged and the
+//            file's first block read for a zero byte, against the same pair without either.
 //   memory:  the most heap a reader holds while reading a whole file with a buffer of
 //            2^31 - 1 lines, against the longest line: this file, one of empty lines, and
 //            one of a 20 MB line.
@@ -156,7 +156,8 @@ void OpenAndCloseUnjudged(const std::string& path) {
       std::unique_lock<std::mutex> changes = table.ChangeLock();
       if (table.Find(path)) std::exit(1);
       std::shared_ptr<qx::io::TextFile> file =
-          qx::io::TextFile::Load(qx::platform::FilePath::FromScriptText(path), false, true, 16);
+          qx::io::TextFile::Load(qx::platform::FilePath::FromScriptText(path), false, true, 16,
+                                 qx::io::Contents::kAny);
       if (!file) std::exit(1);
       table.Insert(path, file);
     }
@@ -198,6 +199,12 @@ int main(int argc, char** argv) {
   std::filesystem::path folder = std::filesystem::temp_directory_path() / "qxkit-fileio-bench";
   std::filesystem::create_directories(folder);
   (void)qx::io::AllowWritingIn({folder.string()}, folder.string());
+  // As the plugin protects its own files and the game's, with the game in this folder.
+  const std::string documents = (folder / "My Games" / "Skyrim").string();
+  qx::io::ProtectFiles({folder.string(), documents,
+                        {(folder / "Data/SKSE/Plugins/qxKit.ini").string(), (folder / "Data/SKSE/Plugins/QXKit.dll").string(),
+                         documents + "/SKSE/QXKit.log", documents + "/SKSE/QXKit.log0", documents + "/SKSE/QXKit.log1",
+                         documents + "/SKSE/QXKit.log2", documents + "/SKSE/QXKit.log3", documents + "/SKSE/QXKit.log4"}});
   std::string path = PathOfLength(folder, "bench.txt");
   std::string copy = PathOfLength(folder, "copy.txt");
   if (path.size() != kPathLength || copy.size() != kPathLength) {
@@ -225,7 +232,7 @@ int main(int argc, char** argv) {
   }
 
   // Opening and closing, with and without the judge of script paths.
-  std::string small = (folder / "small.txt").string();
+  std::string small = PathOfLength(folder, "small.txt");
   std::ofstream(small) << "one\ntwo\n";
   const std::string smallBytes = BytesOf(small);
   qxbench::CountSegment("open.unjudged", kOpenings, [&] { OpenAndCloseUnjudged(small); });

@@ -380,6 +380,75 @@ TEST_F(QXIOUtilScripts, WritesAndDeletesStayInsideTheFoldersScriptsMayWriteIn) {
   std::filesystem::current_path(started);
 }
 
+// What the player, the game and other programs depend on, in any spelling that resolves to
+// it: no script creates, empties, appends to or deletes it (one log line a call, the file
+// unchanged), while a mod's own files beside it are written and deleted as ever.
+TEST_F(QXIOUtilScripts, NoScriptChangesWhatThePlayerTheGameAndOtherPluginsDependOn) {
+  const std::string game = sim::GameFolders::GameFolder();
+  const std::string docs = sim::JoinPath(sim::GameFolders::DocumentsFolder(), "/My Games/Skyrim");
+  const std::filesystem::path started = std::filesystem::current_path();
+  std::filesystem::current_path(game);
+  struct Kept {
+    std::string file;
+    std::string bytes;
+    std::vector<std::string> spellings;
+  };
+  const Kept kept[] = {
+      {sim::GameFolders::PluginFile("qxKit.ini"), "[general]\n",
+       {"Data\\SKSE\\Plugins\\qxKit.ini", "DATA/skse/plugins/QXKIT.INI", "Data\\SKSE\\Plugins\\qxKit.ini. ",
+        "Data\\SKSE.\\.\\Plugins\\..\\Plugins\\qxKit.ini", game + "/Data/SKSE/Plugins/qxKit.ini"}},
+      {sim::GameFolders::PluginFile("Other.json"), "{}\n", {"Data/SKSE/Plugins/Other.json"}},
+      {sim::JoinPath(docs, "/Saves/Save 1.ess"), std::string("TESV_SAVEGAME\0\1", 15), {docs + "/Saves/Save 1.ess"}},
+      {sim::JoinPath(docs, "/Saves/notes.txt"), "a note\n", {docs + "/saves/notes.txt"}},
+      {sim::JoinPath(docs, "/Skyrim.ini"), "[General]\n", {docs + "/Skyrim.ini"}},
+      {sim::JoinPath(game, "/SkyrimLauncher.ini"), "[x]\n", {"SkyrimLauncher.ini"}},
+      {sim::JoinPath(game, "/Data/Update.esm"), "TES4", {"Data/Update.esm", "Data/UPDATE.ESM .."}},
+      {sim::JoinPath(game, "/Data/Scripts/Quest.pex"), "pex", {"Data/Scripts/Quest.pex"}},
+      {sim::JoinPath(game, "/Data/MyMod/run.bat"), "", {"Data/MyMod/run.bat"}},
+      {sim::JoinPath(game, "/Data/Textures/MyMod/x.dds"), std::string("DDS |\0\0\0", 8), {"Data/Textures/MyMod/x.dds"}},
+      {sim::JoinPath(game, "/Data/MyMod/data.bin"), std::string("abc\0def", 7), {"Data/MyMod/data.bin"}},
+  };
+  for (const Kept& file : kept) ASSERT_TRUE(sim::WriteFile(file.file, file.bytes));
+  const std::string logStart = LogLines().front();
+  for (const Kept& file : kept) {
+    for (const std::string& spelling : file.spellings) {
+      SCOPED_TRACE(spelling);
+      EXPECT_FALSE(LoadFile(spelling, /*read=*/false, /*append=*/false, 1));
+      EXPECT_FALSE(LoadFile(spelling, /*read=*/false, /*append=*/true, 1));
+      EXPECT_FALSE(Call("DeleteAnyFile", {Vm::String(spelling)}));
+      Lines lines = NewLogLines();
+      EXPECT_EQ(lines.size(), 3u);
+      for (const std::string& line : lines) EXPECT_EQ(line.rfind("QX IO Util: refused to write '", 0), 0u) << line;
+      EXPECT_EQ(sim::ReadFile(file.file), file.bytes);
+    }
+  }
+  // The plugin's own log, in any of its names.
+  for (const std::string& log : {docs + "/SKSE/QXKit.log", docs + "/skse/qxkit.LOG2"}) {
+    EXPECT_FALSE(LoadFile(log, /*read=*/false, /*append=*/false, 1)) << log;
+    EXPECT_FALSE(Call("DeleteAnyFile", {Vm::String(log)})) << log;
+  }
+  EXPECT_EQ(LogLines().front(), logStart);
+
+  // Reading them is as before; a mod's own files, text beside them, are written and deleted.
+  std::filesystem::create_directories(sim::GameFolders::PluginFile("MyMod"));
+  std::filesystem::create_directories(sim::JoinPath(docs, "/MyMod"));
+  ASSERT_TRUE(LoadFile("Data\\SKSE\\Plugins\\qxKit.ini", /*read=*/true, false, 4));
+  EXPECT_EQ(ReadAll("Data\\SKSE\\Plugins\\qxKit.ini"), Lines{"[general]"});
+  EXPECT_TRUE(Call("CloseFile", {Vm::String("Data\\SKSE\\Plugins\\qxKit.ini")}));
+  for (const std::string& own : {std::string("Data\\MyMod\\notes.txt"), std::string("Data\\SKSE\\Plugins\\MyMod\\settings.ini"),
+                                 docs + "/MyMod/notes.txt", std::string("Data/MyMod/notes.txt")}) {
+    SCOPED_TRACE(own);
+    for (bool append : {false, true}) {
+      ASSERT_TRUE(LoadFile(own, /*read=*/false, append, 1));
+      EXPECT_TRUE(Call("WriteLine", {Vm::String(own), Vm::String("mine")}));
+      EXPECT_TRUE(Call("CloseFile", {Vm::String(own)}));
+    }
+    EXPECT_TRUE(Call("DeleteAnyFile", {Vm::String(own)}));
+    EXPECT_FALSE(Call("ExistsFile", {Vm::String(own)}));
+  }
+  std::filesystem::current_path(started);
+}
+
 // Paths that would leave the file system for another machine, a device or a stream reach
 // nothing, whichever function is asked, each call with one log line that names the path.
 TEST_F(QXIOUtilScripts, NetworkDeviceAndStreamPathsReachNothing) {

@@ -106,21 +106,36 @@ TEST_F(FileSeam, NotFoundErrorsMeanMissing) {
 #endif
 }
 
-TEST_F(FileSeam, TextModeLineEnds) {
+// Lines are written in binary with the platform's line end; a stream open for writing reads a
+// file's first bytes exactly as they are (a text-mode read would stop at the 0x1A of a PNG's
+// signature, before its first zero byte) and leaves the file unchanged until it writes.
+TEST_F(FileSeam, LineEndsAndFirstBytesAsTheyAre) {
   std::ofstream out;
-  qx::platform::OpenTextOutput(out, FilePath::FromScriptText(Text("t.txt")), false);
-  ASSERT_TRUE(out.is_open());
-  out << "a\n\nb\n";
-  out.close();
+  auto write = [&](std::ios::openmode mode, const Lines& lines) {
+    qx::platform::OpenBinaryOutput(out, FilePath::FromScriptText(Text("t.txt")), mode);
+    ASSERT_TRUE(out.is_open());
+    for (const std::string& line : lines) out << line << qx::platform::kLineEnd;
+    out.close();
+  };
+  write(std::ios::trunc, {"a", "", "b"});
 #ifdef _WIN32
   EXPECT_EQ(Bytes("t.txt"), "a\r\n\r\nb\r\n");
 #else
   EXPECT_EQ(Bytes("t.txt"), "a\n\nb\n");
 #endif
+  write(std::ios::app, {"c"});
 
-  qx::platform::OpenTextOutput(out, FilePath::FromScriptText(Text("t.txt")), /*append=*/true);
-  out << "c\n";
-  out.close();
+  const std::string png("\x89PNG\r\n\x1A\n\0\0\0\rIHDR", 16);
+  PutBytes("image.png", png);
+  for (std::ios::openmode mode : {std::ios::in, std::ios::in | std::ios::app}) {
+    qx::platform::OpenBinaryOutput(out, FilePath::FromScriptText(Text("image.png")), mode);
+    ASSERT_TRUE(out.is_open());
+    char first[64];
+    EXPECT_EQ(out.rdbuf()->sgetn(first, sizeof first), 16);
+    EXPECT_EQ(std::string(first, 16), png);
+    out.close();
+    EXPECT_EQ(Bytes("image.png"), png);
+  }
 
   PutBytes("crlf.txt", Bytes("t.txt") + "d\r\ne");
   EXPECT_EQ(ReadLines("t.txt", 4096), (Lines{"a", "", "b", "c"}));
@@ -135,11 +150,11 @@ TEST_F(FileSeam, TextModeLineEnds) {
 TEST_F(FileSeam, ReadsAFileInWholeBlocks) {
   Lines written;
   std::ofstream out;
-  qx::platform::OpenTextOutput(out, FilePath::FromScriptText(Text("big.txt")), false);
+  qx::platform::OpenBinaryOutput(out, FilePath::FromScriptText(Text("big.txt")), std::ios::trunc);
   std::size_t bytes = 0;
   for (int i = 0; bytes < (1u << 20); ++i) {
     written.push_back("line " + std::to_string(i) + std::string(static_cast<std::size_t>(i % 97), 'x'));
-    out << written.back() << '\n';
+    out << written.back() << qx::platform::kLineEnd;
     bytes += written.back().size() + 1;
   }
   out.close();
@@ -163,7 +178,7 @@ TEST_F(FileSeam, RemovingFiles) {
   // Windows refuses to delete a file that a stream still holds open.
   std::ofstream held;
   FilePath open = FilePath::FromScriptText(Text("held.txt"));
-  qx::platform::OpenTextOutput(held, open, false);
+  qx::platform::OpenBinaryOutput(held, open, std::ios::trunc);
   ASSERT_TRUE(held.is_open());
   EXPECT_EQ(qx::platform::RemoveFile(open, error), RemoveResult::kError);
   EXPECT_FALSE(error.empty());
@@ -196,7 +211,10 @@ TEST_F(FileSeam, TheJudgesFullPathIsTheSystems) {
   };
   const Form forms[] = {{"x.txt", true},       {"b\\..\\x.txt", true},  {"b/./c//x.txt", true},
                         {"..\\..\\x", true},     {"..\\..\\..\\..\\..\\..\\..\\x", true}, {"\\x.txt", true},
-                        {"b\\\\\\x", true},    {"b\\x.txt. .", false},  {"b.\\x", false}};
+                        {"b\\\\\\x", true},    {"b\\x.txt. .", false},  {"b.\\x", false},
+                        // A name before another loses one trailing dot, and keeps its blanks.
+                        {"b \\x.txt", true},    {"b..\\x.txt", false}, {"b\\x. .\\y", false},
+                        {"b\\x \\.", false},   {"b\\x.\\..\\y. ", false}};
   for (const auto& [form, posixAgrees] : forms) {
     SCOPED_TRACE(form);
     FilePath path = FilePath::FromScriptText(form);

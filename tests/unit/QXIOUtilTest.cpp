@@ -256,7 +256,8 @@ TEST_F(QXIOUtil, APathIsKnownByItsAddressOnlyWhileItsTextIsKept) {
 TEST_F(QXIOUtil, AClosedFileHasNoNextLineEvenWithLinesReadAhead) {
   std::string path = In("held.txt");
   WriteBytes(path, "1\n2\n3\n");
-  std::shared_ptr<io::TextFile> file = io::TextFile::Load(qx::platform::FilePath::FromScriptText(path), true, false, 8);
+  std::shared_ptr<io::TextFile> file = io::TextFile::Load(qx::platform::FilePath::FromScriptText(path), true, false, 8,
+                                                                         io::Contents::kText);
   ASSERT_TRUE(file);
   EXPECT_TRUE(file->HasNextLine());
   EXPECT_TRUE(file->UseNextLine([](std::string_view, void*) {}, nullptr));

@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "papyrus/files/ProtectedFiles.h"
 #include "papyrus/files/ScriptPathJudge.h"
 
 namespace {
@@ -30,6 +31,16 @@ const Form kForms[] = {
     {"c:/GAMES/skyrim/DATA/x.txt", R::kNone, true, "c:\\GAMES\\skyrim\\DATA\\x.txt"},
     {"Data\\\\.\\/x.txt", R::kNone, true, "C:\\Games\\Skyrim\\Data\\x.txt"},
     {"Data.\\x.txt. . ", R::kNone, true, "C:\\Games\\Skyrim\\Data\\x.txt"},
+    // As Windows resolves: a name before another loses one trailing dot and keeps its blanks;
+    // the path's end loses every trailing dot and blank unless the text ends with a separator.
+    {"Data \\x.txt", R::kNone, true, "C:\\Games\\Skyrim\\Data \\x.txt"},
+    {"Data..\\x.txt", R::kNone, true, "C:\\Games\\Skyrim\\Data.\\x.txt"},
+    {"Data\\x. .\\y", R::kNone, true, "C:\\Games\\Skyrim\\Data\\x. \\y"},
+    {"Data\\x \\.", R::kNone, true, "C:\\Games\\Skyrim\\Data\\x"},
+    {"Data\\x \\", R::kNone, true, "C:\\Games\\Skyrim\\Data\\x "},
+    {"Data\\x.\\", R::kNone, true, "C:\\Games\\Skyrim\\Data\\x"},
+    {"Data\\0123456789abcdef0123456789abcdef\\y", R::kNone, true,
+     "C:\\Games\\Skyrim\\Data\\0123456789abcdef0123456789abcdef\\y"},
     {"\\Games\\Skyrim\\Data\\x", R::kNone, true, "C:\\Games\\Skyrim\\Data\\x"},
     {"C:\\Users\\P\\Documents\\My Games\\Skyrim\\SKSE\\x.log", R::kNone, true,
      "C:\\Users\\P\\Documents\\My Games\\Skyrim\\SKSE\\x.log"},
@@ -83,6 +94,8 @@ const Form kForms[] = {
     {"Data\\a|b", R::kForbiddenCharacter, false, ""},
     {"Data\\a?", R::kForbiddenCharacter, false, ""},
     {"Data\\*.txt", R::kForbiddenCharacter, false, ""},
+    {"Data\\0123456789abcdef0123456789abcde|", R::kForbiddenCharacter, false, ""},
+    {"Data\\0123456789abcdef\x01", R::kForbiddenCharacter, false, ""},
     {"Data\\...\\x", R::kDotsOnlyName, false, ""},
     {"Data\\.. ", R::kDotsOnlyName, false, ""},
     {"Data\\ \\x", R::kDotsOnlyName, false, ""},
@@ -150,6 +163,61 @@ TEST(ScriptPathJudge, CurrentFoldersWithoutADriveOrOnAShare) {
   EXPECT_FALSE(qx::io::IsBelowFolder<char>("E:\\x", "D:\\"));
   EXPECT_TRUE(qx::io::IsBelowFolder<char>("\\\\nas\\games\\x", "\\\\NAS\\Games"));
   EXPECT_FALSE(qx::io::IsBelowFolder<char>("\\\\nas\\gamesold\\x", "\\\\nas\\games"));
+}
+
+// What no script may change, in every spelling that resolves to it, and what stays a mod's own.
+TEST(ScriptPathJudge, ProtectedFilesWhateverTheSpelling) {
+  using P = qx::io::Protection;
+  const std::string docs = "C:\\Users\\P\\Documents\\My Games\\Skyrim";
+  const std::vector<std::string> own = {std::string(kGame) + "\\Data\\SKSE\\Plugins\\qxKit.ini",
+                                        "D:\\Tools\\QXKit.dll", docs + "\\SKSE\\QXKit.log", docs + "\\SKSE\\QXKit.log3"};
+  const std::pair<std::string, P> forms[] = {
+      {"Data\\SKSE\\Plugins\\qxKit.ini", P::kPluginFile},
+      {"DATA/skse/PLUGINS/QXKIT.INI. ", P::kPluginFile},
+      {"Data\\SKSE.\\.\\Plugins\\..\\Plugins\\qxKit.ini", P::kPluginFile},
+      {"d:/tools/qxkit.dll", P::kPluginFile},
+      {docs + "\\SKSE\\QXKit.log3", P::kPluginFile},
+      {"Data\\SKSE\\Plugins\\Other.json", P::kPluginsFolder},
+      {"Data\\SKSE\\skse.ini", P::kPluginsFolder},
+      {docs + "\\Saves\\Save 1.ess", P::kSave},
+      {docs + "\\SAVES\\sub\\notes.txt", P::kSave},
+      {"Data\\Backup\\old.ESS", P::kSave},
+      {"x.skse", P::kSave},
+      {"Skyrim.ini", P::kGameSettings},
+      {docs + "\\SkyrimPrefs.INI ", P::kGameSettings},
+      {"Data\\Skyrim.esm", P::kLoadedOrRun},
+      {"Data\\Scripts\\x.pex.", P::kLoadedOrRun},
+      {"Data\\a.b.bat . ", P::kLoadedOrRun},
+      {"Data\\x.js", P::kLoadedOrRun},
+      {"Data\\x.Ps1", P::kLoadedOrRun},
+      {"run.lnk", P::kLoadedOrRun},
+      // A mod's own files stay writable.
+      {"Data\\SKSE\\Plugins\\MyMod\\settings.ini", P::kNone},
+      {"Data\\SKSE\\MyMod\\notes.txt", P::kNone},
+      {"Data\\MyMod\\settings.ini", P::kNone},
+      {docs + "\\MyMod\\notes.txt", P::kNone},
+      {docs + "\\SKSE\\Other.log", P::kNone},
+      {"Data\\x.espx", P::kNone},
+      {"Data\\esp", P::kNone},
+      {"Data\\.esp\\x.txt", P::kNone},
+      {"Data\\x.txt", P::kNone},
+  };
+  auto check = [&]<typename Unit>(Unit) {
+    qx::io::ProtectedPlaces<Unit> places;
+    for (const std::string& file : own) places.files.push_back(Widened<Unit>(file));
+    places.filesDirectlyIn = {Widened<Unit>(std::string(kGame) + "\\Data\\SKSE"),
+                              Widened<Unit>(std::string(kGame) + "\\Data\\SKSE\\Plugins")};
+    places.settingsDirectlyIn = {Widened<Unit>(kGame), Widened<Unit>(docs)};
+    places.everythingBelow = {Widened<Unit>(docs + "\\Saves")};
+    for (const auto& [text, protection] : forms) {
+      SCOPED_TRACE(text);
+      std::basic_string<Unit> full;
+      ASSERT_EQ(qx::io::ResolveScriptPath<Unit>(Widened<Unit>(text), Widened<Unit>(kGame), full), R::kNone);
+      EXPECT_EQ(qx::io::ProtectionOf<Unit>(full, places), protection) << qx::io::ProtectionReason(protection);
+    }
+  };
+  check(char());
+  check(wchar_t());
 }
 
 }  // namespace
