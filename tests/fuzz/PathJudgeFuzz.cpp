@@ -6,6 +6,8 @@
 //     folded letters here, and every path below one is judged inside;
 //   - an admitted path holds no network, namespace or stream mark, no forbidden character
 //     and no device name;
+//   - no protected file passes as a script's own: the protection the plugin finds for a
+//     resolved path is the one found here by plain text (folded names, the last dot);
 //   - both character widths give the same answer;
 //   - the judge reads nothing past the text (the text sits at the very end of its block).
 #include <cctype>
@@ -16,6 +18,7 @@
 #include <string_view>
 #include <vector>
 
+#include "papyrus/files/ProtectedFiles.h"
 #include "papyrus/files/ScriptPathJudge.h"
 #include "tests/fuzz/FuzzInput.h"
 
@@ -53,7 +56,9 @@ std::vector<std::string> Names(std::string_view text) {
   return names;
 }
 
-// The text resolved with a stack of names; the root is found as Windows finds it.
+// The text resolved with a stack of names; the root is found as Windows finds it. A name
+// followed by another loses one trailing dot; unless the text ends with a separator, the
+// result's end loses its trailing dots and blanks.
 std::string ResolvedAnotherWay(const std::string& text, const CurrentFolder& current) {
   std::string root;
   std::vector<std::string> stack;
@@ -73,18 +78,23 @@ std::string ResolvedAnotherWay(const std::string& text, const CurrentFolder& cur
       }
     }
   }
-  for (std::string name : Names(rest)) {
+  std::vector<std::string> names = Names(rest);
+  for (std::size_t i = 0; i < names.size(); ++i) {
+    std::string name = names[i];
     if (name.empty() || name == ".") continue;
     if (name == "..") {
       if (!stack.empty()) stack.pop_back();
       continue;
     }
-    while (!name.empty() && (name.back() == '.' || name.back() == ' ')) name.pop_back();
+    if (i + 1 < names.size() && name.back() == '.') name.pop_back();
     stack.push_back(name);
   }
   std::string full = root;
   for (const std::string& name : stack) full += "\\" + name;
-  return stack.empty() ? full + "\\" : full;
+  if (!IsSeparator(text.back())) {
+    while (full.size() > root.size() && (full.back() == '.' || full.back() == ' ')) full.pop_back();
+  }
+  return full.size() == root.size() ? full + "\\" : full;
 }
 
 bool BelowByText(const std::string& full, std::string folder) {
@@ -103,6 +113,42 @@ bool IsDevice(std::string name) {
   const std::string digits = "123456789\xB9\xB2\xB3";
   return name.size() == 4 && (name.compare(0, 3, "com") == 0 || name.compare(0, 3, "lpt") == 0) &&
          digits.find(name[3]) != std::string::npos;
+}
+
+using qx::io::Protection;
+const std::string kGame = "C:\\Games\\Skyrim", kDocs = "c:\\users\\p\\documents\\my games\\skyrim";
+const std::vector<std::string> kOwnFiles = {kGame + "\\Data\\SKSE\\Plugins\\qxKit.ini", "D:\\QXKit.dll",
+                                            kDocs + "\\SKSE\\QXKit.log", "\\tmp\\game\\QXKit.log0"};
+
+qx::io::ProtectedPlaces<char> Places() {
+  qx::io::ProtectedPlaces<char> places;
+  places.files = kOwnFiles;
+  places.filesDirectlyIn = {kGame + "\\Data\\SKSE", kGame + "\\Data\\SKSE\\Plugins"};
+  places.settingsDirectlyIn = {kGame, kDocs};
+  places.everythingBelow = {kDocs + "\\Saves"};
+  return places;
+}
+
+// The same rules read off the folded text.
+Protection ProtectionByText(const std::string& full) {
+  std::string path = Folded(full);
+  std::size_t cut = path.rfind('\\');
+  std::string folder = path.substr(0, cut), name = path.substr(cut + 1);
+  std::size_t dot = name.rfind('.');
+  std::string extension = dot == std::string::npos || dot == 0 ? "" : name.substr(dot + 1);
+  for (const std::string& file : kOwnFiles) {
+    if (path == Folded(file)) return Protection::kPluginFile;
+  }
+  if (folder == Folded(kGame + "\\Data\\SKSE") || folder == Folded(kGame + "\\Data\\SKSE\\Plugins")) {
+    return Protection::kPluginsFolder;
+  }
+  if (extension == "ess" || extension == "skse" || path.rfind(Folded(kDocs + "\\Saves\\"), 0) == 0) return Protection::kSave;
+  if (extension == "ini") return folder == Folded(kGame) || folder == kDocs ? Protection::kGameSettings : Protection::kNone;
+  for (const char* loaded : {"esm", "esp", "esl", "bsa", "pex", "exe", "dll", "asi", "com", "bat", "cmd", "ps1", "vbs", "vbe",
+                             "js", "jse", "wsf", "wsh", "hta", "msi", "scr", "cpl", "lnk", "url", "reg", "sys", "pif"}) {
+    if (extension == loaded) return Protection::kLoadedOrRun;
+  }
+  return Protection::kNone;
 }
 
 void CheckAdmitted(const std::string& text, const std::string& full) {
@@ -153,5 +199,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   bool below = false;
   for (const std::string& folder : kAllowed) below = below || BelowByText(full, folder);
   QX_FUZZ_REQUIRE(below == verdict.inside);
+  static const qx::io::ProtectedPlaces<char> places = Places();
+  QX_FUZZ_REQUIRE(qx::io::ProtectionOf<char>(full, places) == ProtectionByText(full));
   return 0;
 }
