@@ -46,7 +46,7 @@ std::string ReadFile(const std::string& path) {
 }
 
 void GameFolders::CreateSandbox() {
-  if (!gSandbox.empty()) return;
+  if (!gSandbox.empty() || !gGameFolder.empty()) return;  // made, or folders of another start in use
   gSandbox = MakeTemporaryFolder();
   std::atexit(&RemoveSandbox);
   Use(JoinPath(gSandbox, "/Skyrim"), JoinPath(gSandbox, "/Documents"));

@@ -11,7 +11,7 @@ class GameFolders {
  public:
   // Creates the two folders (once per process) and points the plugin's OS calls at them.
   static void CreateSandbox();
-  // Uses existing folders instead of a sandbox.
+  // Uses existing folders instead of a sandbox (before the game starts: no sandbox is made then).
   static void Use(const std::string& gameFolder, const std::string& documentsFolder);
   // Makes the documents folder impossible to resolve, as a broken user profile would.
   static void MakeDocumentsUnavailable();

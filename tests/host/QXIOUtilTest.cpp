@@ -10,6 +10,7 @@
 #include "sim/Faults.h"
 #include "sim/VmStrings.h"
 #include "tests/host/PapyrusFixture.h"
+#include "tests/host/SecondStart.h"
 #include "tests/host/SystemThreads.h"
 
 namespace {
@@ -499,6 +500,37 @@ TEST(QXIOUtilWritableFolders, TheSettingWidensWhereScriptsMayWrite) {
   EXPECT_EQ(LinesStartingWith(lines, "QX IO Util: scripts may not write in 'nul'").size(), 1u);
   EXPECT_EQ(LinesStartingWith(lines, "QX IO Util: scripts may not write in ").size(), 2u);
   for (const std::string& folder : {mods, elsewhere}) std::filesystem::remove_all(folder);
+}
+
+// A script that could rewrite qxKit.ini could widen where scripts may write from the next start
+// on: at the first start it tries and is refused, so that at the second (this program run again
+// in the same folders) writing outside is refused as ever.
+TEST(QXIOUtilTwoStarts, NoScriptRewritesTheSettingsToLetItselfOutAtTheNextStart) {
+  const bool second = IsSecondStart();
+  if (second) UseTheFirstStartsFolders();
+  const std::string settings = "[general]\nenablejumpbonusfix=1\n";
+  ASSERT_TRUE((second ? sim::Game::Boot({}) : BootWithSettings(settings)).loaded);
+  const std::string game = sim::GameFolders::GameFolder();
+  const std::string outside = sim::JoinPath(std::filesystem::path(game).parent_path().string(), "/Outside");
+  const std::string escape = sim::JoinPath(outside, "/escape.bat");
+  std::filesystem::current_path(game);
+  if (second) {
+    EXPECT_FALSE(Load(escape, /*read=*/false, /*append=*/false, 1).data);
+    EXPECT_FALSE(std::filesystem::exists(escape));
+    EXPECT_TRUE(LinesStartingWith(LogLines(), "QX INI: filesWritableFolders").empty());
+    return;
+  }
+  std::filesystem::create_directories(outside);
+  for (const std::string& ini : {std::string("Data\\SKSE\\Plugins\\qxKit.ini"), std::string("data/skse/plugins/QXKIT.ini.")}) {
+    ScriptValue path = Vm::String(ini);
+    (void)Load(ini, /*read=*/false, /*append=*/true, 4);
+    (void)Vm::CallNative("QXIOUtil", "WriteLine", {path, Vm::String("[files]")});
+    (void)Vm::CallNative("QXIOUtil", "WriteLine", {path, Vm::String("writablefolders=" + outside)});
+    (void)Vm::CallNative("QXIOUtil", "CloseFile", {path});
+  }
+  EXPECT_EQ(sim::ReadFile(sim::GameFolders::PluginFile("qxKit.ini")), settings);
+  EXPECT_EQ(RunSecondStart("QXIOUtilTwoStarts.NoScriptRewritesTheSettingsToLetItselfOutAtTheNextStart"), 0);
+  EXPECT_FALSE(std::filesystem::exists(escape));
 }
 
 // Four script threads on two files: loads for append, writes, queries, reads and closes, a
