@@ -25,6 +25,14 @@ class FilePath {
   // std::bad_alloc. Separators stay as they are.
   [[nodiscard]] static FilePath FromScriptText(std::string_view text);
 
+  // The text as given, for a judge to resolve before any file system call: the Windows build
+  // converts it as FromScriptText does; the Linux build keeps the narrow text alone (the judge
+  // reads "/" and "\" alike), and the file system's form comes from UseFullPath.
+  [[nodiscard]] static FilePath ForJudging(std::string_view text);
+  // The text in the form the judge reads: the converted text on Windows, the script's own on
+  // Linux.
+  [[nodiscard]] std::basic_string_view<NativePathString::value_type> JudgedText() const noexcept;
+
   // Replaces every "/" by "\" (the form the log shows and the streams open).
   void UseBackslashes();
   // From now on the file system calls take `fullPath` (written with "\"), the full path the

@@ -70,23 +70,19 @@ Protection ProtectionOfExtension(std::uint32_t word) noexcept {
   }
 }
 
-// The last name's extension packed as above; 0 when it has none or one longer than four.
+// The last name's extension packed as above, read backwards in one pass; 0 when it has none,
+// one longer than four or one with a character past ASCII, and for a name that starts with its
+// only dot.
 template <typename Unit>
 std::uint32_t ExtensionOf(Text<Unit> path) noexcept {
-  std::size_t dot = path.size();
-  while (dot > 0 && path[dot - 1] != Unit('.')) {
-    if (path.size() - dot == 4 || path[dot - 1] == Unit('\\')) return 0;
-    --dot;
-  }
-  if (dot < 2 || dot == path.size() || path[dot - 2] == Unit('\\')) return 0;  // none, or a name that starts with it
   std::uint32_t word = 0;
-  for (std::size_t i = dot; i < path.size(); ++i) {
-    auto code = static_cast<std::uint32_t>(static_cast<std::make_unsigned_t<Unit>>(path[i]));
-    if (code >= 0x80) return 0;
-    if (code >= 'A' && code <= 'Z') code += 0x20;
-    word |= code << (8 * (i - dot));
+  for (std::size_t at = path.size(), taken = 0; at > 0; --at, ++taken) {
+    auto code = static_cast<std::uint32_t>(static_cast<std::make_unsigned_t<Unit>>(path[at - 1]));
+    if (code == '.') return taken == 0 || at < 2 || path[at - 2] == Unit('\\') ? 0 : word;
+    if (taken == 4 || code == '\\' || code >= 0x80) return 0;
+    word = (word << 8) | (code - 'A' < 26u ? code + 0x20 : code);
   }
-  return word;
+  return 0;
 }
 
 // Whether the path names a file directly in one of `folders`: a separator just past the

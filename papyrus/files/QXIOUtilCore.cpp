@@ -28,7 +28,7 @@ void LogLoadError(const std::exception& error) {
 // judge refuses it or memory runs out.
 bool AdmittedPath(std::string_view text, PathUse use, platform::FilePath& path) {
   try {
-    path = platform::FilePath::FromScriptText(text);
+    path = platform::FilePath::ForJudging(text);
     return AdmitScriptPath(path, use);
   } catch (const std::exception& error) {
     LogLoadError(error);
@@ -60,7 +60,7 @@ bool ExistsFile(const char* path) {
   std::string_view text = TextOf(path);
   try {
     std::string error;
-    platform::FilePath native = platform::FilePath::FromScriptText(text);
+    platform::FilePath native = platform::FilePath::ForJudging(text);
     if (!AdmitScriptPath(native, PathUse::kRead)) return false;
     platform::Existence existence = platform::TestExistence(native, error);
     if (existence == platform::Existence::kUnknown) LogExistenceUnknown(native.Display(), error.c_str());

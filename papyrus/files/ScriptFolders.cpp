@@ -108,7 +108,7 @@ bool AdmitScriptPath(platform::FilePath& path, PathUse use) {
   // The judge's full path, in storage each thread keeps: no allocation per call.
   thread_local NativePathString full;
   Unit currentFolder[platform::kCurrentFolderRoom];
-  PathVerdict verdict = JudgeScriptPath<Unit>(path.Native(), platform::ResolvingFolder(path.Native(), currentFolder),
+  PathVerdict verdict = JudgeScriptPath<Unit>(path.JudgedText(), platform::ResolvingFolder(path.JudgedText(), currentFolder),
                                               std::span<const NativePathString>(gWritableFolders), full);
   if (verdict.Refused()) {
     LogWithPath("QX IO Util: refused path '%.*s': %s", path.Display(), RefusalReason(verdict.refusal));

@@ -52,9 +52,10 @@ void ProtectFiles(const PlacesToProtect& places);
 // The one line for a write or delete refused because of what the file is.
 void LogProtectedFileRefused(std::string_view shownPath, Protection protection) noexcept;
 
-// Judges a script's path for `use`. Admitted: true, and `path` now takes the system to the
-// full path the judge resolved (the one it compared). Refused (for writing, a protected file
-// too): one log line with the reason, false, and nothing else done. May throw std::bad_alloc.
+// Judges a script's path (made by FilePath::ForJudging) for `use`. Admitted: true, and `path`
+// now takes the system to the full path the judge resolved (the one it compared). Refused
+// (for writing, a protected file too): one log line with the reason, false, and nothing else
+// done. May throw std::bad_alloc.
 [[nodiscard]] bool AdmitScriptPath(platform::FilePath& path, PathUse use);
 
 }  // namespace qx::io

@@ -3,6 +3,7 @@
 #include <emmintrin.h>
 
 #include <array>
+#include <cstring>
 #include <type_traits>
 
 namespace qx::io {
@@ -74,9 +75,12 @@ Text<Unit> WithoutTrailingBlanks(Text<Unit> name) noexcept {
 // it): "nul.txt" and "COM1 .log" are devices in every folder.
 template <typename Unit>
 bool IsDeviceName(Text<Unit> name) noexcept {
-  // Every device name starts with one of these letters: most names are done here.
+  // Every device name starts with one of these letters (or a blank): most names are done here,
+  // by one bit of a mask of the characters' low six bits.
+  constexpr std::uint64_t kFirsts = (1ull << ('c' & 0x3F)) | (1ull << ('p' & 0x3F)) | (1ull << ('a' & 0x3F)) |
+                                    (1ull << ('n' & 0x3F)) | (1ull << ('l' & 0x3F)) | (1ull << (' ' & 0x3F));
   std::uint32_t first = Folded(Code(name.empty() ? Unit(0) : name.front()));
-  if (first != 'c' && first != 'p' && first != 'a' && first != 'n' && first != 'l' && first != ' ') return false;
+  if (((kFirsts >> (first & 0x3F)) & 1) == 0) return false;
   std::size_t dot = name.find(Unit('.'));
   Text<Unit> base = WithoutTrailingBlanks(dot == Text<Unit>::npos ? name : name.substr(0, dot));
   while (!base.empty() && base.front() == Unit(' ')) base.remove_prefix(1);
@@ -164,10 +168,11 @@ unsigned MaybeSpecialBits(__m128i block) noexcept {
 }
 
 // Copies the name characters from `in` to `out` up to the first other character or `end`:
-// 16 bytes at a time while 16 remain (`out` has as much room as the text has left), then one
-// by one (after a wide character the blocks took for special, too).
+// 16 bytes at a time while 16 remain (`out` has as much room as the text has left); the rest
+// from a block that ends with the text (which starts at `begin`), or one by one when the text
+// is shorter than a block or (after a wide character the blocks took for special) to go on.
 template <typename Unit>
-void CopyNameCharacters(const Unit*& in, const Unit* const end, Unit*& out) noexcept {
+void CopyNameCharacters(const Unit* const begin, const Unit*& in, const Unit* const end, Unit*& out) noexcept {
   constexpr std::size_t kPerBlock = 16 / sizeof(Unit);
   while (static_cast<std::size_t>(end - in) >= kPerBlock) {
     __m128i block = _mm_loadu_si128(reinterpret_cast<const __m128i*>(in));
@@ -181,6 +186,15 @@ void CopyNameCharacters(const Unit*& in, const Unit* const end, Unit*& out) noex
     }
     in += kPerBlock;
     out += kPerBlock;
+  }
+  const std::size_t left = static_cast<std::size_t>(end - in);
+  if (left > 0 && left < kPerBlock && static_cast<std::size_t>(end - begin) >= kPerBlock) {
+    __m128i block = _mm_loadu_si128(reinterpret_cast<const __m128i*>(end - kPerBlock));
+    unsigned bits = MaybeSpecialBits<Unit>(block) >> ((kPerBlock - left) * sizeof(Unit));
+    std::size_t names = bits == 0 ? left : static_cast<std::size_t>(__builtin_ctz(bits)) / sizeof(Unit);
+    std::memcpy(out, in, names * sizeof(Unit));
+    in += names;
+    out += names;
   }
   while (in < end && KindOf(*in) == CharacterKind::kName) *out++ = *in++;
 }
@@ -228,12 +242,14 @@ void AppendRoot(std::basic_string<Unit>& path, Text<Unit> root) {
 // blank unless the text ends with a separator. Returns the end of the path, or null with the
 // refusal in `refusal`.
 template <typename Unit>
-Unit* AppendScriptNames(Unit* const root, Unit* out, const Unit* in, const Unit* const end, PathRefusal& refusal) noexcept {
+Unit* AppendScriptNames(Unit* const root, Unit* out, const Unit* const begin, const Unit* const end,
+                        PathRefusal& refusal) noexcept {
+  const Unit* in = begin;
   for (;;) {
     *out = Unit('\\');
     Unit* const name = out + 1;
     out = name;
-    CopyNameCharacters(in, end, out);
+    CopyNameCharacters(begin, in, end, out);
     if (in < end && KindOf(*in) != CharacterKind::kSeparator) {
       refusal = KindOf(*in) == CharacterKind::kColon ? PathRefusal::kMisplacedColon : PathRefusal::kForbiddenCharacter;
       return nullptr;
@@ -332,10 +348,32 @@ bool ResolveSystemPath(Text<Unit> path, std::basic_string<Unit>& fullPath) {
   return true;
 }
 
+// Whether the first `count` characters of `a` and `b` are the same, 16 bytes at a time (the
+// last block overlapping the one before it); a text shorter than a block goes one by one.
+template <typename Unit>
+bool SameUnits(const Unit* a, const Unit* b, std::size_t count) noexcept {
+  constexpr std::size_t kPerBlock = 16 / sizeof(Unit);
+  if (count < kPerBlock) {
+    for (std::size_t i = 0; i < count; ++i) {
+      if (a[i] != b[i]) return false;
+    }
+    return true;
+  }
+  auto same = [&](std::size_t at) {
+    __m128i x = _mm_loadu_si128(reinterpret_cast<const __m128i*>(a + at));
+    __m128i y = _mm_loadu_si128(reinterpret_cast<const __m128i*>(b + at));
+    return _mm_movemask_epi8(_mm_cmpeq_epi8(x, y)) == 0xFFFF;
+  };
+  for (std::size_t at = 0; at + kPerBlock < count; at += kPerBlock) {
+    if (!same(at)) return false;
+  }
+  return same(count - kPerBlock);
+}
+
 template <typename Unit>
 bool IsSamePath(Text<Unit> a, Text<Unit> b) noexcept {
   if (a.size() != b.size()) return false;
-  if (a == b) return true;  // as it was written: one block compare
+  if (SameUnits(a.data(), b.data(), a.size())) return true;  // as it was written
   for (std::size_t i = 0; i < a.size(); ++i) {
     if (a[i] != b[i] && Folded(Code(a[i])) != Folded(Code(b[i]))) return false;
   }

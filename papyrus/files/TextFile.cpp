@@ -82,10 +82,13 @@ void TextFile::FailWriting(const char* what, const std::exception& error) noexce
 std::shared_ptr<TextFile> TextFile::Load(platform::FilePath path, bool read, bool append,
                                          std::int32_t bufferSize, Contents contents) {
   std::shared_ptr<TextFile> file;
-  platform::Existence existence = platform::Existence::kUnknown;
+  // A file opened for writing that may not hold a zero byte is opened as it is and read, which
+  // tells whether it exists too; any other is tested first.
+  const bool checkFirstBlock = !read && contents == Contents::kText;
+  platform::Existence existence = platform::Existence::kExists;
   std::string existenceError;
   try {
-    existence = platform::TestExistence(path, existenceError);
+    if (!checkFirstBlock) existence = platform::TestExistence(path, existenceError);
     path.UseBackslashes();
     file = std::make_shared<TextFile>(read, append, bufferSize, std::move(path));
   } catch (const std::exception& error) {
@@ -98,7 +101,6 @@ std::shared_ptr<TextFile> TextFile::Load(platform::FilePath path, bool read, boo
   std::lock_guard<platform::ExclusiveLock> guard(file->lock_);
   std::string openError;
   const bool opens = bufferSize >= 1 && !(read && existence == platform::Existence::kMissing);
-  const bool checkFirstBlock = !read && contents == Contents::kText && existence != platform::Existence::kMissing;
   Opened opened = opens ? file->Open(checkFirstBlock, openError) : Opened::kNotOpened;
   if (opened == Opened::kHoldsZeroByte) {
     LogProtectedFileRefused(shown, Protection::kBinary);
@@ -150,8 +152,9 @@ TextFile::Opened TextFile::Open(bool checkFirstBlock, std::string& error) {
 }
 
 // Each batch of lines goes to the system in one write: the stream needs no buffer. A file that
-// may not hold a zero byte is opened first as it is, readable too, and its first block read;
-// only then is it emptied (opened again) or written after its end.
+// may not hold a zero byte is opened first as it is, readable too, and its first block read
+// (none for a file appending has just created); only then is it emptied (opened again) or
+// written after its end.
 TextFile::Opened TextFile::OpenForWriting(bool checkFirstBlock) {
   output_.rdbuf()->pubsetbuf(nullptr, 0);
   if (!checkFirstBlock) {
@@ -159,7 +162,14 @@ TextFile::Opened TextFile::OpenForWriting(bool checkFirstBlock) {
     return output_.is_open() ? Opened::kOpened : Opened::kNotOpened;
   }
   platform::OpenBinaryOutput(output_, path_, append_ ? std::ios::in | std::ios::app : std::ios::in);
-  if (!output_.is_open()) return Opened::kNotOpened;
+  if (!output_.is_open()) {
+    // Appending creates a missing file; emptying it ("in" opens only an existing file) creates
+    // one only where none is, never one it could not read first.
+    std::string error;
+    if (append_ || platform::TestExistence(path_, error) != platform::Existence::kMissing) return Opened::kNotOpened;
+    platform::OpenBinaryOutput(output_, path_, std::ios::trunc);
+    return output_.is_open() ? Opened::kOpened : Opened::kNotOpened;
+  }
   std::filebuf& file = *output_.rdbuf();
   std::streamsize got = ReadFirstBlock(file);
   if (got < 0) {

@@ -33,6 +33,14 @@ FilePath FilePath::FromScriptText(std::string_view text) {
   return path;
 }
 
+FilePath FilePath::ForJudging(std::string_view text) {
+  FilePath path;
+  path.display_.assign(text);
+  return path;
+}
+
+std::string_view FilePath::JudgedText() const noexcept { return display_; }
+
 void FilePath::UseBackslashes() {
   for (char& c : display_) {
     if (c == '/') c = '\\';
@@ -61,9 +69,10 @@ std::string_view CurrentFolder(char (&room)[kCurrentFolderRoom]) noexcept {
   return ::getcwd(room, sizeof room) != nullptr ? std::string_view(room) : std::string_view();
 }
 
-// A path from "/" needs only the root, and every folder here has the same one.
+// A path from "/" (or "\\", as a script may write it) needs only the root, and every folder
+// here has the same one.
 std::string_view ResolvingFolder(std::string_view path, char (&room)[kCurrentFolderRoom]) noexcept {
-  return !path.empty() && path[0] == '/' ? std::string_view("/") : CurrentFolder(room);
+  return !path.empty() && (path[0] == '/' || path[0] == '\\') ? std::string_view("/") : CurrentFolder(room);
 }
 
 Existence TestExistence(const FilePath& path, std::string& error) {

@@ -39,6 +39,10 @@ FilePath FilePath::FromScriptText(std::string_view text) {
   return path;
 }
 
+FilePath FilePath::ForJudging(std::string_view text) { return FromScriptText(text); }
+
+std::wstring_view FilePath::JudgedText() const noexcept { return native_; }
+
 void FilePath::UseBackslashes() {
   for (char& c : display_) {
     if (c == '/') c = '\\';
