@@ -432,6 +432,29 @@ TEST(QXIOUtilWritableFolders, TheSettingWidensWhereScriptsMayWrite) {
   for (const std::string& folder : {mods, elsewhere}) std::filesystem::remove_all(folder);
 }
 
+// The game's folder is read whole however long its path: the executable's path cut to a
+// path's old length, then its last name taken away, would allow a folder above the game's.
+TEST(QXIOUtilWritableFolders, AGameFolderOfAnyLengthIsReadWhole) {
+  sim::Game::Start();
+  const std::string sandbox = std::filesystem::path(sim::GameFolders::GameFolder()).parent_path().string();
+  std::string above = sim::JoinPath(sandbox, "/");
+  above.append(230 - sandbox.size(), 'p');
+  std::string game = sim::JoinPath(above, "/Skyrim ");
+  game.append(60, 'g');
+  ASSERT_LT(above.size() + 1, 259u);  // a cut at 259 characters falls inside the last name
+  sim::GameFolders::Use(game, sim::GameFolders::DocumentsFolder());
+  std::filesystem::create_directories(sim::JoinPath(game, "/Data"));
+  std::filesystem::create_directories(sim::JoinPath(above, "/Beside"));
+  BootForScripts();
+
+  const std::string inside = sim::JoinPath(game, "/Data/x.txt"), beside = sim::JoinPath(above, "/Beside/x.txt");
+  EXPECT_TRUE(Load(inside, /*read=*/false, /*append=*/false, 1).data != 0);
+  (void)Vm::CallNative("QXIOUtil", "CloseFile", {Vm::String(inside)});
+  EXPECT_TRUE(std::filesystem::exists(inside));
+  EXPECT_FALSE(Load(beside, /*read=*/false, /*append=*/false, 1).data != 0);
+  EXPECT_FALSE(std::filesystem::exists(beside));
+}
+
 // Four script threads on two files: loads for append, writes, queries, reads and closes, a
 // few thousand each, as mods sharing one journal. Every call returns (a wake-up lost by a
 // file's lock leaves a thread asleep for good), and each line a write accepted is in its

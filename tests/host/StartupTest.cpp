@@ -261,6 +261,46 @@ TEST(Startup, UnresolvableDocumentsFolderLeavesTheLogOnTheConsoleAndLoadGoesOn) 
   sim::Game::SendDataLoaded();
 }
 
+// The log's path below the documents folder is used whole: cut to a path's old length it
+// would name another file (a file "My Game" in the documents folder, here).
+TEST(Startup, TheLogsPathIsUsedWhole) {
+  sim::Game::Start();
+  const std::string sandbox = std::filesystem::path(sim::GameFolders::GameFolder()).parent_path().string();
+  std::string documents = sim::JoinPath(sandbox, "/");
+  documents.append(250 - sandbox.size(), 'd');
+  sim::GameFolders::Use(sim::GameFolders::GameFolder(), documents);
+  ASSERT_GT(sim::GameFolders::LogPath().size(), 260u);
+  EXPECT_TRUE(BootWithSettings("[general]\n").loaded);
+  std::vector<std::string> names;
+  for (const auto& entry : std::filesystem::directory_iterator(documents)) {
+    names.push_back(entry.path().filename().string() + (entry.is_directory() ? "\\" : ""));
+  }
+  EXPECT_EQ(names, std::vector<std::string>{"My Games\\"});
+#ifndef _WIN32  // Windows' calls for narrow paths stop at MAX_PATH: there the log has no file
+  Lines lines = LogLines();
+  ASSERT_FALSE(lines.empty());
+  EXPECT_EQ(lines.front(), "QXKit");
+#endif
+}
+
+// A documents folder too long for the system's answer is none: cut, it would name a folder
+// beside it, where the log would go and scripts could write.
+TEST(Startup, ADocumentsFolderTooLongForTheSystemsAnswerIsNone) {
+  sim::Game::Start();
+  const std::string sandbox = std::filesystem::path(sim::GameFolders::GameFolder()).parent_path().string();
+  std::string documents = sim::JoinPath(sandbox, "/");
+  documents.append(240 - sandbox.size(), 'd');
+  documents = sim::JoinPath(documents, "/Documents");
+  documents.append(20, 'e');  // cut to 259 characters: a folder beside it
+  sim::GameFolders::Use(sim::GameFolders::GameFolder(), documents);
+  testing::internal::CaptureStdout();
+  EXPECT_TRUE(BootWithSettings("[general]\n").loaded);
+  std::string console = testing::internal::GetCapturedStdout();
+  EXPECT_NE(console.find("QX: no documents folder; the log goes to the console only"), std::string::npos) << console;
+  // Nothing beside the documents folder, where a cut path would lead.
+  EXPECT_EQ(std::distance(std::filesystem::directory_iterator(std::filesystem::path(documents).parent_path()), {}), 1);
+}
+
 TEST(Startup, HeldLogFileMakesThePluginUseTheNextName) {
 #ifdef _WIN32
   sim::Game::Start();
