@@ -52,6 +52,15 @@ std::string_view ResolvingFolder(std::string_view path, char (&room)[kCurrentFol
   return !path.empty() && path[0] == '/' ? std::string_view("/") : CurrentFolder(room);
 }
 
+std::string LongPathName(std::string path) { return path; }
+
+std::string ShownPath(std::string_view path) {
+  std::string shown(path);
+  bool drive = shown.size() >= 2 && shown[1] == ':';  // a Windows path, as a setting wrote it
+  if (!drive) std::replace(shown.begin(), shown.end(), '\\', '/');
+  return shown;
+}
+
 Existence TestExistence(const FilePath& path, std::string& error) {
   struct stat info;
   if (path.Native().empty()) return Existence::kMissing;
