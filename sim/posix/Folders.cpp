@@ -1,6 +1,7 @@
 #include <unistd.h>
 
 #include <cstdlib>
+#include <filesystem>
 #include <string>
 
 #include "sim/GameFolders.h"
@@ -12,6 +13,13 @@ std::string GameFolders::MakeTemporaryFolder() {
   std::string pattern = std::string(tmp != nullptr ? tmp : "/tmp") + "/qxsim-XXXXXX";
   if (mkdtemp(pattern.data()) == nullptr) std::abort();
   return pattern;
+}
+
+std::string GameFolders::MakeShareFolder() {
+  CreateSandbox();  // removed at exit, and the share with it
+  std::string share = JoinPath("/" + std::filesystem::path(GameFolder()).parent_path().string(), "/Share");
+  std::filesystem::create_directories(share);
+  return share;
 }
 
 // The plugin's POSIX seam reads the two folders from the environment.
