@@ -86,7 +86,8 @@ std::vector<SettingFolder> ResolveSettingFolders(const std::vector<std::string>&
   for (const std::string& entry : entries) {
     SettingFolder folder;
     folder.text = entry;
-    folder.refusal = ResolveScriptPath<Unit>(platform::FilePath::FromScriptText(entry).Native(), gameFolder, folder.folder);
+    NativePathString text = platform::FilePath::FromScriptText(entry).Native();
+    folder.refusal = ResolveScriptPath<Unit>(text, gameFolder, folder.folder);
     if (folder.refusal != PathRefusal::kNone) {
       folder.folder.clear();
     } else if (folder.folder.back() == Unit('\\')) {  // the judge ends a root, and only a root, with "\"

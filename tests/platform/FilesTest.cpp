@@ -220,26 +220,25 @@ TEST_F(FileSeam, TheJudgesFullPathIsTheSystems) {
   fs::current_path(started);
 }
 
-// A folder the system gives in 8.3 short names (as Windows gives the current folder and the
-// game's when they were entered so) comes in its long names, so that a relative path judged
-// there compares with the folders scripts may write in. The Linux build keeps the seam's
-// shape with the folder as given.
+// A folder the system gives in 8.3 short names (the current folder, when it was entered so)
+// comes in its long names, so that a relative path judged there compares with the folders
+// scripts may write in; one whose long form does not fit the room is no folder, never a cut
+// one. The Linux build keeps the seam's shape with the folder as given.
 TEST_F(FileSeam, AFolderEnteredByItsShortNameComesInItsLongName) {
+  using qx::platform::NativePathString;
   const fs::path longFolder = folder_ / "a folder with a long name";
-  fs::create_directories(longFolder / "sub");
-  qx::platform::NativePathString shortForm = longFolder.native(), longForm = longFolder.native();
+  fs::create_directories(longFolder);
+  NativePathString shortForm = longFolder.native(), longForm = longFolder.native();
+  const NativePathString later = fs::path("/not yet/there").make_preferred().native();
 #ifdef _WIN32
-  wchar_t found[1024];
-  DWORD length = GetShortPathNameW(longFolder.c_str(), found, 1024);
-  ASSERT_GT(length, 0u);
-  shortForm.assign(found, length);
+  auto systems = [](auto call, const fs::path& path) {
+    wchar_t found[1024];
+    DWORD length = call(path.c_str(), found, 1024);
+    return std::wstring(found, length < 1024 ? length : 0);
+  };
+  shortForm = systems(GetShortPathNameW, longFolder);
+  longForm = systems(GetLongPathNameW, longFolder);  // the temporary folder's own long form
   ASSERT_NE(shortForm.find(L'~'), std::wstring::npos);
-  length = GetLongPathNameW(longFolder.c_str(), found, 1024);  // the temporary folder's own long form
-  ASSERT_GT(length, 0u);
-  longForm.assign(found, length);
-  const qx::platform::NativePathString later = L"\\not yet\\there";
-#else
-  const qx::platform::NativePathString later = "/not yet/there";
 #endif
   EXPECT_TRUE(qx::platform::LongPathName(shortForm) == longForm);
   EXPECT_TRUE(qx::platform::LongPathName(shortForm + later) == longForm + later);  // as far as it exists
@@ -247,38 +246,23 @@ TEST_F(FileSeam, AFolderEnteredByItsShortNameComesInItsLongName) {
   const fs::path started = fs::current_path();
   fs::current_path(shortForm);
   qx::platform::NativeUnit room[qx::platform::kCurrentFolderRoom];
-  std::basic_string_view<qx::platform::NativeUnit> current = qx::platform::CurrentFolder(room);
-  EXPECT_TRUE(current == longForm);
-  std::vector<qx::platform::NativePathString> allowed(1);
+  std::vector<NativePathString> allowed(1);
   const qx::platform::NativeUnit here[] = {'.', 0};
   ASSERT_EQ(qx::io::ResolveScriptPath<qx::platform::NativeUnit>(here, longForm, allowed[0]), qx::io::PathRefusal::kNone);
-  FilePath relative = FilePath::FromScriptText("sub\\x.txt");
-  qx::platform::NativePathString full;
-  qx::io::PathVerdict verdict = qx::io::JudgeScriptPath<qx::platform::NativeUnit>(
-      relative.Native(), current, std::span<const qx::platform::NativePathString>(allowed), full);
-  EXPECT_FALSE(verdict.Refused());
-  EXPECT_TRUE(verdict.inside);
-  fs::current_path(started);
-}
-
+  NativePathString full;
+  EXPECT_TRUE(qx::io::JudgeScriptPath<qx::platform::NativeUnit>(FilePath::FromScriptText("x.txt").Native(),
+                                                                qx::platform::CurrentFolder(room),
+                                                                std::span<const NativePathString>(allowed), full)
+                  .inside);
 #ifdef _WIN32
-// A current folder whose long form does not fit the room is no folder (relative paths are
-// then refused), never a cut one.
-TEST_F(FileSeam, ACurrentFolderWhoseLongFormDoesNotFitIsNoFolder) {
-  const fs::path deep = folder_ / std::wstring(150, L'p') / std::wstring(150, L'q');
+  const fs::path deep = longFolder / std::wstring(150, L'p') / std::wstring(100, L'q');
   fs::create_directories(deep);
-  ASSERT_GE(deep.native().size(), qx::platform::kCurrentFolderRoom);
-  wchar_t found[1024];
-  DWORD length = GetShortPathNameW(deep.c_str(), found, 1024);
-  ASSERT_GT(length, 0u);
-  ASSERT_LT(length, qx::platform::kCurrentFolderRoom);
-  const fs::path started = fs::current_path();
-  fs::current_path(std::wstring(found, length));
-  wchar_t room[qx::platform::kCurrentFolderRoom];
+  fs::current_path(systems(GetShortPathNameW, deep));
   EXPECT_TRUE(qx::platform::CurrentFolder(room).empty());
   fs::current_path(started);
-  fs::remove(std::wstring(found, length));  // by its short name: the C++ library's removal stops at MAX_PATH
-}
+  fs::remove(systems(GetShortPathNameW, deep));  // by its short name: the C++ library's removal stops at MAX_PATH
 #endif
+  fs::current_path(started);
+}
 
 }  // namespace

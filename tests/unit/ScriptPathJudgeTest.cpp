@@ -4,7 +4,6 @@
 #include <gtest/gtest.h>
 
 #include <string>
-#include <utility>
 #include <vector>
 
 #include "papyrus/files/ScriptFolders.h"
@@ -155,90 +154,49 @@ TEST(ScriptPathJudge, CurrentFoldersWithoutADriveOrOnAShare) {
   EXPECT_FALSE(qx::io::IsBelowFolder<char>("\\\\nas\\gamesold\\x", "\\\\nas\\games"));
 }
 
-// The folders the system gives are taken as they are, a share's too; only the spelling of
-// the system's own namespace is taken away.
-TEST(ScriptPathJudge, FoldersTheSystemGivesAreTakenAsTheyAre) {
-  const std::pair<const char*, const char*> cases[] = {
-      {"C:\\Games\\Skyrim", "C:\\Games\\Skyrim"},
-      {"C:\\Games\\Skyrim\\", "C:\\Games\\Skyrim"},
-      {"\\\\nas\\games\\Skyrim", "\\\\nas\\games\\Skyrim"},
-      {"\\\\?\\C:\\Games\\Skyrim", "C:\\Games\\Skyrim"},
-      {"\\\\?\\unc\\nas\\games\\Skyrim", "\\\\nas\\games\\Skyrim"},
-      {"C:\\Games\\con\\Sky. rim", "C:\\Games\\con\\Sky. rim"},  // names as the system gave them
-      {"/tmp/game", "\\tmp\\game"},
-      {"C:", "C:\\"},
-      {"Games", ""},
-      {"", ""},
-  };
-  for (const auto& [given, folder] : cases) {
-    SCOPED_TRACE(given);
-    EXPECT_EQ(qx::io::SystemFolder(qx::platform::FilePath::FromScriptText(given).Native()), folder);
-  }
-}
-
-// The entries of [files] writablefolders as the plugin and `qxkit check` read them: each
-// resolved against the game's folder by the rules for a script's text, and told whether it
-// opens a whole root or every folder above and beside the game's.
+// The setting's entries as the plugin and `qxkit check` read them, against the game's folder
+// as the system gives it (on a share, in the system's own namespace): each entry's folder,
+// and whether it opens a whole root or every folder above and beside the game's.
 TEST(ScriptPathJudge, WritableFolderEntriesAndHowFarTheyReach) {
-  using qx::io::FolderReach;
+  using Reach = qx::io::FolderReach;
+  const char* const share = "\\\\nas\\games\\Skyrim";
   struct Case {
     const char* game;
     const char* entry;
     PathRefusal refusal;
     const char* folder;
-    FolderReach reach;
+    Reach reach;
   };
-  const char* const share = "\\\\nas\\games\\Skyrim";
   const Case cases[] = {
-      {kGame, "D:\\ModData", R::kNone, "D:\\ModData", FolderReach::kOwn},
-      {kGame, "..\\Shared", R::kNone, "C:\\Games\\Shared", FolderReach::kOwn},
-      {kGame, "Data/MyMod/", R::kNone, "C:\\Games\\Skyrim\\Data\\MyMod", FolderReach::kOwn},
-      {kGame, ".", R::kNone, "C:\\Games\\Skyrim", FolderReach::kOwn},
-      {kGame, "C:\\Games\\SkyrimBackup", R::kNone, "C:\\Games\\SkyrimBackup", FolderReach::kOwn},
-      {kGame, "C:\\Games\\Sky", R::kNone, "C:\\Games\\Sky", FolderReach::kOwn},
-      {kGame, "\\", R::kNone, "C:\\", FolderReach::kWholeRoot},
-      {kGame, "D:\\", R::kNone, "D:\\", FolderReach::kWholeRoot},
-      {kGame, "..\\..", R::kNone, "C:\\", FolderReach::kWholeRoot},
-      {kGame, "Data\\..\\..\\..", R::kNone, "C:\\", FolderReach::kWholeRoot},
-      {kGame, "..", R::kNone, "C:\\Games", FolderReach::kAboveGameFolder},
-      {kGame, "c:/GAMES/", R::kNone, "c:\\GAMES", FolderReach::kAboveGameFolder},
-      {kGame, "Data\\..\\..", R::kNone, "C:\\Games", FolderReach::kAboveGameFolder},
-      {kGame, "\\\\localhost\\share", R::kNetwork, "", FolderReach::kOwn},
-      {kGame, "D:", R::kMisplacedColon, "", FolderReach::kOwn},
-      {kGame, "nul", R::kDeviceName, "", FolderReach::kOwn},
-      {share, "..\\Mods", R::kNone, "\\\\nas\\games\\Mods", FolderReach::kOwn},
-      {share, "..\\..", R::kNone, "\\\\nas\\games\\", FolderReach::kWholeRoot},
-      {share, "\\\\nas\\games", R::kNetwork, "", FolderReach::kOwn},
-      {"\\\\nas\\games\\Skyrim\\Game", "..", R::kNone, share, FolderReach::kAboveGameFolder},
-      {"/tmp/game", "/", R::kNone, "\\", FolderReach::kWholeRoot},
-      {"/tmp/game", "..", R::kNone, "\\tmp", FolderReach::kAboveGameFolder},
-      {"/tmp/game", "../games", R::kNone, "\\tmp\\games", FolderReach::kOwn},
-      {"", "Data", R::kNoCurrentFolder, "", FolderReach::kOwn},  // the game's folder unknown
-      {"", "D:\\x", R::kNone, "D:\\x", FolderReach::kOwn},
+      {kGame, "D:\\ModData", R::kNone, "D:\\ModData", Reach::kOwn},
+      {kGame, "..\\Shared", R::kNone, "C:\\Games\\Shared", Reach::kOwn},
+      {"\\\\?\\C:\\Games\\Skyrim\\", "Data/MyMod/", R::kNone, "C:\\Games\\Skyrim\\Data\\MyMod", Reach::kOwn},
+      {kGame, "\\", R::kNone, "C:\\", Reach::kWholeRoot},
+      {kGame, "D:\\", R::kNone, "D:\\", Reach::kWholeRoot},
+      {kGame, "Data\\..\\..\\..\\..", R::kNone, "C:\\", Reach::kWholeRoot},
+      {kGame, "..", R::kNone, "C:\\Games", Reach::kAboveGameFolder},
+      {kGame, "c:/GAMES/", R::kNone, "c:\\GAMES", Reach::kAboveGameFolder},
+      {kGame, "\\\\localhost\\share", R::kNetwork, "", Reach::kOwn},
+      {share, "..\\Mods", R::kNone, "\\\\nas\\games\\Mods", Reach::kOwn},
+      {"\\\\?\\UNC\\nas\\games\\Skyrim", "..\\..", R::kNone, "\\\\nas\\games\\", Reach::kWholeRoot},
+      {"/tmp/game", "/", R::kNone, "\\", Reach::kWholeRoot},
+      {"Games", "Data", R::kNoCurrentFolder, "", Reach::kOwn},  // no full path: the game's folder is unknown
+  };
+  auto resolve = [](const char* game, const char* entry) {
+    std::string folder = qx::io::SystemFolder(qx::platform::FilePath::FromScriptText(game).Native());
+    return qx::io::ResolveSettingFolders({entry}, folder).at(0);
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(std::string(c.game) + " + " + c.entry);
-    std::string game = qx::io::SystemFolder(qx::platform::FilePath::FromScriptText(c.game).Native());
-    std::vector<qx::io::SettingFolder> resolved = qx::io::ResolveSettingFolders({c.entry}, game);
-    ASSERT_EQ(resolved.size(), 1u);
-    EXPECT_EQ(resolved[0].text, c.entry);
-    EXPECT_EQ(resolved[0].refusal, c.refusal) << qx::io::RefusalReason(resolved[0].refusal);
-    EXPECT_EQ(resolved[0].folder, c.folder);
-    EXPECT_EQ(resolved[0].reach, c.reach);
-    EXPECT_EQ(qx::io::ReachWarning(resolved[0]).empty(), c.reach == FolderReach::kOwn);
+    qx::io::SettingFolder resolved = resolve(c.game, c.entry);
+    EXPECT_EQ(resolved.refusal, c.refusal) << qx::io::RefusalReason(resolved.refusal);
+    EXPECT_EQ(resolved.folder, c.folder);
+    EXPECT_EQ(resolved.reach, c.reach);
+    EXPECT_EQ(qx::io::ReachWarning(resolved).empty(), c.reach == Reach::kOwn);
   }
-
-  // What the log and the check tell the player, by the root's kind.
-  auto warning = [](const char* game, const char* entry) {
-    std::string folder = qx::io::SystemFolder(qx::platform::FilePath::FromScriptText(game).Native());
-    return qx::io::ReachWarning(qx::io::ResolveSettingFolders({entry}, folder).at(0));
-  };
-  EXPECT_EQ(warning(kGame, "..\\.."), "is a drive's root: it lets every script write anywhere on drive C:");
-  EXPECT_EQ(warning(share, "\\"), "is a share's root: it lets every script write anywhere on the share //nas/games");
-  EXPECT_EQ(warning("/tmp/game", "/"), "is the file system's root: it lets every script write anywhere on it");
-  EXPECT_EQ(warning(kGame, ".."),
-            "lies above the game's folder: it lets every script write in every folder above and beside the game's "
-            "folder");
+  // The log's and the check's words for a share's root (the others: their own tests).
+  EXPECT_EQ(qx::io::ReachWarning(resolve(share, "\\")),
+            "is a share's root: it lets every script write anywhere on the share //nas/games");
 }
 
 }  // namespace
