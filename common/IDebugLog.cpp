@@ -4,6 +4,7 @@
 #include <cstring>
 #include <mutex>
 #include <new>
+#include <string>
 
 #include "common/KeepSseRegisters.h"
 #include "platform/Platform.h"
@@ -109,28 +110,23 @@ void IDebugLog::OpenInFolder(std::int32_t folderId, const char* relativePath) {
     LogFatal("QX: no documents folder; the log goes to the console only");
     return;
   }
-  std::strncat(path, relativePath, sizeof(path) - std::strlen(path) - 1);
+  // The whole path, however long: a path cut to a buffer would name another file.
+  std::string file = std::string(path) + relativePath;
 
   // Create every folder on the way; the last component is the file itself.
-  char partial[1024];
-  std::size_t i = 0;
-  for (; path[i] != '\0' && i < sizeof(partial) - 1; ++i) {
-    if (path[i] == '\\' || path[i] == '/') {
-      partial[i] = '\0';
-      qx::platform::CreateDirectoryIgnoringErrors(partial);
+  for (std::size_t i = 0; i < file.size(); ++i) {
+    if (file[i] == '\\' || file[i] == '/') {
+      qx::platform::CreateDirectoryIgnoringErrors(file.substr(0, i).c_str());
     }
-    partial[i] = path[i];
   }
-  OpenFile(path);
+  OpenFile(file.c_str());
 }
 
 void IDebugLog::OpenFile(const char* path) {
   std::lock_guard<std::mutex> lock(LogLock());
   gLogFile = qx::platform::OpenSharedReadLogFile(path);
   for (int i = 0; gLogFile == nullptr && i < 5; ++i) {
-    char numbered[qx::platform::kMaxPath + 16];
-    std::snprintf(numbered, sizeof(numbered), "%s%d", path, i);
-    gLogFile = qx::platform::OpenSharedReadLogFile(numbered);
+    gLogFile = qx::platform::OpenSharedReadLogFile((path + std::to_string(i)).c_str());
   }
 }
 

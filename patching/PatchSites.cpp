@@ -1,6 +1,7 @@
 #include "patching/PatchSites.h"
 
 #include <cstring>
+#include <string>
 
 #include "common/IDebugLog.h"
 #include "patching/CodePatch.h"
@@ -32,11 +33,11 @@ platform::AddressRange GameImage() {
 // list cannot name in the Linux build).
 void NameModuleAt(host::Address target, char (&name)[platform::kMaxPath]) {
   if (GameImage().Contains(target)) {
-    char path[platform::kMaxPath];
-    platform::GetMainExecutablePath(path);
-    const char* file = FileNameOf(path);
-    if (*file != '\0') {
-      std::memcpy(name, file, std::strlen(file) + 1);
+    std::string path = platform::MainExecutablePath();
+    const char* file = FileNameOf(path.c_str());
+    std::size_t length = std::strlen(file);
+    if (length != 0 && length < sizeof name) {
+      std::memcpy(name, file, length + 1);
       return;
     }
   }

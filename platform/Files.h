@@ -36,9 +36,8 @@ class FilePath {
   // Replaces every "/" by "\" (the form the log shows and the streams open).
   void UseBackslashes();
   // From now on the file system calls take `fullPath` (written with "\"), the full path the
-  // text was judged to name; the log still shows the script's text. Copied into the path's own
-  // storage, which a full path no longer than the text fits.
-  void UseFullPath(std::basic_string_view<NativePathString::value_type> fullPath);
+  // text was judged to name; the log still shows the script's text.
+  void UseFullPath(NativePathString&& fullPath);
   // The path as the log shows it: the script's narrow text, separators as now.
   [[nodiscard]] const std::string& Display() const noexcept { return display_; }
   [[nodiscard]] const NativePathString& Native() const noexcept { return native_; }
@@ -56,12 +55,27 @@ inline constexpr std::size_t kCurrentFolderRoom = 261;
 inline constexpr std::size_t kCurrentFolderRoom = 4096;
 #endif
 // The process's current folder as a full path (the folder relative paths resolve against),
-// written into `room`; empty when the system cannot tell.
+// written into `room`; empty when the system cannot tell or the folder does not fit (never
+// a cut path). On Windows a folder entered by a short name (C:\PROGRA~1\...) comes in its
+// long form, as the folders scripts may write in do (see LongPathName); only a folder
+// holding a "~" costs a file system call.
 [[nodiscard]] std::basic_string_view<NativeUnit> CurrentFolder(NativeUnit (&room)[kCurrentFolderRoom]) noexcept;
 // The folder the system resolves `path` (native form) against: the current folder, or where
 // the path needs no more than its root and the system has one root, that root.
 [[nodiscard]] std::basic_string_view<NativeUnit> ResolvingFolder(std::basic_string_view<NativeUnit> path,
                                                                NativeUnit (&room)[kCurrentFolderRoom]) noexcept;
+
+// A full path the system gave, with each short 8.3 name (PROGRA~1) replaced by the long
+// name it stands for, as far as the path exists; names past that, and a path the system
+// cannot lengthen, stay as given. Windows gives a folder in whichever form it was entered,
+// and a path judged in one form is compared with a folder in the other. The Linux build's
+// names have no short forms: the path as given. May throw std::bad_alloc.
+[[nodiscard]] NativePathString LongPathName(NativePathString path);
+
+// A full path as the judge writes it (papyrus/files/ScriptPathJudge.h), for the log and the
+// tools: in the ANSI code page on Windows; in the Linux build a path without a drive is
+// written with "/" as the system writes it. May throw std::bad_alloc.
+[[nodiscard]] std::string ShownPath(std::basic_string_view<NativeUnit> path);
 
 enum class Existence { kExists, kMissing, kUnknown };
 

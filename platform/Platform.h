@@ -13,14 +13,19 @@ inline constexpr std::size_t kMaxPath = 260;
 inline constexpr std::int32_t kFolderId_Documents = 5;  // the user's documents folder
 
 // SHGetFolderPathA(no window, folderId, no token, current path): a negative result is a
-// failure, and `path` is then unspecified.
+// failure, and `path` is then unspecified. A folder whose path does not fit is a failure,
+// never a cut path.
 [[nodiscard]] std::int32_t GetShellFolderPath(std::int32_t folderId, char (&path)[kMaxPath]);
 [[nodiscard]] std::uint32_t LastError();
 
-// GetModuleFileNameA of the process's main executable (the game) into `path`.
-void GetMainExecutablePath(char (&path)[kMaxPath]);
-// PathRemoveFileSpecA: cuts the last component of `path` in place.
-void RemoveFileSpec(char* path);
+// GetModuleFileNameA of the process's main executable (the game), read whole however long
+// its path: the buffer grows until the path fits, never a cut path. Empty when the system
+// cannot give it.
+[[nodiscard]] std::string MainExecutablePath();
+// Cuts the last name of `path` and the separator before it, as PathRemoveFileSpecA does,
+// whatever the path's length: a root keeps its separator ("C:\x.exe" gives "C:\"), a path
+// without a separator becomes empty.
+void RemoveFileSpec(std::string& path);
 
 // CreateDirectoryA; every failure, an existing folder included, is ignored.
 void CreateDirectoryIgnoringErrors(const char* path);

@@ -315,7 +315,8 @@ def measure(options, build, program, table, wine):
               win(wfiles and ratio_row(wfiles["write.wall"], 1.5)))
 
     ratio = counted["open.judged"][0] / counted["open.unjudged"][0]
-    table.add("LoadFile + CloseFile of a small file, path judged, vs the same pair unjudged",
+    table.add("LoadFile + CloseFile of a small file (64-character path) for appending, path judged and first block "
+              "read for a zero byte, vs the same pair unjudged",
               (f"{ratio:.3f}x instructions, {files['open.wall']:.2f}x wall", "<= 1.1x",
                ratio <= 1.1 and files["open.wall"] <= 1.1),
               win(wfiles and ratio_row(wfiles["open.wall"], 1.1)))

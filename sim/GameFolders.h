@@ -32,6 +32,11 @@ class GameFolders {
   // stand-ins about the folders.
   [[nodiscard]] static std::string MakeTemporaryFolder();
   static void Publish();
+  // A fresh folder on a network share, named as shares are ("\\host\share\..."), removed
+  // when the process ends; empty where no share can be made. Under Wine the share's files
+  // lie in the prefix (dosdevices\unc\<host>\<share>); on Linux a leading "//" is "/" to
+  // the system, while the plugin reads the path as a share's.
+  [[nodiscard]] static std::string MakeShareFolder();
 };
 
 // Path joining with the platform's separator.

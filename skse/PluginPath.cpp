@@ -5,10 +5,9 @@
 namespace qx {
 
 std::string GameFolder() {
-  char executable[platform::kMaxPath];
-  platform::GetMainExecutablePath(executable);
-  platform::RemoveFileSpec(executable);
-  return executable;
+  std::string folder = platform::MainExecutablePath();
+  platform::RemoveFileSpec(folder);
+  return folder;
 }
 
 std::string MakePluginPath(const std::string& name) { return GameFolder() + "\\Data\\SKSE\\Plugins\\" + name; }

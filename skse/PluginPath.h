@@ -10,7 +10,8 @@
 
 namespace qx {
 
-// The game folder: that of the process's executable, without a trailing "\".
+// The game folder: that of the process's executable, read whole, without a trailing "\";
+// empty when the system cannot name the executable.
 [[nodiscard]] std::string GameFolder();
 
 // The game folder, then "\Data\SKSE\Plugins\", then

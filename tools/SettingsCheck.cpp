@@ -13,6 +13,7 @@
 #include "common/IDebugLog.h"
 #include "fixes/PriorityOverrides.h"
 #include "papyrus/files/ScriptFolders.h"
+#include "platform/Files.h"
 #include "platform/Platform.h"
 #include "plugin/InstallSteps.h"
 #include "plugin/ScriptClasses.h"
@@ -188,21 +189,73 @@ void ListPriorityOverrides(const std::string& overridesPath, std::ostringstream&
   }
 }
 
+using qx::platform::NativePathString;
+using qx::platform::NativeUnit;
+
+// The game's folder when the checked file lies in <game>\Data\SKSE\Plugins\, where the
+// plugin reads it; empty otherwise.
+NativePathString GameFolderOf(const std::string& settingsPath) {
+  NativePathString text = qx::platform::FilePath::FromScriptText(settingsPath).Native();
+  NativeUnit room[qx::platform::kCurrentFolderRoom];
+  NativePathString full;
+  qx::io::PathRefusal refusal = qx::io::ResolveScriptPath<NativeUnit>(text, qx::platform::CurrentFolder(room), full);
+  if (refusal == qx::io::PathRefusal::kNetwork) {
+    full = qx::io::SystemFolder(text);  // a game on a share is the player's own
+  } else if (refusal != qx::io::PathRefusal::kNone) {
+    return {};
+  }
+  auto named = [](std::basic_string_view<NativeUnit> name, std::string_view expected) {
+    if (name.size() != expected.size()) return false;
+    for (std::size_t i = 0; i < name.size(); ++i) {
+      auto c = static_cast<std::uint32_t>(name[i]);
+      if ((c >= 'A' && c <= 'Z' ? c + 0x20 : c) != static_cast<unsigned char>(expected[i])) return false;
+    }
+    return true;
+  };
+  std::basic_string_view<NativeUnit> folder(full);
+  for (std::string_view expected : {std::string_view(), std::string_view("plugins"), std::string_view("skse"),
+                                    std::string_view("data")}) {
+    std::size_t cut = folder.rfind(NativeUnit('\\'));
+    if (cut == std::basic_string_view<NativeUnit>::npos || cut + 1 == folder.size()) return {};
+    if (!expected.empty() && !named(folder.substr(cut + 1), expected)) return {};
+    folder = folder.substr(0, cut);
+  }
+  return qx::io::SystemFolder(folder);
+}
+
 // Where scripts may write: the two folders the plugin always allows, then each entry of the
-// setting, an entry that names no usable folder among the findings.
+// setting with the folder it opens, resolved as the plugin resolves it. Among the findings:
+// an entry that names no usable folder, and one that opens a whole drive or the folders
+// above the game's.
 template <typename Problem>
-void ListWritableFolders(const std::string& list, std::ostringstream& out, Problem& problem) {
-  out << "  the game's folder (Data included)\n  My Games\\Skyrim in your documents folder\n";
-  for (const std::string& entry : qx::io::SplitFolderList(list)) {
-    std::string full;  // a relative entry is checked against a stand-in for the game's folder
-    qx::io::PathRefusal refusal = qx::io::ResolveScriptPath<char>(entry, "C:\\Game", full);
-    if (refusal != qx::io::PathRefusal::kNone) {
-      problem("[files] writablefolders: '" + entry + "' is not a usable folder path (" +
-              qx::io::RefusalReason(refusal) + "); the plugin leaves it out");
-    } else if (entry.size() >= 2 && entry[1] == ':') {
-      out << "  " << entry << "\n";
+void ListWritableFolders(const std::string& list, const std::string& settingsPath, std::ostringstream& out,
+                         Problem& problem) {
+  std::vector<std::string> entries = qx::io::SplitFolderList(list);
+  NativePathString game = GameFolderOf(settingsPath);
+  if (!game.empty()) {
+    out << "  the game's folder (Data included): " << qx::platform::ShownPath(game) << "\n";
+  } else {
+    game = qx::io::SystemFolder(qx::platform::FilePath::FromScriptText("C:\\Games\\Skyrim").Native());
+    out << "  the game's folder (Data included)\n";
+    if (!entries.empty()) {
+      out << "  (this file does not lie in <game>\\Data\\SKSE\\Plugins\\: relative entries are resolved "
+             "against a stand-in for the game's folder, "
+          << qx::platform::ShownPath(game) << ")\n";
+    }
+  }
+  out << "  My Games\\Skyrim in your documents folder\n";
+  for (const qx::io::SettingFolder& entry : qx::io::ResolveSettingFolders(entries, game)) {
+    if (entry.refusal != qx::io::PathRefusal::kNone) {
+      problem("[files] writablefolders: '" + entry.text + "' is not a usable folder path (" +
+              qx::io::RefusalReason(entry.refusal) + "); the plugin leaves it out");
+      continue;
+    }
+    std::string shown = qx::platform::ShownPath(entry.folder);
+    std::string warning = qx::io::ReachWarning(entry);
+    if (warning.empty()) {
+      out << "  " << entry.text << " -> " << shown << "\n";
     } else {
-      out << "  " << entry << " (in the game's folder)\n";
+      problem("[files] writablefolders: '" + entry.text + "' (" + shown + ") " + warning);
     }
   }
 }
@@ -337,7 +390,7 @@ SettingsCheck CheckSettings(const std::string& path, std::string_view bytes) {
   }
 
   out << "Folders scripts may write in (reading reaches any local file):\n";
-  ListWritableFolders(writableFolders, out, problem);
+  ListWritableFolders(writableFolders, path, out, problem);
 
   out << (check.problems == 0 ? "Nothing needs attention.\n"
                               : std::to_string(check.problems) + " finding(s) need attention.\n");

@@ -61,10 +61,8 @@ std::string ReadAll(std::FILE* file) {
 
 // The folder of the running executable, where the tools archive puts the map beside it.
 std::string DefaultMapPath() {
-  char path[qx::platform::kMaxPath];
-  qx::platform::GetMainExecutablePath(path);
-  qx::platform::RemoveFileSpec(path);
-  std::string folder = path;
+  std::string folder = qx::platform::MainExecutablePath();
+  qx::platform::RemoveFileSpec(folder);
   if (folder.empty()) return std::string(kMapFileName);
   return folder + (folder.find('\\') != std::string::npos ? "\\" : "/") + std::string(kMapFileName);
 }

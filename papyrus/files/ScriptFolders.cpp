@@ -2,6 +2,8 @@
 
 #include <cstdio>
 #include <span>
+#include <type_traits>
+#include <utility>
 
 #include "common/IDebugLog.h"
 
@@ -42,13 +44,6 @@ void LogWithPath(const char* format, std::string_view text, const char* reason) 
   LogMessage(format, static_cast<int>(length), shown, reason);
 }
 
-// A system path in the judge's form; empty when it is no full path.
-NativePathString SystemPath(std::string_view path) {
-  NativePathString full;
-  if (!ResolveSystemPath<Unit>(platform::FilePath::FromScriptText(path).Native(), full)) full.clear();
-  return full;
-}
-
 }  // namespace
 
 std::vector<std::string> SplitFolderList(std::string_view list) {
@@ -65,28 +60,101 @@ std::vector<std::string> SplitFolderList(std::string_view list) {
   return entries;
 }
 
-std::vector<UnusableFolder> AllowWritingIn(const std::vector<std::string>& folders, std::string_view baseFolder) {
-  std::vector<UnusableFolder> unusable;
-  std::vector<NativePathString> allowed;
-  NativePathString base = platform::FilePath::FromScriptText(baseFolder).Native();
-  for (const std::string& folder : folders) {
-    NativePathString full;
-    PathRefusal refusal =
-        ResolveScriptPath<Unit>(platform::FilePath::FromScriptText(folder).Native(), base, full);
-    if (refusal == PathRefusal::kNone) {
-      allowed.push_back(std::move(full));
-    } else {
-      unusable.push_back({folder, refusal});
+NativePathString SystemFolder(NativeFolder folder) {
+  // "\\?\C:\..." and "\\?\UNC\host\share\..." spell the same folders without the
+  // system's parsing of the names; the folder is the same.
+  auto startsWith = [&](std::string_view prefix) {  // `prefix` in lower case, with "\"
+    if (folder.size() < prefix.size()) return false;
+    for (std::size_t i = 0; i < prefix.size(); ++i) {
+      std::uint32_t c = static_cast<std::make_unsigned_t<Unit>>(folder[i]);
+      if (c == '/') c = '\\';
+      if (c >= 'A' && c <= 'Z') c += 0x20;
+      if (c != static_cast<unsigned char>(prefix[i])) return false;
     }
+    return true;
+  };
+  NativePathString given;
+  if (startsWith("\\\\?\\unc\\")) {
+    given.assign(2, Unit('\\'));
+    given.append(folder.substr(8));
+  } else if (startsWith("\\\\?\\")) {
+    given.assign(folder.substr(4));
+  } else {
+    given.assign(folder);
   }
-  gWritableFolders = std::move(allowed);
+  // "." against the folder as the current folder: its root as RootOf reads it, its names as
+  // the system gave them (never checked as a script's), "." and ".." taken away.
+  static constexpr Unit kHere[] = {Unit('.'), Unit(0)};
+  NativePathString full;
+  if (ResolveScriptPath<Unit>(kHere, platform::LongPathName(std::move(given)), full) != PathRefusal::kNone) return {};
+  return full;
+}
+
+std::vector<SettingFolder> ResolveSettingFolders(const std::vector<std::string>& entries, NativeFolder gameFolder) {
+  std::vector<SettingFolder> resolved;
+  resolved.reserve(entries.size());
+  for (const std::string& entry : entries) {
+    SettingFolder folder;
+    folder.text = entry;
+    NativePathString text = platform::FilePath::FromScriptText(entry).Native();
+    folder.refusal = ResolveScriptPath<Unit>(text, gameFolder, folder.folder);
+    if (folder.refusal != PathRefusal::kNone) {
+      folder.folder.clear();
+    } else if (folder.folder.back() == Unit('\\')) {  // the judge ends a root, and only a root, with "\"
+      folder.reach = FolderReach::kWholeRoot;
+    } else if (!gameFolder.empty() && IsBelowFolder<Unit>(gameFolder, folder.folder)) {
+      folder.reach = FolderReach::kAboveGameFolder;
+    }
+    resolved.push_back(std::move(folder));
+  }
+  return resolved;
+}
+
+std::string ReachWarning(const SettingFolder& folder) {
+  switch (folder.reach) {
+    case FolderReach::kOwn:
+      return {};
+    case FolderReach::kWholeRoot: {
+      NativeFolder root(folder.folder);
+      root.remove_suffix(1);
+      if (root.empty()) return "is the file system's root: it lets every script write anywhere on it";
+      if (root.size() == 2 && root[1] == Unit(':')) {
+        return "is a drive's root: it lets every script write anywhere on drive " + platform::ShownPath(root);
+      }
+      return "is a share's root: it lets every script write anywhere on the share " + platform::ShownPath(root);
+    }
+    case FolderReach::kAboveGameFolder:
+      return "lies above the game's folder: it lets every script write in every folder above and beside the "
+             "game's folder";
+  }
+  return {};
+}
+
+void AllowWritingIn(std::vector<NativePathString> systemFolders, const std::vector<SettingFolder>& settingFolders) {
+  std::erase_if(systemFolders, [](const NativePathString& folder) { return folder.empty(); });
+  for (const SettingFolder& folder : settingFolders) {
+    if (folder.refusal == PathRefusal::kNone) systemFolders.push_back(folder.folder);
+  }
+  gWritableFolders = std::move(systemFolders);
+}
+
+std::vector<UnusableFolder> AllowWritingIn(const std::vector<std::string>& folders, std::string_view baseFolder) {
+  std::vector<SettingFolder> resolved =
+      ResolveSettingFolders(folders, SystemFolder(platform::FilePath::FromScriptText(baseFolder).Native()));
+  std::vector<UnusableFolder> unusable;
+  for (const SettingFolder& folder : resolved) {
+    if (folder.refusal != PathRefusal::kNone) unusable.push_back({folder.text, folder.refusal});
+  }
+  AllowWritingIn({}, resolved);
   return unusable;
 }
 
 void ProtectFiles(const PlacesToProtect& places) {
   ProtectedPlaces<Unit> is;
   auto add = [](std::vector<NativePathString>& to, std::string_view path) {
-    if (NativePathString full = SystemPath(path); !full.empty()) to.push_back(std::move(full));
+    // A file or folder the system named, in the judge's form and its long names.
+    NativePathString full = SystemFolder(platform::FilePath::FromScriptText(path).Native());
+    if (!full.empty()) to.push_back(std::move(full));
   };
   for (const std::string& file : places.ownFiles) add(is.files, file);
   const std::string game = places.gameFolder;
@@ -105,8 +173,7 @@ void LogProtectedFileRefused(std::string_view shownPath, Protection protection) 
 }
 
 bool AdmitScriptPath(platform::FilePath& path, PathUse use) {
-  // The judge's full path, in storage each thread keeps: no allocation per call.
-  thread_local NativePathString full;
+  NativePathString full;
   Unit currentFolder[platform::kCurrentFolderRoom];
   PathVerdict verdict = JudgeScriptPath<Unit>(path.JudgedText(), platform::ResolvingFolder(path.JudgedText(), currentFolder),
                                               std::span<const NativePathString>(gWritableFolders), full);
@@ -124,7 +191,7 @@ bool AdmitScriptPath(platform::FilePath& path, PathUse use) {
       return false;
     }
   }
-  path.UseFullPath(full);
+  path.UseFullPath(std::move(full));
   return true;
 }
 

@@ -25,16 +25,56 @@ enum class PathUse : std::uint8_t {
 // an entry dropped, empty entries left out.
 [[nodiscard]] std::vector<std::string> SplitFolderList(std::string_view list);
 
+using NativeFolder = std::basic_string_view<platform::NativeUnit>;
+
+// A full folder the system gave (the game's, the documents'), as the judge compares it: in
+// its long names (platform::LongPathName), its names taken as they are, on a share as
+// anywhere else; only a script's text and the setting's entries may not name a share. Empty
+// when `folder` is not a full path. May throw std::bad_alloc.
+[[nodiscard]] platform::NativePathString SystemFolder(NativeFolder folder);
+
+// How far an entry of [files] writablefolders lets every script write.
+enum class FolderReach : std::uint8_t {
+  kOwn,              // the folder and what lies below it
+  kWholeRoot,        // a drive's root, a share's root or the file system's: all of it
+  kAboveGameFolder,  // a folder that holds the game's: every folder above and beside it
+};
+
+// One entry of the setting and where it leads.
+struct SettingFolder {
+  std::string text;                           // as the setting writes it
+  PathRefusal refusal = PathRefusal::kNone;   // why it names no usable folder
+  platform::NativePathString folder;          // the full folder, when usable
+  FolderReach reach = FolderReach::kOwn;
+};
+
+// The setting's entries, each a full folder path or one relative to `gameFolder` (as
+// SystemFolder gives it; empty when unknown), in the ANSI code page, resolved by the rules
+// for a script's text and told how far each reaches. The plugin and `qxkit check` both
+// read the setting through this. May throw std::bad_alloc.
+[[nodiscard]] std::vector<SettingFolder> ResolveSettingFolders(const std::vector<std::string>& entries,
+                                                               NativeFolder gameFolder);
+
+// What a usable entry that reaches beyond its own folder opens to every script, from the
+// verb on ("lets every script write anywhere on drive C:"), for the log and the check;
+// empty for an entry that reaches only its own folder.
+[[nodiscard]] std::string ReachWarning(const SettingFolder& folder);
+
+// Replaces the folders scripts may write in with `systemFolders` (as SystemFolder gives
+// them; empty ones left out) and the usable entries of `settingFolders`. Not for use while
+// scripts run: the plugin sets them while it loads, before it registers the script functions.
+void AllowWritingIn(std::vector<platform::NativePathString> systemFolders,
+                    const std::vector<SettingFolder>& settingFolders);
+
 struct UnusableFolder {
   std::string text;
   PathRefusal reason;
 };
 
-// Replaces the folders scripts may write in with `folders`, each a full folder path or one
-// relative to `baseFolder` (the game's folder), in the ANSI code page. A text that names no
-// usable folder (a network or device path, say) is left out and returned with its reason.
-// Not for use while scripts run: the plugin sets it while it loads, before it registers the
-// script functions.
+// The same for a list of folder texts read as the setting's entries: `folders` relative to
+// `baseFolder` (the game's folder, as the system gives it), in the ANSI code page. A text
+// that names no usable folder (a network or device path, say) is left out and returned with
+// its reason.
 std::vector<UnusableFolder> AllowWritingIn(const std::vector<std::string>& folders, std::string_view baseFolder);
 
 // The places whose files no script may change, as the system names them (ANSI code page).

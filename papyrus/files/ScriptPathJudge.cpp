@@ -337,17 +337,6 @@ PathRefusal ResolveScriptPath(Text<Unit> text, Text<Unit> currentFolder, std::ba
   return PathRefusal::kNone;
 }
 
-template <typename Unit>
-bool ResolveSystemPath(Text<Unit> path, std::basic_string<Unit>& fullPath) {
-  std::size_t rootLength = 0;
-  if (!RootOf(path, rootLength)) return false;
-  fullPath.clear();
-  AppendRoot(fullPath, path.substr(0, rootLength));
-  AppendSystemNames(fullPath, rootLength, path.substr(rootLength));
-  if (fullPath.size() == rootLength) fullPath.push_back(Unit('\\'));
-  return true;
-}
-
 // Whether the first `count` characters of `a` and `b` are the same, 16 bytes at a time (the
 // last block overlapping the one before it); a text shorter than a block goes one by one.
 template <typename Unit>
@@ -408,7 +397,6 @@ PathVerdict JudgeScriptPath(Text<Unit> text, Text<Unit> currentFolder,
 #define QX_JUDGE_FOR(Unit)                                                                                  \
   template PathRefusal ResolveScriptPath<Unit>(Text<Unit>, Text<Unit>, std::basic_string<Unit>&);          \
   template bool IsBelowFolder<Unit>(Text<Unit>, Text<Unit>) noexcept;                                        \
-  template bool ResolveSystemPath<Unit>(Text<Unit>, std::basic_string<Unit>&);                                \
   template bool IsSamePath<Unit>(Text<Unit>, Text<Unit>) noexcept;                                           \
   template PathVerdict JudgeScriptPath<Unit>(Text<Unit>, Text<Unit>, std::span<const std::basic_string<Unit>>, \
                                              std::basic_string<Unit>&);

@@ -49,12 +49,6 @@ template <typename Unit>
                                             std::basic_string_view<Unit> currentFolder,
                                             std::basic_string<Unit>& fullPath);
 
-// Resolves a full path the system gave (the current folder, the game's folder, the plugin's own
-// files) as it is: a share stays a share, no name is checked or trimmed; "." and ".." are taken
-// away and separators written as "\". False when `path` is not a full path.
-template <typename Unit>
-[[nodiscard]] bool ResolveSystemPath(std::basic_string_view<Unit> path, std::basic_string<Unit>& fullPath);
-
 // Whether `fullPath` lies below `folder`, both full paths as ResolveScriptPath writes them:
 // every name of the folder equals the path's name at the same place, and the path goes on.
 template <typename Unit>

@@ -48,8 +48,8 @@ void FilePath::UseBackslashes() {
 }
 
 // The judge writes "\\": each becomes "/", 16 characters at a time.
-void FilePath::UseFullPath(std::string_view fullPath) {
-  native_.assign(fullPath);
+void FilePath::UseFullPath(std::string&& fullPath) {
+  native_ = std::move(fullPath);
   char* at = native_.data();
   char* const end = at + native_.size();
   const __m128i backslash = _mm_set1_epi8('\\');
@@ -73,6 +73,15 @@ std::string_view CurrentFolder(char (&room)[kCurrentFolderRoom]) noexcept {
 // here has the same one.
 std::string_view ResolvingFolder(std::string_view path, char (&room)[kCurrentFolderRoom]) noexcept {
   return !path.empty() && (path[0] == '/' || path[0] == '\\') ? std::string_view("/") : CurrentFolder(room);
+}
+
+std::string LongPathName(std::string path) { return path; }
+
+std::string ShownPath(std::string_view path) {
+  std::string shown(path);
+  bool drive = shown.size() >= 2 && shown[1] == ':';  // a Windows path, as a setting wrote it
+  if (!drive) std::replace(shown.begin(), shown.end(), '\\', '/');
+  return shown;
 }
 
 Existence TestExistence(const FilePath& path, std::string& error) {

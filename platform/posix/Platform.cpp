@@ -26,10 +26,14 @@ std::string ToPosixPath(const char* path) {
   return posix;
 }
 
-void CopyTruncated(const std::string& text, char (&out)[kMaxPath]) {
-  std::size_t n = text.size() < kMaxPath - 1 ? text.size() : kMaxPath - 1;
-  std::memcpy(out, text.data(), n);
-  out[n] = '\0';
+// As the system's call: a folder that does not fit is a failure, never a cut path.
+std::int32_t CopyWhole(const std::string& text, char (&out)[kMaxPath]) {
+  if (text.size() >= kMaxPath) {
+    errno = ENAMETOOLONG;
+    return kFailedResult;
+  }
+  std::memcpy(out, text.c_str(), text.size() + 1);
+  return 0;
 }
 
 }  // namespace
@@ -40,34 +44,38 @@ std::int32_t GetShellFolderPath(std::int32_t folderId, char (&path)[kMaxPath]) {
   if (docs == nullptr) {
     const char* home = std::getenv("HOME");
     if (home == nullptr) return kFailedResult;
-    CopyTruncated(std::string(home) + "/Documents", path);
-    return 0;
+    return CopyWhole(std::string(home) + "/Documents", path);
   }
   if (*docs == '\0') {  // the simulated game's way of saying the folder cannot be resolved
     errno = ENOENT;
     return kFailedResult;
   }
-  CopyTruncated(docs, path);
-  return 0;
+  return CopyWhole(docs, path);
 }
 
 std::uint32_t LastError() { return static_cast<std::uint32_t>(errno); }
 
-void GetMainExecutablePath(char (&path)[kMaxPath]) {
-  if (const char* game = std::getenv("QXKIT_GAME_DIR")) {
-    CopyTruncated(std::string(game) + "\\TESV.exe", path);
-    return;
+std::string MainExecutablePath() {
+  if (const char* game = std::getenv("QXKIT_GAME_DIR")) return std::string(game) + "\\TESV.exe";
+  std::string path(kMaxPath, '\0');
+  for (;;) {
+    ssize_t n = readlink("/proc/self/exe", path.data(), path.size());
+    if (n < 0) return {};
+    if (static_cast<std::size_t>(n) < path.size()) {
+      path.resize(static_cast<std::size_t>(n));
+      return path;
+    }
+    path.resize(path.size() * 2);  // readlink cuts silently: a full buffer may hold a cut path
   }
-  ssize_t n = readlink("/proc/self/exe", path, kMaxPath - 1);
-  path[n < 0 ? 0 : n] = '\0';
 }
 
-void RemoveFileSpec(char* path) {
-  char* cut = nullptr;
-  for (char* p = path; *p != '\0'; ++p) {
-    if (*p == '\\' || *p == '/') cut = p;
+void RemoveFileSpec(std::string& path) {
+  std::size_t cut = path.find_last_of("\\/");
+  if (cut == std::string::npos) {
+    path.clear();
+    return;
   }
-  if (cut != nullptr) *cut = '\0';
+  path.resize(cut == 0 ? 1 : cut);
 }
 
 void CreateDirectoryIgnoringErrors(const char* path) {

@@ -5,6 +5,7 @@
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
+#include <cwchar>
 #include <utility>
 
 namespace qx::platform {
@@ -52,16 +53,64 @@ void FilePath::UseBackslashes() {
   }
 }
 
-void FilePath::UseFullPath(std::wstring_view fullPath) { native_.assign(fullPath); }
+void FilePath::UseFullPath(std::wstring&& fullPath) { native_ = std::move(fullPath); }
 
 std::wstring_view CurrentFolder(wchar_t (&room)[kCurrentFolderRoom]) noexcept {
   DWORD length = GetCurrentDirectoryW(kCurrentFolderRoom, room);
-  return length > 0 && length < kCurrentFolderRoom ? std::wstring_view(room, length) : std::wstring_view();
+  if (length == 0 || length >= kCurrentFolderRoom) return {};
+  // Every short name holds a "~": the folder of nearly every call is done here.
+  if (std::wmemchr(room, L'~', length) == nullptr) return std::wstring_view(room, length);
+  wchar_t longForm[kCurrentFolderRoom];
+  DWORD longLength = GetLongPathNameW(room, longForm, kCurrentFolderRoom);
+  if (longLength == 0) return std::wstring_view(room, length);  // nothing to lengthen: as given
+  if (longLength >= kCurrentFolderRoom) return {};                // does not fit: no folder
+  std::wmemcpy(room, longForm, longLength + 1);
+  return std::wstring_view(room, longLength);
 }
 
 // A path from "\" takes the current folder's drive: always the current folder.
 std::wstring_view ResolvingFolder(std::wstring_view, wchar_t (&room)[kCurrentFolderRoom]) noexcept {
   return CurrentFolder(room);
+}
+
+namespace {
+
+// GetLongPathNameW of the whole path, the buffer grown as the call asks; empty when it fails.
+std::wstring LongFormOf(const std::wstring& path) {
+  std::wstring found(path.size() + 1, L'\0');
+  for (;;) {
+    DWORD length = GetLongPathNameW(path.c_str(), found.data(), static_cast<DWORD>(found.size()));
+    if (length == 0) return {};
+    if (length < found.size()) {
+      found.resize(length);
+      return found;
+    }
+    found.resize(length);  // the size asked for, terminator included
+  }
+}
+
+}  // namespace
+
+std::wstring LongPathName(std::wstring path) {
+  // The longest leading part that exists: a folder about to be created (the game's folder
+  // in the documents before the game first runs) keeps its last names as given.
+  std::size_t end = path.size();
+  for (;;) {
+    std::wstring found = LongFormOf(path.substr(0, end));
+    if (!found.empty()) return found + path.substr(end);
+    std::size_t cut = end == 0 ? std::wstring::npos : path.find_last_of(L"\\/", end - 1);
+    if (cut == std::wstring::npos || cut <= 2) return path;  // down to the root: nothing found
+    end = cut;
+  }
+}
+
+std::string ShownPath(std::wstring_view path) {
+  if (path.empty()) return {};
+  int length = WideCharToMultiByte(CP_ACP, 0, path.data(), static_cast<int>(path.size()), nullptr, 0, nullptr, nullptr);
+  if (length <= 0) return {};
+  std::string shown(static_cast<std::size_t>(length), '\0');
+  WideCharToMultiByte(CP_ACP, 0, path.data(), static_cast<int>(path.size()), shown.data(), length, nullptr, nullptr);
+  return shown;
 }
 
 Existence TestExistence(const FilePath& path, std::string& error) {

@@ -11,16 +11,23 @@
 namespace sim {
 namespace {
 
+// As Windows answers: a path that does not fit is cut to the buffer, terminator included,
+// and the result is the buffer's size with ERROR_INSUFFICIENT_BUFFER.
 DWORD WINAPI GameModuleFileName(HMODULE module, LPSTR buffer, DWORD size) {
   if (module != nullptr) return GetModuleFileNameA(module, buffer, size);
   const std::string& path = OsStandIns::gameExecutable;
   if (size == 0) return 0;
-  DWORD n = path.size() < size ? static_cast<DWORD>(path.size()) : size - 1;
-  std::memcpy(buffer, path.data(), n);
-  buffer[n] = '\0';
-  return n;
+  if (path.size() < size) {
+    std::memcpy(buffer, path.c_str(), path.size() + 1);
+    return static_cast<DWORD>(path.size());
+  }
+  std::memcpy(buffer, path.data(), size - 1);
+  buffer[size - 1] = '\0';
+  SetLastError(ERROR_INSUFFICIENT_BUFFER);
+  return size;
 }
 
+// The documents folder fills a buffer of MAX_PATH characters; one that does not fit fails.
 HRESULT WINAPI GameShellFolderPath(HWND, int folder, HANDLE, DWORD, LPSTR path) {
   constexpr int kPersonal = 5;
   if (folder != kPersonal || !OsStandIns::documentsAvailable) {
@@ -28,9 +35,11 @@ HRESULT WINAPI GameShellFolderPath(HWND, int folder, HANDLE, DWORD, LPSTR path) 
     return E_FAIL;
   }
   const std::string& docs = OsStandIns::documentsFolder;
-  std::size_t n = docs.size() < MAX_PATH - 1 ? docs.size() : MAX_PATH - 1;
-  std::memcpy(path, docs.data(), n);
-  path[n] = '\0';
+  if (docs.size() >= MAX_PATH) {
+    SetLastError(ERROR_FILENAME_EXCED_RANGE);
+    return E_FAIL;
+  }
+  std::memcpy(path, docs.c_str(), docs.size() + 1);
   return S_OK;
 }
 

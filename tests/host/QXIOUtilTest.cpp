@@ -2,6 +2,7 @@
 // in a folder of the test's own (a Windows path under Wine, a POSIX path on Linux).
 #include <atomic>
 #include <cstdio>
+#include <cstring>
 #include <filesystem>
 #include <sstream>
 #include <string>
@@ -501,6 +502,11 @@ TEST(QXIOUtilWritableFolders, TheSettingWidensWhereScriptsMayWrite) {
   }
   Lines lines = LogLines();
   EXPECT_TRUE(HasLine(lines, "QX INI: filesWritableFolders set to " + mods + " ;..\\Shared;\\\\localhost\\share;nul"));
+  // Each entry with the folder it opens.
+  EXPECT_TRUE(HasLine(lines, "QX IO Util: writablefolders entry '" + mods + "' lets scripts write in '" + mods + "'"));
+  EXPECT_TRUE(HasLine(lines, "QX IO Util: writablefolders entry '..\\Shared' lets scripts write in '" + shared + "'"));
+  EXPECT_EQ(LinesStartingWith(lines, "QX IO Util: writablefolders entry ").size(), 2u);
+  EXPECT_EQ(LinesStartingWith(lines, "QX IO Util: warning: ").size(), 0u);
   EXPECT_TRUE(HasLine(lines, "QX IO Util: scripts may not write in '\\\\localhost\\share': not a usable folder "
                              "path (network paths are not allowed)"));
   EXPECT_EQ(LinesStartingWith(lines, "QX IO Util: scripts may not write in 'nul'").size(), 1u);
@@ -537,6 +543,102 @@ TEST(QXIOUtilTwoStarts, NoScriptRewritesTheSettingsToLetItselfOutAtTheNextStart)
   EXPECT_EQ(sim::ReadFile(sim::GameFolders::PluginFile("qxKit.ini")), settings);
   EXPECT_EQ(RunSecondStart("QXIOUtilTwoStarts.NoScriptRewritesTheSettingsToLetItselfOutAtTheNextStart"), 0);
   EXPECT_FALSE(std::filesystem::exists(escape));
+}
+
+// Whether a script creates `path`: LoadFile for writing admits it, and then the file is there.
+bool Creates(const std::string& path) {
+  bool admitted = Load(path, /*read=*/false, /*append=*/false, 1).data != 0;
+  (void)Vm::CallNative("QXIOUtil", "CloseFile", {Vm::String(path)});
+  EXPECT_EQ(std::filesystem::exists(path), admitted) << path;
+  return admitted;
+}
+
+// An entry that opens a whole drive (or the file system) or every folder above and beside
+// the game's is honoured, and the log says so.
+TEST(QXIOUtilWritableFolders, EntriesThatOpenARootOrTheFoldersAboveTheGameAreCalledOut) {
+  ASSERT_TRUE(BootWithSettings("[files]\nwritablefolders=\\;..\n").loaded);
+  const std::string game = sim::GameFolders::GameFolder(), sandbox = std::filesystem::path(game).parent_path().string();
+#ifdef _WIN32
+  const std::string root = game.substr(0, 3),
+                    rootWarning = "is a drive's root: it lets every script write anywhere on drive " + game.substr(0, 2);
+#else
+  const std::string root = "/", rootWarning = "is the file system's root: it lets every script write anywhere on it";
+#endif
+  Lines lines = LogLines();
+  EXPECT_TRUE(HasLine(lines, "QX IO Util: writablefolders entry '\\' lets scripts write in '" + root + "'"));
+  EXPECT_TRUE(HasLine(lines, "QX IO Util: warning: writablefolders entry '\\' " + rootWarning));
+  EXPECT_TRUE(HasLine(lines, "QX IO Util: writablefolders entry '..' lets scripts write in '" + sandbox + "'"));
+  EXPECT_TRUE(HasLine(lines, "QX IO Util: warning: writablefolders entry '..' lies above the game's folder: it lets "
+                             "every script write in every folder above and beside the game's folder"));
+  EXPECT_TRUE(Creates(sim::JoinPath(sandbox, "/beside.txt")));
+}
+
+// The game's folder is read whole however long its path: cut to a path's old length, and its
+// last name then taken away, it was the folder above the game's.
+TEST(QXIOUtilWritableFolders, AGameFolderOfAnyLengthIsReadWhole) {
+  sim::Game::Start();
+  const std::string sandbox = std::filesystem::path(sim::GameFolders::GameFolder()).parent_path().string();
+  std::string above = sim::JoinPath(sandbox, "/"), game;
+  above.append(230 - sandbox.size(), 'p');  // a cut at 259 characters falls inside the game's name
+  game = sim::JoinPath(above, "/Skyrim ");
+  game.append(60, 'g');
+  sim::GameFolders::Use(game, sim::GameFolders::DocumentsFolder());
+  BootForScripts();
+  EXPECT_TRUE(Creates(sim::JoinPath(game, "/x.txt")));
+  EXPECT_FALSE(Creates(sim::JoinPath(above, "/x.txt")));
+}
+
+// A game's folder and documents folder on a network share stay folders scripts may write
+// in, and relative entries resolve against the game's folder there; only a script's text and
+// the setting's entries may not name a share.
+TEST(QXIOUtilWritableFolders, TheSystemsFoldersOnAShareStayAllowed) {
+  sim::Game::Start();
+  const std::string share = sim::GameFolders::MakeShareFolder(), game = sim::JoinPath(share, "/Skyrim");
+  if (share.empty()) GTEST_SKIP() << "no share to put the folders on";
+  sim::GameFolders::Use(game, sim::JoinPath(share, "/Documents"));
+  ASSERT_TRUE(BootWithSettings("[files]\nwritablefolders=..\\Mods\n").loaded);
+  Lines lines = LogLines();
+  EXPECT_EQ(LinesStartingWith(lines, "QX IO Util: scripts may not write in ").size(), 0u);
+  EXPECT_TRUE(HasLine(lines, "QX IO Util: writablefolders entry '..\\Mods' lets scripts write in '" +
+                                 sim::JoinPath(share, "/Mods") + "'"));
+#ifdef _WIN32  // the Linux build's current folder is never spelt as a share's
+  const std::filesystem::path started = std::filesystem::current_path();
+  std::filesystem::current_path(game);
+  for (const char* folder : {"../Mods", "../Documents/My Games/Skyrim", "../Elsewhere"}) {
+    std::filesystem::create_directories(folder);
+  }
+  for (const char* path : {"x.txt", "..\\Mods\\x.txt", "..\\Documents\\My Games\\Skyrim\\x.txt"}) {
+    EXPECT_TRUE(Creates(path));
+  }
+  EXPECT_FALSE(Creates("..\\Elsewhere\\x.txt"));
+  EXPECT_FALSE(Creates(game + "\\y.txt"));  // naming the share
+  std::filesystem::current_path(started);
+#endif
+}
+
+// A folder spelt in 8.3 short names (the game's, started by its short path; the current
+// folder entered so) compares with a path in long names.
+TEST(QXIOUtilWritableFolders, FoldersSpeltInShortNamesCompareByTheirLongNames) {
+#ifndef _WIN32
+  GTEST_SKIP() << "the Linux build's names have no short forms";
+#else
+  sim::Game::Start();
+  const std::string sandbox = std::filesystem::path(sim::GameFolders::GameFolder()).parent_path().string();
+  const std::string game = sim::JoinPath(sandbox, "/Skyrim Game Folder");
+  std::filesystem::create_directories(game);
+  char shortName[MAX_PATH];
+  DWORD length = GetShortPathNameA(game.c_str(), shortName, MAX_PATH);
+  ASSERT_TRUE(length > 0 && length < MAX_PATH && std::strchr(shortName, '~') != nullptr) << shortName;
+  sim::GameFolders::Use(shortName, sim::GameFolders::DocumentsFolder());
+  BootForScripts();
+  const std::filesystem::path started = std::filesystem::current_path();
+  for (const std::string& current : {game, std::string(shortName)}) {
+    std::filesystem::current_path(current);
+    EXPECT_TRUE(Creates(current == game ? "long.txt" : "short.txt")) << current;
+    EXPECT_FALSE(Creates("..\\x.txt")) << current;
+  }
+  std::filesystem::current_path(started);
+#endif
 }
 
 // Four script threads on two files: loads for append, writes, queries, reads and closes, a

@@ -261,6 +261,44 @@ TEST(Startup, UnresolvableDocumentsFolderLeavesTheLogOnTheConsoleAndLoadGoesOn) 
   sim::Game::SendDataLoaded();
 }
 
+// A documents folder of `length` characters beside the sandbox's own; returns the sandbox.
+std::string UseDocumentsOfLength(std::size_t length, std::string& documents) {
+  sim::Game::Start();
+  const std::string sandbox = std::filesystem::path(sim::GameFolders::GameFolder()).parent_path().string();
+  documents = sim::JoinPath(sandbox, "/Documents");
+  documents.append(length - documents.size(), 'e');
+  sim::GameFolders::Use(sim::GameFolders::GameFolder(), documents);
+  return sandbox;
+}
+
+// The log's path below the documents folder is used whole: cut to a path's old length it
+// named another file (a file "My Game" in the documents folder, here).
+TEST(Startup, TheLogsPathIsUsedWhole) {
+  std::string documents;
+  UseDocumentsOfLength(251, documents);
+  EXPECT_TRUE(BootWithSettings("[general]\n").loaded);
+  std::vector<std::string> names;
+  for (const auto& entry : std::filesystem::directory_iterator(documents)) {
+    names.push_back(entry.path().filename().string() + (entry.is_directory() ? "\\" : ""));
+  }
+  EXPECT_EQ(names, std::vector<std::string>{"My Games\\"});
+#ifndef _WIN32  // Windows' calls for narrow paths stop at MAX_PATH: there the log has no file
+  EXPECT_EQ(LogLines().at(0), "QXKit");
+#endif
+}
+
+// A documents folder too long for the system's answer is none: cut, it named a folder
+// beside it, where the log went and scripts could write.
+TEST(Startup, ADocumentsFolderTooLongForTheSystemsAnswerIsNone) {
+  std::string documents;
+  const std::string sandbox = UseDocumentsOfLength(271, documents);
+  testing::internal::CaptureStdout();
+  EXPECT_TRUE(BootWithSettings("[general]\n").loaded);
+  std::string console = testing::internal::GetCapturedStdout();
+  EXPECT_NE(console.find("QX: no documents folder; the log goes to the console only"), std::string::npos) << console;
+  EXPECT_EQ(std::distance(std::filesystem::directory_iterator(sandbox), {}), 3) << "Skyrim, Documents, Documentse...";
+}
+
 TEST(Startup, HeldLogFileMakesThePluginUseTheNextName) {
 #ifdef _WIN32
   sim::Game::Start();

@@ -6,6 +6,7 @@
 #include <filesystem>
 #include <fstream>
 #include <iterator>
+#include <span>
 #include <string>
 #include <vector>
 
@@ -234,6 +235,51 @@ TEST_F(FileSeam, TheJudgesFullPathIsTheSystems) {
     EXPECT_EQ(judged, (fs::current_path() / path.Native()).lexically_normal().string());
 #endif
   }
+  fs::current_path(started);
+}
+
+// A folder the system gives in 8.3 short names (the current folder, when it was entered so)
+// comes in its long names, so that a relative path judged there compares with the folders
+// scripts may write in; one whose long form does not fit the room is no folder, never a cut
+// one. The Linux build keeps the seam's shape with the folder as given.
+TEST_F(FileSeam, AFolderEnteredByItsShortNameComesInItsLongName) {
+  using qx::platform::NativePathString;
+  const fs::path longFolder = folder_ / "a folder with a long name";
+  fs::create_directories(longFolder);
+  NativePathString shortForm = longFolder.native(), longForm = longFolder.native();
+  const NativePathString later = fs::path("/not yet/there").make_preferred().native();
+#ifdef _WIN32
+  auto systems = [](auto call, const fs::path& path) {
+    wchar_t found[1024];
+    DWORD length = call(path.c_str(), found, 1024);
+    return std::wstring(found, length < 1024 ? length : 0);
+  };
+  shortForm = systems(GetShortPathNameW, longFolder);
+  longForm = systems(GetLongPathNameW, longFolder);  // the temporary folder's own long form
+  ASSERT_NE(shortForm.find(L'~'), std::wstring::npos);
+#endif
+  EXPECT_TRUE(qx::platform::LongPathName(shortForm) == longForm);
+  EXPECT_TRUE(qx::platform::LongPathName(shortForm + later) == longForm + later);  // as far as it exists
+
+  const fs::path started = fs::current_path();
+  fs::current_path(shortForm);
+  qx::platform::NativeUnit room[qx::platform::kCurrentFolderRoom];
+  std::vector<NativePathString> allowed(1);
+  const qx::platform::NativeUnit here[] = {'.', 0};
+  ASSERT_EQ(qx::io::ResolveScriptPath<qx::platform::NativeUnit>(here, longForm, allowed[0]), qx::io::PathRefusal::kNone);
+  NativePathString full;
+  EXPECT_TRUE(qx::io::JudgeScriptPath<qx::platform::NativeUnit>(FilePath::FromScriptText("x.txt").Native(),
+                                                                qx::platform::CurrentFolder(room),
+                                                                std::span<const NativePathString>(allowed), full)
+                  .inside);
+#ifdef _WIN32
+  const fs::path deep = longFolder / std::wstring(150, L'p') / std::wstring(100, L'q');
+  fs::create_directories(deep);
+  fs::current_path(systems(GetShortPathNameW, deep));
+  EXPECT_TRUE(qx::platform::CurrentFolder(room).empty());
+  fs::current_path(started);
+  fs::remove(systems(GetShortPathNameW, deep));  // by its short name: the C++ library's removal stops at MAX_PATH
+#endif
   fs::current_path(started);
 }
 

@@ -22,8 +22,9 @@ load=$(printf 'QXKit.dll+%08X' $((16#$export_rva + 5)))
 # A function of the plugin's own code.
 internal_at=$(awk -F '\t' 'length($1) == 8 && $2 ~ /^qx::/ && $3 ~ /^(fixes|papyrus|camera)\// { print $1; exit }' "$map")
 [ -n "$internal_at" ] || { echo "FAIL: no function of the plugin's sources in $map"; exit 1; }
-internal_name=$(awk -F '\t' -v at="$internal_at" '$1 == at { print $2 }' "$map")
-internal_source=$(awk -F '\t' -v at="$internal_at" '$1 == at { print $3 }' "$map")
+# Offsets compare as text: as numbers, awk reads "0000E900" and "000E0340" both as 0.
+internal_name=$(awk -F '\t' -v at="$internal_at" '$1 "" == at "" { print $2 }' "$map")
+internal_source=$(awk -F '\t' -v at="$internal_at" '$1 "" == at "" { print $3 }' "$map")
 internal=$(printf 'QXKit.dll+%08X' $((16#$internal_at + 1)))
 query_at=$(awk -F '\t' '$2 == "SKSEPlugin_Query" { print $1 }' "$map")
 query=$(printf 'QXKit.dll+%08X' $((16#$query_at + 2)))

@@ -7,7 +7,9 @@
 #include <vector>
 
 #include "papyrus/files/ProtectedFiles.h"
+#include "papyrus/files/ScriptFolders.h"
 #include "papyrus/files/ScriptPathJudge.h"
+#include "platform/Files.h"
 
 namespace {
 
@@ -218,6 +220,51 @@ TEST(ScriptPathJudge, ProtectedFilesWhateverTheSpelling) {
   };
   check(char());
   check(wchar_t());
+}
+
+// The setting's entries as the plugin and `qxkit check` read them, against the game's folder
+// as the system gives it (on a share, in the system's own namespace): each entry's folder,
+// and whether it opens a whole root or every folder above and beside the game's.
+TEST(ScriptPathJudge, WritableFolderEntriesAndHowFarTheyReach) {
+  using Reach = qx::io::FolderReach;
+  const char* const share = "\\\\nas\\games\\Skyrim";
+  struct Case {
+    const char* game;
+    const char* entry;
+    PathRefusal refusal;
+    const char* folder;
+    Reach reach;
+  };
+  const Case cases[] = {
+      {kGame, "D:\\ModData", R::kNone, "D:\\ModData", Reach::kOwn},
+      {kGame, "..\\Shared", R::kNone, "C:\\Games\\Shared", Reach::kOwn},
+      {"\\\\?\\C:\\Games\\Skyrim\\", "Data/MyMod/", R::kNone, "C:\\Games\\Skyrim\\Data\\MyMod", Reach::kOwn},
+      {kGame, "\\", R::kNone, "C:\\", Reach::kWholeRoot},
+      {kGame, "D:\\", R::kNone, "D:\\", Reach::kWholeRoot},
+      {kGame, "Data\\..\\..\\..\\..", R::kNone, "C:\\", Reach::kWholeRoot},
+      {kGame, "..", R::kNone, "C:\\Games", Reach::kAboveGameFolder},
+      {kGame, "c:/GAMES/", R::kNone, "c:\\GAMES", Reach::kAboveGameFolder},
+      {kGame, "\\\\localhost\\share", R::kNetwork, "", Reach::kOwn},
+      {share, "..\\Mods", R::kNone, "\\\\nas\\games\\Mods", Reach::kOwn},
+      {"\\\\?\\UNC\\nas\\games\\Skyrim", "..\\..", R::kNone, "\\\\nas\\games\\", Reach::kWholeRoot},
+      {"/tmp/game", "/", R::kNone, "\\", Reach::kWholeRoot},
+      {"Games", "Data", R::kNoCurrentFolder, "", Reach::kOwn},  // no full path: the game's folder is unknown
+  };
+  auto resolve = [](const char* game, const char* entry) {
+    std::string folder = qx::io::SystemFolder(qx::platform::FilePath::FromScriptText(game).Native());
+    return qx::io::ResolveSettingFolders({entry}, folder).at(0);
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(std::string(c.game) + " + " + c.entry);
+    qx::io::SettingFolder resolved = resolve(c.game, c.entry);
+    EXPECT_EQ(resolved.refusal, c.refusal) << qx::io::RefusalReason(resolved.refusal);
+    EXPECT_EQ(resolved.folder, c.folder);
+    EXPECT_EQ(resolved.reach, c.reach);
+    EXPECT_EQ(qx::io::ReachWarning(resolved).empty(), c.reach == Reach::kOwn);
+  }
+  // The log's and the check's words for a share's root (the others: their own tests).
+  EXPECT_EQ(qx::io::ReachWarning(resolve(share, "\\")),
+            "is a share's root: it lets every script write anywhere on the share //nas/games");
 }
 
 }  // namespace

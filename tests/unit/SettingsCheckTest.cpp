@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <string>
 
 #include "platform/Platform.h"
 #include "tests/unit/FileTestSupport.h"
@@ -128,14 +129,34 @@ TEST(SettingsCheck, OverridesFileLineByLine) {
   EXPECT_EQ(check.problems, 5) << check.report;
 }
 
-TEST(SettingsCheck, WritableFoldersThatNameNoUsableFolderNeedAttention) {
-  auto check = CheckSettings("qxKit.ini",
-                             "[files]\nwritablefolders=D:\\ModData; ..\\Shared ;\\\\localhost\\share;D:;nul\n");
-  EXPECT_EQ(check.problems, 3) << check.report;
-  EXPECT_TRUE(Has(check.report, "  D:\\ModData\n  ..\\Shared (in the game's folder)\n")) << check.report;
+// Each entry with its folder, relative ones against the game's folder when the file lies in
+// its plugins folder (names in any letter case), else against a stand-in; among the findings
+// the entries that name no usable folder and those that open a whole root or every folder
+// above the game's.
+TEST(SettingsCheck, WritableFoldersThatNameNoUsableFolderOrOpenTooMuchNeedAttention) {
+  const std::string list = "[files]\nwritablefolders=D:\\ModData; ..\\Shared ;\\\\localhost\\share;D:;nul;\\;..\n";
+  auto check = CheckSettings("qxKit.ini", list);
+  EXPECT_EQ(check.problems, 5) << check.report;
+  EXPECT_TRUE(Has(check.report, "against a stand-in for the game's folder, C:\\Games\\Skyrim)\n")) << check.report;
+  EXPECT_TRUE(Has(check.report, "  D:\\ModData -> D:\\ModData\n  ..\\Shared -> C:\\Games\\Shared\n")) << check.report;
   EXPECT_TRUE(Has(check.report, "'\\\\localhost\\share' is not a usable folder path (network paths"));
   EXPECT_TRUE(Has(check.report, "'D:' is not a usable folder path"));
   EXPECT_TRUE(Has(check.report, "'nul' is not a usable folder path"));
+  EXPECT_TRUE(Has(check.report, "  ! [files] writablefolders: '\\' (C:\\) is a drive's root: it lets every script "
+                                "write anywhere on drive C:\n"));
+  EXPECT_TRUE(Has(check.report, "  ! [files] writablefolders: '..' (C:\\Games) lies above the game's folder"));
+
+  const std::string folder = qxtest::MakeTemporaryFolder(), game = folder + "/Skyrim";
+  std::filesystem::create_directories(game + "/data/skse/PLUGINS");
+  auto inGame = CheckSettings(game + "/data/skse/PLUGINS/qxKit.ini", list);
+  std::filesystem::remove_all(folder);
+  EXPECT_EQ(inGame.problems, 5) << inGame.report;
+  EXPECT_TRUE(Has(inGame.report, "  the game's folder (Data included): " + game + "\n")) << inGame.report;
+  EXPECT_TRUE(Has(inGame.report, "  ..\\Shared -> " + folder + "/Shared\n"));
+  EXPECT_TRUE(Has(inGame.report, "'\\' (/) is the file system's root"));
+  EXPECT_TRUE(Has(inGame.report, "'..' (" + folder + ") lies above the game's folder"));
+  EXPECT_TRUE(Has(CheckSettings(game + "/Data/SKSE/qxKit.ini", list).report, "stand-in"));
+
   EXPECT_EQ(CheckSettings("qxKit.ini", "[files]\nwritablefolder=D:\\x\n").problems, 1);  // and its closest key
   EXPECT_TRUE(Has(CheckSettings("qxKit.ini", "[files]\nwritablefolder=D:\\x\n").report,
                   "did you mean [files] writablefolders?"));
