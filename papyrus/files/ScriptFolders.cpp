@@ -157,7 +157,7 @@ void ProtectFiles(const PlacesToProtect& places) {
     if (!full.empty()) to.push_back(std::move(full));
   };
   for (const std::string& file : places.ownFiles) add(is.files, file);
-  const std::string game = places.gameFolder;
+  const std::string& game = places.gameFolder;
   add(is.filesDirectlyIn, game + "\\Data\\SKSE");
   add(is.filesDirectlyIn, game + "\\Data\\SKSE\\Plugins");
   add(is.settingsDirectlyIn, game);
@@ -182,6 +182,15 @@ bool AdmitScriptPath(platform::FilePath& path, PathUse use) {
     return false;
   }
   if (use == PathUse::kWrite) {
+    // A short 8.3 name (BACKUP~1.SKS, MYGAME~1) reaches the file its long name does: a path
+    // that may hold one is judged in its long form, as far as it exists.
+    if (full.find(Unit('~')) != NativePathString::npos) {
+      full = platform::LongPathName(std::move(full));
+      verdict.inside = false;
+      for (const NativePathString& folder : gWritableFolders) {
+        verdict.inside = verdict.inside || IsBelowFolder<Unit>(full, folder);
+      }
+    }
     if (!verdict.inside) {
       LogWithPath("QX IO Util: refused to write '%.*s': %s", path.Display(), "outside the folders scripts may write in");
       return false;

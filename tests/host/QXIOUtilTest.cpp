@@ -430,6 +430,20 @@ TEST_F(QXIOUtilScripts, NoScriptChangesWhatThePlayerTheGameAndOtherPluginsDepend
       EXPECT_EQ(sim::ReadFile(file.file), file.bytes);
     }
   }
+#ifdef _WIN32
+  // A file reached by a short 8.3 name is the file its long name is: "BACKUP~1.SKS" is a
+  // player's co-save whatever it holds.
+  const std::string coSave = sim::JoinPath(game, "/Data/Backup Of Mine.skse");
+  ASSERT_TRUE(sim::WriteFile(coSave, "text\n"));
+  char shortName[MAX_PATH];
+  DWORD length = GetShortPathNameA(coSave.c_str(), shortName, MAX_PATH);
+  ASSERT_TRUE(length > 0 && length < MAX_PATH && std::strchr(shortName, '~') != nullptr) << shortName;
+  const std::string spelt = std::string("Data\\") + (std::strrchr(shortName, '\\') + 1);  // in the game's folder
+  EXPECT_FALSE(LoadFile(spelt, /*read=*/false, /*append=*/false, 1)) << spelt;
+  EXPECT_FALSE(Call("DeleteAnyFile", {Vm::String(spelt)})) << spelt;
+  EXPECT_EQ(sim::ReadFile(coSave), "text\n");
+  (void)NewLogLines();
+#endif
   // The plugin's own log, in any of its names.
   for (const std::string& log : {docs + "/SKSE/QXKit.log", docs + "/skse/qxkit.LOG2"}) {
     EXPECT_FALSE(LoadFile(log, /*read=*/false, /*append=*/false, 1)) << log;
