@@ -1,6 +1,7 @@
 #include "common/IDebugLog.h"
 
 #include <algorithm>
+#include <atomic>
 #include <cstring>
 #include <mutex>
 #include <new>
@@ -21,6 +22,13 @@ std::mutex& LogLock() {
 }
 char gFormatBuffer[IDebugLog::kBufferSize];
 std::FILE* gLogFile = nullptr;
+std::atomic<bool> gEnding{false};
+
+// The log lock, or (once the process is ending and another thread holds it) none.
+std::unique_lock<std::mutex> TakeLogLock() {
+  if (!gEnding.load(std::memory_order_relaxed)) return std::unique_lock<std::mutex>(LogLock());
+  return std::unique_lock<std::mutex>(LogLock(), std::try_to_lock);
+}
 
 // Text, then a line feed, each written and flushed, as the log has always written a line;
 // the console gets the same. The log lock is held.
@@ -140,7 +148,8 @@ void IDebugLog::LogV(int level, const char* format, std::va_list args) {
                               ? translated
                               : format;
 
-  std::lock_guard<std::mutex> lock(LogLock());
+  std::unique_lock<std::mutex> lock = TakeLogLock();
+  if (!lock) return;
   // No line's format writes a zero character (no "%c"), so the length printed is the text's.
   int length = std::vsnprintf(gFormatBuffer, sizeof(gFormatBuffer), effective, args);
   std::size_t written = length < 0 ? std::strlen(gFormatBuffer) : std::min(static_cast<std::size_t>(length), sizeof(gFormatBuffer) - 1);
@@ -151,9 +160,11 @@ void IDebugLog::LogText(int level, const char* text, std::size_t length) {
   bool toFile = level <= fileLevel;
   bool toConsole = level <= consoleLevel;
   if (!toFile && !toConsole) return;
-  std::lock_guard<std::mutex> lock(LogLock());
-  WriteLocked(text, length, toFile, toConsole);
+  std::unique_lock<std::mutex> lock = TakeLogLock();
+  if (lock) WriteLocked(text, length, toFile, toConsole);
 }
+
+void IDebugLog::StopWaiting() noexcept { gEnding.store(true, std::memory_order_relaxed); }
 
 LogLine& LogLine::operator<<(std::string_view text) noexcept {
   const void* zero = std::memchr(text.data(), '\0', text.size());  // "%s" stops there

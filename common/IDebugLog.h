@@ -27,6 +27,9 @@ class IDebugLog {
   static void LogV(int level, const char* format, std::va_list args);
   // Writes a line the caller has built (LogLine below), as Log writes a formatted one.
   static void LogText(int level, const char* text, std::size_t length);
+  // From now on a line is dropped rather than waited for while another thread writes one: the
+  // process is ending, and that thread may be gone for good, holding the log.
+  static void StopWaiting() noexcept;
 
   [[noreturn]] static void AssertFailed(const char* file, int line, const char* text);
   [[noreturn]] static void AssertFailedWithCode(const char* file, int line, const char* text,

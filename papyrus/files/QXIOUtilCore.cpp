@@ -36,10 +36,31 @@ bool AdmittedPath(std::string_view text, PathUse use, platform::FilePath& path) 
   }
 }
 
+// Whether the limit of open files was reported since the table last had room (change lock held).
+bool gLimitReported = false;
+
+// Scripts hold at most kMaxOpenFiles; the first refusal says why and what to do, the rest of
+// a script's loop is not written to the log (change lock held).
+bool HasRoom(std::string_view path) {
+  if (Table().Count() < kMaxOpenFiles) {
+    gLimitReported = false;
+    return true;
+  }
+  if (!gLimitReported) {
+    gLimitReported = true;
+    LogMessage("QX IO Util: refused to open '%.*s': %u files are open already, the most scripts may hold; a mod "
+               "should close each file it no longer uses (CloseFile)",
+               static_cast<int>(path.size()), path.data(), static_cast<unsigned>(kMaxOpenFiles));
+  }
+  return false;
+}
+
 // LoadFile with the table's change lock held. A path already open keeps its first mode: a
-// file open for reading is never written through it.
-bool LoadLocked(std::string_view path, bool read, bool append, std::int32_t bufferSize) {
+// file open for reading is never written through it. `counted`: the file stays open, so it
+// needs room among the files scripts hold (DeleteAnyFile's closes at once).
+bool LoadLocked(std::string_view path, bool read, bool append, std::int32_t bufferSize, bool counted = true) {
   if (Table().Find(path)) return true;
+  if (counted && !HasRoom(path)) return false;
   platform::FilePath native;
   if (!AdmittedPath(path, read ? PathUse::kRead : PathUse::kWrite, native)) return false;
   std::shared_ptr<TextFile> file = TextFile::Load(std::move(native), read, append, bufferSize, Contents::kText);
@@ -96,7 +117,7 @@ bool DeleteAnyFile(const char* path) {
     LogProtectedFileRefused(text, Protection::kBinary);
     return false;
   }
-  if (!LoadLocked(text, /*read=*/true, /*append=*/false, /*bufferSize=*/1)) return false;
+  if (!LoadLocked(text, /*read=*/true, /*append=*/false, /*bufferSize=*/1, /*counted=*/false)) return false;
   std::shared_ptr<TextFile> file = Table().Find(text);
   bool deleted = file->Close() && file->DeleteFromDisk(native);
   Table().Erase(text);
@@ -145,5 +166,27 @@ bool WriteLine(const char* path, const char* line) {
   TextFile* file = Table().FindForThisThread(path);
   return file != nullptr && file->WriteLine(TextOf(line));
 }
+
+void CloseFilesAsTheProcessEnds() noexcept {
+  IDebugLog::StopWaiting();
+  bool visited = Table().ForEachUnlessHeld([](std::string_view path, TextFile& file) {
+    if (!file.CloseUnlessHeld()) {
+      LogMessage("QX IO Util: left '%.*s' as it was when the game ended: another thread was using it",
+                 static_cast<int>(path.size()), path.data());
+    }
+  });
+  if (!visited) LogMessage("QX IO Util: left the open files as they were when the game ended: another thread held them");
+}
+
+namespace {
+
+// Lines written without CloseFile are not lost when the game ends normally. Destroyed as the
+// process exits (in the game: as the DLL detaches from the ending process, after its other
+// threads are gone).
+struct FilesClosedAtTheEnd {
+  ~FilesClosedAtTheEnd() { CloseFilesAsTheProcessEnds(); }
+} gFilesClosedAtTheEnd;
+
+}  // namespace
 
 }  // namespace qx::io

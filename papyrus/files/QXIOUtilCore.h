@@ -15,17 +15,23 @@
 //   Bool   HasNextLine(String path)
 //   String NextLine(String path)
 //   Bool   WriteLine(String path, String line)
+#include <cstddef>
 #include <cstdint>
 #include <string>
 #include <string_view>
 
 namespace qx::io {
 
+// The most files scripts may hold open at once: well below the C runtime's table of streams
+// (509), which every module of the game's process that uses it shares.
+inline constexpr std::size_t kMaxOpenFiles = 256;
+
 // Whether the file system has an entry at the path (the open files are not consulted).
 [[nodiscard]] bool ExistsFile(const char* path);
 // Opens the file for reading or for writing (appending or emptying it) with a buffer of
 // `bufferSize` lines; true if the path is open afterwards. A path already open keeps its
-// first mode and buffer.
+// first mode and buffer. With kMaxOpenFiles open, another path opens no file: false, and one
+// log line until a file is closed again.
 [[nodiscard]] bool LoadFile(const char* path, bool read, bool append, std::int32_t bufferSize);
 // Writes out buffered lines and closes; false if the path is not open or closing failed.
 [[nodiscard]] bool CloseFile(const char* path);
@@ -46,5 +52,11 @@ void NextLine(const char* path, LineUser use, void* context);
 void NextLine(const char* path, std::string& line);
 // Buffers one line; true if the path is open, good and written.
 [[nodiscard]] bool WriteLine(const char* path, const char* line);
+
+// As the process ends normally: every open file writes out its buffered lines and is closed,
+// but one that another thread holds (it may have ended holding it) is left as it is and named
+// in the log; nothing is waited for, the log included. Runs by itself as the plugin unloads
+// (the process's exit; in the game, as the DLL detaches from the ending process).
+void CloseFilesAsTheProcessEnds() noexcept;
 
 }  // namespace qx::io

@@ -302,6 +302,24 @@ bool TextFile::Close() {
   }
 }
 
+bool TextFile::CloseUnlessHeld() noexcept {
+  if (!lock_.try_lock()) return false;
+  std::lock_guard<platform::ExclusiveLock> guard(lock_, std::adopt_lock);
+  try {
+    if (read_) {
+      if (input_.is_open()) input_.close();
+    } else if (output_.is_open()) {
+      if (IsGood()) WriteOutLocked();  // logs its own error lines
+      output_.close();
+    }
+  } catch (const std::exception& error) {
+    FailWriting("error closing file:", error);
+  }
+  good_ = false;
+  linesWaiting_.store(0, std::memory_order_relaxed);
+  return true;
+}
+
 bool TextFile::DeleteFromDisk(const platform::FilePath& path) {
   std::lock_guard<platform::ExclusiveLock> guard(lock_);
   if (IsGood()) return false;

@@ -59,6 +59,10 @@ class TextFile {
 
   // Writes out what is buffered and closes the stream; false when that failed.
   [[nodiscard]] bool Close();
+  // As the process ends: the same, but only if no other thread holds the file (one that
+  // ended holding it never gives it back); false, with nothing done, when one does. Logs only
+  // a failure to write.
+  [[nodiscard]] bool CloseUnlessHeld() noexcept;
   // Removes the file at `path` (its own, as judged for deleting) from the disk; only after
   // Close. False when no file was removed.
   [[nodiscard]] bool DeleteFromDisk(const platform::FilePath& path);

@@ -102,6 +102,11 @@ void TextFileTable::Erase(std::string_view path) {
   changeCount_.fetch_add(1, std::memory_order_release);
 }
 
+std::size_t TextFileTable::Count() const {
+  std::lock_guard<std::mutex> guard(entriesLock_);
+  return entries_.size();
+}
+
 TextFileTable& TextFileTable::Instance() {
   // Never destroyed: script threads may still use files while the process ends.
   static TextFileTable* table = new TextFileTable;

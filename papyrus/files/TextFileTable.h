@@ -84,6 +84,16 @@ class TextFileTable {
   // Called with ChangeLock() held.
   void Insert(std::string_view path, std::shared_ptr<TextFile> file);
   void Erase(std::string_view path);
+  [[nodiscard]] std::size_t Count() const;
+  // Calls `visit(path, file)` for every open file, unless another thread holds the entries
+  // (as the process ends, one may have ended holding them): false then.
+  template <typename Visit>
+  [[nodiscard]] bool ForEachUnlessHeld(Visit&& visit) {
+    std::unique_lock<std::mutex> guard(entriesLock_, std::try_to_lock);
+    if (!guard) return false;
+    for (const auto& [path, file] : entries_) visit(std::string_view(path), *file);
+    return true;
+  }
 
   // The one table of the plugin; it lives until the process ends.
   [[nodiscard]] static TextFileTable& Instance();

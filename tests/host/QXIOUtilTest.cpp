@@ -528,6 +528,57 @@ TEST(QXIOUtilWritableFolders, TheSettingWidensWhereScriptsMayWrite) {
   for (const std::string& folder : {mods, elsewhere}) std::filesystem::remove_all(folder);
 }
 
+// Scripts hold at most 256 files at once: past that LoadFile gives false with one log line
+// however often a script tries, deleting a file still works, and closing one makes room.
+TEST_F(QXIOUtilScripts, ScriptsHoldAtMost256FilesAtOnce) {
+  std::vector<std::string> paths;
+  for (int i = 0; i < 256; ++i) {
+    paths.push_back(In("open-" + std::to_string(i) + ".txt"));
+    ASSERT_TRUE(LoadFile(paths.back(), /*read=*/false, /*append=*/false, 4)) << i;
+  }
+  (void)NewLogLines();
+  const std::string more = In("one-more.txt");
+  for (bool read : {false, false, true}) EXPECT_FALSE(LoadFile(more, read, false, 4));
+  Lines lines = NewLogLines();
+  ASSERT_EQ(lines.size(), 1u);
+  EXPECT_EQ(lines[0].rfind("QX IO Util: refused to open '" + more + "': 256 files are open already", 0), 0u) << lines[0];
+  EXPECT_FALSE(std::filesystem::exists(more));
+  EXPECT_TRUE(LoadFile(paths[0], /*read=*/false, /*append=*/false, 4));  // open already: as ever
+  EXPECT_TRUE(Call("WriteLine", {Vm::String(paths[0]), Vm::String("kept")}));
+  ASSERT_TRUE(sim::WriteFile(In("old.txt"), "old\n"));
+  EXPECT_TRUE(Call("DeleteAnyFile", {Vm::String(In("old.txt"))}));
+
+  EXPECT_TRUE(Call("CloseFile", {Vm::String(paths[0])}));
+  EXPECT_TRUE(LoadFile(more, /*read=*/false, /*append=*/false, 4));
+  EXPECT_FALSE(LoadFile(In("and-one-more.txt"), /*read=*/false, /*append=*/false, 4));
+  EXPECT_EQ(LinesStartingWith(NewLogLines(), "QX IO Util: refused to open ").size(), 1u);
+  for (const std::string& path : paths) (void)Call("CloseFile", {Vm::String(path)});
+  EXPECT_TRUE(Call("CloseFile", {Vm::String(more)}));
+  EXPECT_EQ(sim::ReadFile(paths[0]), OnDisk({"kept"}));
+}
+
+// Lines a script wrote without CloseFile are in the file once the game has ended normally:
+// the second run of this program writes them and ends as programs do (in the Windows build,
+// QXKit.dll detaching from the ending process).
+TEST(QXIOUtilAtTheEnd, LinesWrittenWithoutCloseFileAreInTheFileWhenTheGameEnds) {
+  const bool second = IsSecondStart();
+  if (second) UseTheFirstStartsFolders();
+  sim::Game::Start();
+  const std::string journal = sim::JoinPath(sim::GameFolders::GameFolder(), "/Data/journal.txt");
+  if (second) {
+    ASSERT_TRUE(sim::Game::Boot({}).loaded);
+    ASSERT_TRUE(Load(journal, /*read=*/false, /*append=*/false, 100).data);
+    for (const char* line : {"first", "second", "last"}) {
+      EXPECT_TRUE(Vm::CallNative("QXIOUtil", "WriteLine", {Vm::String(journal), Vm::String(line)}).data);
+    }
+    return;  // no CloseFile: the program ends
+  }
+  std::filesystem::create_directories(std::filesystem::path(journal).parent_path());
+  EXPECT_EQ(RunSecondStart("QXIOUtilAtTheEnd.LinesWrittenWithoutCloseFileAreInTheFileWhenTheGameEnds"), 0);
+  EXPECT_EQ(sim::ReadFile(journal), OnDisk({"first", "second", "last"}));
+  EXPECT_TRUE(LinesStartingWith(LogLines(), "QX IO Util: left ").empty());
+}
+
 // A script that could rewrite qxKit.ini could widen where scripts may write from the next start
 // on: at the first start it tries and is refused, so that at the second (this program run again
 // in the same folders) writing outside is refused as ever.

@@ -69,6 +69,24 @@ TEST_F(QXIOUtil, WritingReachesTheFileOneFullBufferAtATime) {
   EXPECT_FALSE(io::CloseFile(path.c_str()));
 }
 
+// As the process ends, every open file writes out its lines and closes, but one another thread
+// holds is left as it is (here: the file whose line is being taken while it all happens).
+TEST_F(QXIOUtil, AsTheProcessEndsOpenFilesAreWrittenOutUnlessAnotherThreadHoldsThem) {
+  std::string written = In("written.txt"), held = In("held.txt");
+  WriteBytes(held, "1\n2\n");
+  ASSERT_TRUE(io::LoadFile(written.c_str(), false, false, 100));
+  ASSERT_TRUE(io::WriteLine(written.c_str(), "a"));
+  ASSERT_TRUE(io::WriteLine(written.c_str(), "b"));
+  ASSERT_TRUE(io::LoadFile(held.c_str(), true, false, 4));
+  NewLogLines();
+  auto end = [](std::string_view, void*) { io::CloseFilesAsTheProcessEnds(); };
+  io::NextLine(held.c_str(), end, nullptr);
+  EXPECT_EQ(ReadBytes(written), "a\nb\n");
+  EXPECT_FALSE(io::IsGood(written.c_str()));
+  EXPECT_TRUE(io::IsGood(held.c_str()));
+  EXPECT_EQ(NewLogLines(), (Lines{"QX IO Util: left '" + held + "' as it was when the game ended: another thread was using it"}));
+}
+
 TEST_F(QXIOUtil, AppendAddsAndWritingWithoutAppendEmptiesAtOnce) {
   std::string path = In("log.txt");
   WriteBytes(path, "old\n");

@@ -20,7 +20,7 @@ Bool Function ExistsFile(String asPath) global native
 {Whether a file or folder exists at the path. False for a refused path.}
 
 Bool Function LoadFile(String asPath, Bool abRead, Bool abAppend, Int aiBufferSize) global native
-{Opens the file for reading (abRead) or writing (appending with abAppend, else truncating), holding up to aiBufferSize lines (at least 1) in memory. True when the file is open afterwards. Writing outside the folders scripts may write in, or to a file no script may change, is refused.}
+{Opens the file for reading (abRead) or writing (appending with abAppend, else truncating), holding up to aiBufferSize lines (at least 1) in memory. True when the file is open afterwards. At most 256 files are open at once: close the ones you no longer use. Writing outside the folders scripts may write in, or to a file no script may change, is refused.}
 
 Bool Function CloseFile(String asPath) global native
 {Writes out buffered lines and closes the file. False when it was not open.}
