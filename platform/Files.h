@@ -5,6 +5,7 @@
 //
 // Errors that the file system reports while a stream is in use come back as exceptions
 // (std::ios_base::failure, std::bad_alloc); opening failures are results.
+#include <cstdint>
 #include <fstream>
 #include <string>
 #include <string_view>
@@ -82,7 +83,8 @@ enum class Existence { kExists, kMissing, kUnknown };
 // Whether the file system has an entry at the path. Windows counts
 // file not found (2), path not found (3), bad network path (53) and invalid name (123) as
 // missing; any other failure is kUnknown with the system's message in `error`.
-[[nodiscard]] Existence TestExistence(const FilePath& path, std::string& error);
+// With `size`, an existing file's size in bytes is written there too.
+[[nodiscard]] Existence TestExistence(const FilePath& path, std::string& error, std::uint64_t* size = nullptr);
 
 // Reading is in text mode (CR LF read as LF on Windows). Writing is binary: the writer ends
 // each line with kLineEnd itself, as text mode would, so that a stream open for writing reads

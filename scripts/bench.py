@@ -321,6 +321,12 @@ def measure(options, build, program, table, wine):
                ratio <= 1.1 and files["open.wall"] <= 1.1),
               win(wfiles and ratio_row(wfiles["open.wall"], 1.1)))
 
+    def small_files(figures):
+        held = figures["read.small.kb.per.file"]
+        return (f"{held:.2f} KB", "<= 2 KB", held <= 2)
+    table.add("heap per file, 256 files (the most scripts may hold) of 100 bytes open for reading, a line taken from each",
+              small_files(files), win(wfiles and small_files(wfiles)))
+
     def memory(figures, kind=""):
         limit = 4 + figures[f"read.longest{kind}.mb"]
         held = figures[f"read.memory{kind}.mb"]

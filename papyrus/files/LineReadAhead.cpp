@@ -18,7 +18,8 @@ bool LineReadAhead::MakeRoom(bool holdsLines, std::size_t restOfLine) {
     if (filled_ < capacity_) return true;
   }
   if (holdsLines && capacity_ >= kReadAheadBytes) return false;
-  std::size_t grown = std::max(kFirstBlockBytes, capacity_ * 2);
+  // The first block as the input's size asks; after it, as large a one as any file's.
+  std::size_t grown = std::max(capacity_ == 0 ? firstBlock_ : kFirstBlockBytes, capacity_ * 2);
   // Known: the line's whole length at once, and a first block's room after it.
   if (restOfLine != kUnknown && restOfLine <= kMaxBlockBytes - filled_ - kFirstBlockBytes) {
     grown = std::max(filled_ + restOfLine + kFirstBlockBytes, capacity_ + kFirstBlockBytes);

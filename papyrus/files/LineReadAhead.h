@@ -12,6 +12,7 @@
 // the end-marker character is a line like any other.
 #include <emmintrin.h>
 
+#include <algorithm>
 #include <cstddef>
 #include <cstdint>
 #include <memory>
@@ -28,8 +29,10 @@ class LineReadAhead {
  public:
   // About this many bytes of the file are held at most (more only for one longer line).
   static constexpr std::size_t kReadAheadBytes = 256 * 1024;
-  // The block a reader starts with.
+  // The block a reader starts with, unless the file is known to be smaller (ExpectBytes).
   static constexpr std::size_t kFirstBlockBytes = 64 * 1024;
+  // The smallest first block, for a file of a few bytes.
+  static constexpr std::size_t kSmallestBlockBytes = 64;
   // Lines a refill takes at most: their index (8 bytes a line) stays within half the
   // bytes of the block, whatever the lines' length.
   static constexpr std::size_t kMaxLinesPerRefill = kReadAheadBytes / 16;
@@ -39,6 +42,14 @@ class LineReadAhead {
   LineReadAhead(std::int32_t size, bool dropCarriageReturn) noexcept
       : size_(static_cast<std::size_t>(size) < kMaxLinesPerRefill ? size : static_cast<std::int32_t>(kMaxLinesPerRefill)),
         dropCarriageReturn_(dropCarriageReturn) {}
+
+  // The input holds about `bytes` (a file's size as it is opened): a small file's first block
+  // is its own size, a byte more to see its end, not kFirstBlockBytes. Before the first refill.
+  void ExpectBytes(std::uint64_t bytes) noexcept {
+    if (bytes + 1 < kFirstBlockBytes) {
+      firstBlock_ = (std::max<std::size_t>(static_cast<std::size_t>(bytes) + 1, kSmallestBlockBytes) + 15) & ~std::size_t{15};
+    }
+  }
 
   [[nodiscard]] bool NeedsRefill() const noexcept {
     return position_ == lines_.size() && !ended_;
@@ -112,6 +123,7 @@ class LineReadAhead {
   bool MakeRoom(bool holdsLines, std::size_t restOfLine);
 
   std::int32_t size_;  // lines a refill takes at most: the script's buffer size, capped
+  std::size_t firstBlock_ = kFirstBlockBytes;
   bool dropCarriageReturn_;
   bool ended_ = false;        // the input ended: no more refills
   std::size_t position_ = 0;  // the next line to hand over

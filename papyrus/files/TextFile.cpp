@@ -87,10 +87,12 @@ std::shared_ptr<TextFile> TextFile::Load(platform::FilePath path, bool read, boo
   const bool checkFirstBlock = !read && contents == Contents::kText;
   platform::Existence existence = platform::Existence::kExists;
   std::string existenceError;
+  std::uint64_t bytes = ~std::uint64_t{0};  // unknown
   try {
-    if (!checkFirstBlock) existence = platform::TestExistence(path, existenceError);
+    if (!checkFirstBlock) existence = platform::TestExistence(path, existenceError, &bytes);
     path.UseBackslashes();
     file = std::make_shared<TextFile>(read, append, bufferSize, std::move(path));
+    if (read && existence == platform::Existence::kExists) file->readAhead_.ExpectBytes(bytes);
   } catch (const std::exception& error) {
     LogException("Error reading or creating file:", error);
     return nullptr;

@@ -84,10 +84,13 @@ std::string ShownPath(std::string_view path) {
   return shown;
 }
 
-Existence TestExistence(const FilePath& path, std::string& error) {
+Existence TestExistence(const FilePath& path, std::string& error, std::uint64_t* size) {
   struct stat info;
   if (path.Native().empty()) return Existence::kMissing;
-  if (::stat(path.Native().c_str(), &info) == 0) return Existence::kExists;
+  if (::stat(path.Native().c_str(), &info) == 0) {
+    if (size != nullptr) *size = static_cast<std::uint64_t>(info.st_size);
+    return Existence::kExists;
+  }
   int code = errno;
   if (IsNotFound(code)) return Existence::kMissing;
   error = std::strerror(code);

@@ -113,9 +113,11 @@ std::string ShownPath(std::wstring_view path) {
   return shown;
 }
 
-Existence TestExistence(const FilePath& path, std::string& error) {
+Existence TestExistence(const FilePath& path, std::string& error, std::uint64_t* size) {
   if (path.Native().empty()) return Existence::kMissing;
-  if (GetFileAttributesW(path.Native().c_str()) != INVALID_FILE_ATTRIBUTES) {
+  WIN32_FILE_ATTRIBUTE_DATA data;
+  if (GetFileAttributesExW(path.Native().c_str(), GetFileExInfoStandard, &data)) {
+    if (size != nullptr) *size = (std::uint64_t{data.nFileSizeHigh} << 32) | data.nFileSizeLow;
     return Existence::kExists;
   }
   DWORD code = GetLastError();

@@ -12,7 +12,8 @@
 //            file's first block read for a zero byte, against the same pair without either.
 //   memory:  the most heap a reader holds while reading a whole file with a buffer of
 //            2^31 - 1 lines, against the longest line: this file, one of empty lines, and
-//            one of a 20 MB line.
+//            one of a 20 MB line; and the heap each of 256 files of 100 bytes (the most
+//            scripts may hold) holds while all are open for reading, a line taken from each.
 //
 // Under callgrind each loop is a counted segment (units: lines); natively (both builds) the
 // program prints the wall-time ratios of the same loops, each side timed five times in turn
@@ -294,6 +295,27 @@ int main(int argc, char** argv) {
     std::string oneLine = (folder / "one-long-line.txt").string();
     std::ofstream(oneLine) << "first\n" << std::string(20 << 20, 'x') << "\nlast\n";
     memory(oneLine, "read.memory.longline.mb", "read.longest.longline.mb", 20 << 20);
+
+    // What many small files open for reading hold: as many as scripts may hold, of 100 bytes
+    // each, a line taken from each; the heap held per file while all are open.
+    constexpr std::size_t kSmallFiles = qx::io::kMaxOpenFiles;
+    std::vector<const char*> smallFiles;
+    for (std::size_t i = 0; i < kSmallFiles; ++i) {
+      std::string file = (folder / ("small-" + std::to_string(i) + ".txt")).string();
+      std::ofstream(file) << std::string(45, 'a') << '\n' << std::string(53, 'b') << '\n';
+      smallFiles.push_back(ScriptString(file));
+    }
+    std::int64_t before = sim::CurrentHeapCount().liveBytes;
+    Tally taken;
+    for (const char* file : smallFiles) {
+      if (qx::io::LoadFile(file, /*read=*/true, false, 64) && qx::io::HasNextLine(file)) {
+        qx::io::NextLine(file, &AddLine, &taken);
+      }
+    }
+    same = same && taken.lines == kSmallFiles && taken.bytes == 45u * kSmallFiles;
+    qxbench::Report("read.small.kb.per.file",
+                    static_cast<double>(sim::CurrentHeapCount().liveBytes - before) / kSmallFiles / 1024.0);
+    for (const char* file : smallFiles) (void)qx::io::CloseFile(file);
   }
   std::filesystem::remove_all(folder);
   std::printf("same lines read and written: %s\n", same ? "yes" : "NO");

@@ -52,6 +52,50 @@ Lines ReadAhead(const std::string& bytes, std::int32_t size, std::size_t chunk, 
   return lines;
 }
 
+// A file's size as it is opened sizes the first block: a small file's is about its own size,
+// a large one's the usual first block, and a file that grew since is read whole, the block
+// growing to the usual size within the first refill.
+TEST(LineReadAhead, TheFirstBlockIsAboutTheFilesSize) {
+  struct Case {
+    std::uint64_t expected;
+    std::size_t length;
+    std::size_t firstBlock;
+  };
+  const Case cases[] = {{0, 0, 64}, {13, 13, 64}, {100, 100, 112}, {13, 5000, 64 * 1024}, {1u << 20, 1u << 20, 64 * 1024}};
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.length);
+    std::string bytes;
+    for (int i = 0; bytes.size() < c.length; ++i) bytes += "line " + std::to_string(i) + "\n";
+    bytes.resize(c.length);  // the last line may end without a line feed
+    qx::io::LineReadAhead reader(4096, false);
+    reader.ExpectBytes(c.expected);
+    std::size_t at = 0, firstBlock = 0;
+    Lines got;
+    while (true) {
+      if (reader.NeedsRefill()) {
+        reader.Refill([&](char* to, std::size_t room) {
+          std::size_t n = std::min(room, bytes.size() - at);
+          std::memcpy(to, bytes.data() + at, n);
+          at += n;
+          return n;
+        });
+        if (firstBlock == 0) firstBlock = reader.BlockBytes();
+      }
+      if (!reader.HasNext()) break;
+      got.emplace_back(reader.PeekNext());
+      reader.Advance();
+    }
+    EXPECT_EQ(firstBlock, c.firstBlock);
+    Lines whole;
+    for (std::size_t start = 0; start < bytes.size();) {
+      std::size_t feed = bytes.find('\n', start);
+      whole.push_back(bytes.substr(start, (feed == std::string::npos ? bytes.size() : feed) - start));
+      start = feed == std::string::npos ? bytes.size() : feed + 1;
+    }
+    EXPECT_EQ(got, whole);
+  }
+}
+
 TEST(LineReadAhead, GivesTheLinesAGetlineLoopGivesForEverySizeAndChunk) {
   const std::string bytes = "first\r\n\n\x07 marker\r\r\nlast\r";
   const Lines dropped{"first", "", "\x07 marker\r", "last\r"};
