@@ -46,7 +46,7 @@ class LineReadAhead {
   // The input holds about `bytes` (a file's size as it is opened): a small file's first block
   // is its own size, a byte more to see its end, not kFirstBlockBytes. Before the first refill.
   void ExpectBytes(std::uint64_t bytes) noexcept {
-    if (bytes + 1 < kFirstBlockBytes) {
+    if (bytes < kFirstBlockBytes - 1) {
       firstBlock_ = (std::max<std::size_t>(static_cast<std::size_t>(bytes) + 1, kSmallestBlockBytes) + 15) & ~std::size_t{15};
     }
   }
