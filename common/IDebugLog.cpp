@@ -8,6 +8,7 @@
 #include <string>
 
 #include "common/KeepSseRegisters.h"
+#include "platform/Files.h"
 #include "platform/Platform.h"
 
 namespace {
@@ -22,6 +23,8 @@ std::mutex& LogLock() {
 }
 char gFormatBuffer[IDebugLog::kBufferSize];
 std::FILE* gLogFile = nullptr;
+std::size_t gFileBytes = 0;  // written to the file, line ends as text mode writes them
+bool gFileFull = false;      // the file's last line is written
 std::atomic<bool> gEnding{false};
 
 // The log lock, or (once the process is ending and another thread holds it) none.
@@ -33,11 +36,26 @@ std::unique_lock<std::mutex> TakeLogLock() {
 // Text, then a line feed, each written and flushed, as the log has always written a line;
 // the console gets the same. The log lock is held.
 void WriteLocked(const char* text, std::size_t length, bool toFile, bool toConsole) {
-  if (toFile && gLogFile != nullptr) {
-    std::fwrite(text, 1, length, gLogFile);
+  if (toFile && gLogFile != nullptr && !gFileFull) {
+    // Room is kept for the line that says the file is full.
+    char last[128];
+    int lastLength = std::snprintf(last, sizeof last, "QX: the log stops here: it holds %zu bytes at most",
+                                   IDebugLog::fileLimitBytes);
+    constexpr std::size_t kLineEnd = qx::platform::kLineEnd.size();  // the file is in text mode
+    std::size_t room =
+        IDebugLog::fileLimitBytes - std::min(IDebugLog::fileLimitBytes, static_cast<std::size_t>(lastLength) + kLineEnd);
+    const char* line = text;
+    std::size_t lineLength = length;
+    if (gFileBytes + length + kLineEnd > room) {
+      gFileFull = true;
+      line = last;
+      lineLength = static_cast<std::size_t>(lastLength);
+    }
+    std::fwrite(line, 1, lineLength, gLogFile);
     std::fflush(gLogFile);
     std::fputc('\n', gLogFile);
     std::fflush(gLogFile);
+    gFileBytes += lineLength + kLineEnd;
   }
   if (toConsole) {
     std::fwrite(text, 1, length, stdout);
@@ -132,6 +150,8 @@ void IDebugLog::OpenInFolder(std::int32_t folderId, const char* relativePath) {
 
 void IDebugLog::OpenFile(const char* path) {
   std::lock_guard<std::mutex> lock(LogLock());
+  gFileBytes = 0;
+  gFileFull = false;
   gLogFile = qx::platform::OpenSharedReadLogFile(path);
   for (int i = 0; gLogFile == nullptr && i < 5; ++i) {
     gLogFile = qx::platform::OpenSharedReadLogFile((path + std::to_string(i)).c_str());

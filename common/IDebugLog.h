@@ -16,6 +16,9 @@ class IDebugLog {
   // Messages with a level at or below these reach the file / standard output.
   static inline int fileLevel = 5;
   static inline int consoleLevel = 3;
+  // The most bytes the file holds: a last line says so, and later lines reach the console
+  // only, so that nothing logging in a loop can fill the player's disk.
+  static inline std::size_t fileLimitBytes = 16 * 1024 * 1024;
 
   // Opens `relativePath` under a shell folder; when the folder cannot be resolved, says so on
   // the console and leaves the log without a file.

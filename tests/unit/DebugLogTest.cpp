@@ -77,6 +77,26 @@ TEST_F(DebugLogFile, LevelsChooseFileAndConsole) {
   EXPECT_EQ(Lines(), (std::vector<std::string>{"to the file only", "to both"}));
 }
 
+// The file holds at most fileLimitBytes: a last line says so, and later lines reach the
+// console only; a file opened anew starts over.
+TEST_F(DebugLogFile, TheFileStopsAtItsLimitWithALineThatSaysSo) {
+  const std::size_t limit = IDebugLog::fileLimitBytes;
+  IDebugLog::fileLimitBytes = 200;
+  for (int i = 0; i < 20; ++i) LogMessage("line %02d of a loop", i);
+  testing::internal::CaptureStdout();
+  LogFatal("still on the console");
+  EXPECT_EQ(testing::internal::GetCapturedStdout(), "still on the console\n");
+  std::vector<std::string> lines = Lines();
+  ASSERT_GE(lines.size(), 2u);
+  EXPECT_EQ(lines.back(), "QX: the log stops here: it holds 200 bytes at most");
+  EXPECT_EQ(lines.front(), "line 00 of a loop");
+  EXPECT_LE(std::filesystem::file_size(path_), 200u);
+  IDebugLog::OpenFile(path_.c_str());
+  LogMessage("anew");
+  EXPECT_EQ(Lines(), std::vector<std::string>{"anew"});
+  IDebugLog::fileLimitBytes = limit;
+}
+
 TEST_F(DebugLogFile, ArgumentsAreNotReinterpreted) {
   LogMessage("%s", "100% done\twith a tab");
   LogMessage("%d%%", 5);
