@@ -37,19 +37,18 @@ std::unique_lock<std::mutex> TakeLogLock() {
 // the console gets the same. The log lock is held.
 void WriteLocked(const char* text, std::size_t length, bool toFile, bool toConsole) {
   if (toFile && gLogFile != nullptr && !gFileFull) {
-    // Room is kept for the line that says the file is full.
-    char last[128];
-    int lastLength = std::snprintf(last, sizeof last, "QX: the log stops here: it holds %zu bytes at most",
-                                   IDebugLog::fileLimitBytes);
+    // Room is kept for the line that says the file is full; it is formatted only then.
     constexpr std::size_t kLineEnd = qx::platform::kLineEnd.size();  // the file is in text mode
-    std::size_t room =
-        IDebugLog::fileLimitBytes - std::min(IDebugLog::fileLimitBytes, static_cast<std::size_t>(lastLength) + kLineEnd);
+    char last[128];
+    std::size_t room = IDebugLog::fileLimitBytes - std::min(IDebugLog::fileLimitBytes, sizeof last + kLineEnd);
     const char* line = text;
     std::size_t lineLength = length;
     if (gFileBytes + length + kLineEnd > room) {
       gFileFull = true;
+      int lastLength = std::snprintf(last, sizeof last, "QX: the log stops here: it holds %zu bytes at most",
+                                     IDebugLog::fileLimitBytes);
       line = last;
-      lineLength = static_cast<std::size_t>(lastLength);
+      lineLength = lastLength > 0 ? std::min(static_cast<std::size_t>(lastLength), sizeof last - 1) : 0;
     }
     std::fwrite(line, 1, lineLength, gLogFile);
     std::fflush(gLogFile);

@@ -139,9 +139,6 @@ constexpr CharacterKind KindOf(Unit c) noexcept {
   return code < kKinds.size() ? kKinds[code] : CharacterKind::kName;
 }
 
-// Where the next character that is not a name's may stand, among 16 bytes of text: a bit per
-// byte. Every control, < > " | ? * : and both separators set their bits; so may a wide
-// character from 0x8000 on (a signed compare), which the caller then takes as a name's.
 template <typename Unit>
 __m128i EqualTo(__m128i block, char c) noexcept {
   if constexpr (sizeof(Unit) == 1) {
@@ -151,6 +148,9 @@ __m128i EqualTo(__m128i block, char c) noexcept {
   }
 }
 
+// Where the next character that is not a name's may stand, among 16 bytes of text: a bit per
+// byte. Every control, < > " | ? * : and both separators set their bits; so may a wide
+// character from 0x8000 on (a signed compare), which the caller then takes as a name's.
 template <typename Unit>
 unsigned MaybeSpecialBits(__m128i block) noexcept {
   __m128i special;

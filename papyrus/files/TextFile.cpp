@@ -278,6 +278,10 @@ bool TextFile::WriteLine(std::string_view line) {
 
 bool TextFile::Close() {
   std::lock_guard<platform::ExclusiveLock> guard(lock_);
+  return CloseLocked(/*logClosed=*/true);
+}
+
+bool TextFile::CloseLocked(bool logClosed) noexcept {
   platform::ClearFileError();
   try {
     bool written = true;  // false when buffered lines did not reach the file
@@ -296,7 +300,7 @@ bool TextFile::Close() {
     }
     good_ = false;
     linesWaiting_.store(0, std::memory_order_relaxed);
-    LogMessage("QX IO Util: closed file '%s'", path_.Display().c_str());
+    if (logClosed) LogMessage("QX IO Util: closed file '%s'", path_.Display().c_str());
     return written;
   } catch (const std::exception& error) {
     FailWriting("error closing file:", error);
@@ -307,18 +311,7 @@ bool TextFile::Close() {
 bool TextFile::CloseUnlessHeld() noexcept {
   if (!lock_.try_lock()) return false;
   std::lock_guard<platform::ExclusiveLock> guard(lock_, std::adopt_lock);
-  try {
-    if (read_) {
-      if (input_.is_open()) input_.close();
-    } else if (output_.is_open()) {
-      if (IsGood()) WriteOutLocked();  // logs its own error lines
-      output_.close();
-    }
-  } catch (const std::exception& error) {
-    FailWriting("error closing file:", error);
-  }
-  good_ = false;
-  linesWaiting_.store(0, std::memory_order_relaxed);
+  (void)CloseLocked(/*logClosed=*/false);
   return true;
 }
 

@@ -87,6 +87,8 @@ class TextFile {
   // read and then sought back over; the read-ahead's "unknown" when the stream cannot seek.
   [[nodiscard]] std::size_t RestOfLineLocked();  // lock held
   void WriteOutLocked();  // lock held
+  // Close's work, lock held: false when buffered lines did not reach the file.
+  bool CloseLocked(bool logClosed) noexcept;
   void Fail(const char* what, const std::exception& error) noexcept;
   // A write or close that failed on the disk: logs the file and the system's reason.
   void FailWriting(const char* what, const std::exception& error) noexcept;
