@@ -2,12 +2,14 @@
 
 #include <algorithm>
 #include <atomic>
+#include <chrono>
 #include <cstring>
 #include <mutex>
 #include <new>
 #include <string>
 
 #include "common/KeepSseRegisters.h"
+#include "common/LineBudget.h"
 #include "platform/Files.h"
 #include "platform/Platform.h"
 
@@ -26,6 +28,7 @@ std::FILE* gLogFile = nullptr;
 std::size_t gFileBytes = 0;  // written to the file, line ends as text mode writes them
 bool gFileFull = false;      // the file's last line is written
 std::atomic<bool> gEnding{false};
+constinit qx::LineBudget gBudget;  // of each kind of formatted line
 
 // The log lock, or (once the process is ending and another thread holds it) none.
 std::unique_lock<std::mutex> TakeLogLock() {
@@ -62,6 +65,30 @@ void WriteLocked(const char* text, std::size_t length, bool toFile, bool toConso
     std::fflush(stdout);
   }
 }
+
+// The line that says how many lines of `kind` were left out, shown by its format up to the first
+// line break. The log lock is held.
+void WriteLeftOutLocked(const char* kind, std::uint64_t leftOut, bool toFile, bool toConsole) {
+  std::size_t shown = 0;
+  while (shown < 160 && kind[shown] != '\0' && kind[shown] != '\n' && kind[shown] != '\r') ++shown;
+  char line[320];
+  int length = std::snprintf(line, sizeof line,
+                             "QX: left out %llu more lines like \"%.*s\"; the log writes the first %u lines of "
+                             "a kind, then one every %lld seconds",
+                             static_cast<unsigned long long>(leftOut), static_cast<int>(shown), kind,
+                             static_cast<unsigned>(qx::LineBudget::kLinesAtOnce),
+                             static_cast<long long>(qx::LineBudget::kMillisPerLine / 1000));
+  if (length > 0) WriteLocked(line, std::min(static_cast<std::size_t>(length), sizeof line - 1), toFile, toConsole);
+}
+
+// Writes the process's last counts as its static objects are destroyed: as Linux programs
+// exit, and as QXKit.dll detaches from an ending game.
+struct LeftOutCountsAtTheEnd {
+  ~LeftOutCountsAtTheEnd() {
+    IDebugLog::StopWaiting();
+    IDebugLog::WriteLeftOutCounts();
+  }
+} gLeftOutCountsAtTheEnd;
 
 // strchr would also find the terminator: a format ending inside a directive stops there.
 bool IsFlagOrWidth(char c) {
@@ -151,6 +178,7 @@ void IDebugLog::OpenFile(const char* path) {
   std::lock_guard<std::mutex> lock(LogLock());
   gFileBytes = 0;
   gFileFull = false;
+  gBudget.Reset();
   gLogFile = qx::platform::OpenSharedReadLogFile(path);
   for (int i = 0; gLogFile == nullptr && i < 5; ++i) {
     gLogFile = qx::platform::OpenSharedReadLogFile((path + std::to_string(i)).c_str());
@@ -162,13 +190,16 @@ void IDebugLog::LogV(int level, const char* format, std::va_list args) {
   bool toConsole = level <= consoleLevel;
   if (!toFile && !toConsole) return;
 
+  std::unique_lock<std::mutex> lock = TakeLogLock();
+  if (!lock) return;
+  qx::LineBudget::Verdict verdict = gBudget.Take(format, IDebugLog::clockMillis());
+  if (verdict.leftOut != 0) WriteLeftOutLocked(format, verdict.leftOut, toFile, toConsole);
+  if (!verdict.write) return;
+
   char translated[1024];
   const char* effective = NeedsTranslation(format) && TranslateLogFormat(format, translated, sizeof(translated))
                               ? translated
                               : format;
-
-  std::unique_lock<std::mutex> lock = TakeLogLock();
-  if (!lock) return;
   // No line's format writes a zero character (no "%c"), so the length printed is the text's.
   int length = std::vsnprintf(gFormatBuffer, sizeof(gFormatBuffer), effective, args);
   std::size_t written = length < 0 ? std::strlen(gFormatBuffer) : std::min(static_cast<std::size_t>(length), sizeof(gFormatBuffer) - 1);
@@ -184,6 +215,19 @@ void IDebugLog::LogText(int level, const char* text, std::size_t length) {
 }
 
 void IDebugLog::StopWaiting() noexcept { gEnding.store(true, std::memory_order_relaxed); }
+
+void IDebugLog::WriteLeftOutCounts() noexcept {
+  std::unique_lock<std::mutex> lock = TakeLogLock();
+  if (!lock) return;
+  gBudget.TakeLeftOut([](const char* kind, std::uint64_t leftOut) {
+    WriteLeftOutLocked(kind, leftOut, kLevel_Message <= fileLevel, kLevel_Message <= consoleLevel);
+  });
+}
+
+std::int64_t IDebugLog::SteadyClockMillis() noexcept {
+  return std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now().time_since_epoch())
+      .count();
+}
 
 LogLine& LogLine::operator<<(std::string_view text) noexcept {
   const void* zero = std::memchr(text.data(), '\0', text.size());  // "%s" stops there

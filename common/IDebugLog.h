@@ -19,6 +19,10 @@ class IDebugLog {
   // The most bytes the file holds: a last line says so, and later lines reach the console
   // only, so that nothing logging in a loop can fill the player's disk.
   static inline std::size_t fileLimitBytes = 16 * 1024 * 1024;
+  // The clock that spaces the repeats of a kind of line (common/LineBudget.h), in
+  // milliseconds; a test sets its own.
+  static std::int64_t SteadyClockMillis() noexcept;
+  static inline std::int64_t (*clockMillis)() noexcept = &SteadyClockMillis;
 
   // Opens `relativePath` under a shell folder; when the folder cannot be resolved, says so on
   // the console and leaves the log without a file.
@@ -26,10 +30,16 @@ class IDebugLog {
   // Opens `path`, or else the first of path0..path4 that can be opened.
   static void OpenFile(const char* path);
 
+  // `format` is a string literal: it names the line's kind (common/LineBudget.h) for as long as
+  // the process runs.
   static void Log(int level, const char* format, ...) __attribute__((format(printf, 2, 3)));
   static void LogV(int level, const char* format, std::va_list args);
-  // Writes a line the caller has built (LogLine below), as Log writes a formatted one.
+  // Writes a line the caller has built (LogLine below), as Log writes a formatted one, however
+  // many of its kind came before: such lines are as many as the player's own files ask for.
   static void LogText(int level, const char* text, std::size_t length);
+  // Writes how many lines of each kind were left out since the last of that kind was written;
+  // run as the process ends.
+  static void WriteLeftOutCounts() noexcept;
   // From now on a line is dropped rather than waited for while another thread writes one: the
   // process is ending, and that thread may be gone for good, holding the log.
   static void StopWaiting() noexcept;
@@ -42,8 +52,9 @@ class IDebugLog {
 void LogMessage(const char* format, ...) __attribute__((format(printf, 1, 2)));
 void LogFatal(const char* format, ...) __attribute__((format(printf, 1, 2)));
 
-// A message line built piece by piece on the stack, for lines logged by the thousand (one per
-// priority override at start-up): the bytes LogMessage would write for the same pieces
+// A message line built piece by piece on the stack, for lines logged by the thousand as the
+// player's files and settings ask (one per priority override at start-up, one per skill book
+// listed), all of which are written: the bytes LogMessage would write for the same pieces
 // ("%s" for a text, up to a zero character; "%d" for a number), cut at the same length,
 // without formatting them.
 // Not for code a trampoline runs: unlike LogMessage it does not keep the SSE registers.

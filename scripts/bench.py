@@ -327,6 +327,17 @@ def measure(options, build, program, table, wine):
     table.add("heap per file, 256 files (the most scripts may hold) of 100 bytes open for reading, a line taken from each",
               small_files(files), win(wfiles and small_files(wfiles)))
 
+    ratio = counted["refused.leftout"][0] / counted["refused.written"][0]
+    table.add("LoadFile refused in a loop: a call whose log line is left out vs one whose line is written (as every "
+              "call's was)", (f"{ratio:.2f}x instructions", "<= 1.0x", ratio <= 1.0), win(CALLGRIND_ONLY))
+
+    def log_hour(figures):
+        kb = figures["refused.log.kb.per.hour"]
+        return (f"{kb:.0f} KB (at {figures['refused.calls.per.second']:,.0f} calls a second)", "<= 1024 KB",
+                kb <= 1024)
+    table.add("log growth of an hour of a script looping on a refused LoadFile, at the calls a second measured",
+              log_hour(files), win(wfiles and log_hour(wfiles)))
+
     def memory(figures, kind=""):
         limit = 4 + figures[f"read.longest{kind}.mb"]
         held = figures[f"read.memory{kind}.mb"]

@@ -90,7 +90,7 @@ void SkillBooks::BuildLists(const game::DataHandler* dataHandler) {
       for (const game::TESObjectBOOK* book : lists_[skill]) {
         if (book == nullptr) continue;
         const char* name = book->DisplayName();
-        LogMessage(">>> %s", name != nullptr ? name : "");
+        (LogLine() << ">>> " << std::string_view(name != nullptr ? name : "")).Write();
       }
     }
   }

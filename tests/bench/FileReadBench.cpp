@@ -10,6 +10,11 @@
 //            same bytes.
 //   opening: LoadFile + CloseFile of a small file for appending, the path judged and the
 //            file's first block read for a zero byte, against the same pair without either.
+//   refused: LoadFile of a path outside the folders scripts may write in, in a loop, with the
+//            log open: instructions of a call whose line the log leaves out against one whose
+//            line it writes, the calls a second, and how much an hour of such a loop at that
+//            rate grows the log (the first 15 simulated seconds run call by call on the log's
+//            own clock, the rest of the hour at the growth of their last ten seconds).
 //   memory:  the most heap a reader holds while reading a whole file with a buffer of
 //            2^31 - 1 lines, against the longest line: this file, one of empty lines, and
 //            one of a 20 MB line; and the heap each of 256 files of 100 bytes (the most
@@ -31,6 +36,7 @@
 #include <vector>
 
 #include "common/IDebugLog.h"
+#include "common/LineBudget.h"
 #include "papyrus/QXIOUtil.h"
 #include "papyrus/files/QXIOUtilCore.h"
 #include "papyrus/files/ScriptFolders.h"
@@ -174,6 +180,38 @@ std::string BytesOf(const std::string& file) {
   return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
 }
 
+// A script's loop of LoadFile calls that are refused, each logging why until the log leaves
+// such lines out.
+void LoadRefused(const char* path, std::uint64_t calls) {
+  for (std::uint64_t i = 0; i < calls; ++i) {
+    if (qx::io::LoadFile(path, /*read=*/false, /*append=*/true, 1)) std::exit(1);
+  }
+}
+
+// The log's clock while an hour of refused calls is simulated: each call takes 1/rate seconds.
+std::int64_t gSimulatedNanos = 0;
+std::int64_t SimulatedMillis() noexcept { return gSimulatedNanos / 1'000'000; }
+
+// How many bytes an hour of refused calls at `callsPerSecond` adds to the log at `logPath`.
+double LogBytesPerHourOfRefusedCalls(const char* refused, const std::string& logPath, double callsPerSecond) {
+  IDebugLog::OpenFile(logPath.c_str());
+  IDebugLog::clockMillis = &SimulatedMillis;
+  gSimulatedNanos = 0;
+  const std::int64_t gapNanos = qx::LineBudget::kMillisPerLine * 1'000'000;
+  const std::int64_t stepNanos = std::max<std::int64_t>(1, static_cast<std::int64_t>(1e9 / callsPerSecond));
+  auto runUntil = [&](std::int64_t nanos) {
+    for (; gSimulatedNanos < nanos; gSimulatedNanos += stepNanos) LoadRefused(refused, 1);
+    return static_cast<double>(std::filesystem::file_size(logPath));
+  };
+  double before = runUntil(gapNanos / 2);    // the first lines
+  double after = runUntil(3 * gapNanos / 2);  // ten seconds more: one count and one line
+  IDebugLog::WriteLeftOutCounts();
+  double end = static_cast<double>(std::filesystem::file_size(logPath)) - after;
+  IDebugLog::clockMillis = &IDebugLog::SteadyClockMillis;
+  double gapsLeft = (3600e9 - 3.0 * gapNanos / 2) / static_cast<double>(gapNanos);
+  return after + gapsLeft * (after - before) + end;
+}
+
 constexpr int kRuns = 5;
 constexpr double kBudget = 20.0;
 
@@ -236,6 +274,9 @@ int main(int argc, char** argv) {
   std::string small = PathOfLength(folder, "small.txt");
   std::ofstream(small) << "one\ntwo\n";
   const std::string smallBytes = BytesOf(small);
+  // Both sides log the same lines; past the first of each kind the log leaves them out, as it
+  // does in a script's loop. Both are measured that way, not one before and one after.
+  OpenAndCloseJudged(small);
   qxbench::CountSegment("open.unjudged", kOpenings, [&] { OpenAndCloseUnjudged(small); });
   qxbench::CountSegment("open.judged", kOpenings, [&] { OpenAndCloseJudged(small); });
   if (!under) {
@@ -317,6 +358,29 @@ int main(int argc, char** argv) {
                     static_cast<double>(sim::CurrentHeapCount().liveBytes - before) / kSmallFiles / 1024.0);
     for (const char* file : smallFiles) (void)qx::io::CloseFile(file);
   }
+  // Refused calls in a loop, with the log open: first those whose lines the log writes, then
+  // those it leaves out.
+  {
+    const std::string logPath = (std::filesystem::temp_directory_path() / "qxkit-bench.log").string();
+    const char* refused = ScriptString((folder.parent_path() / "qxkit-refused.txt").string());
+    constexpr std::uint64_t kLeftOut = 20000;
+    IDebugLog::OpenFile(logPath.c_str());
+    qxbench::CountSegment("refused.written", qx::LineBudget::kLinesAtOnce,
+                          [&] { LoadRefused(refused, qx::LineBudget::kLinesAtOnce); });
+    qxbench::CountSegment("refused.leftout", kLeftOut, [&] { LoadRefused(refused, kLeftOut); });
+    if (!under) {
+      double fastest = 1e30;
+      for (int run = 0; run < kRuns; ++run) {
+        qxbench::Clock::time_point start = qxbench::Clock::now();
+        LoadRefused(refused, kLeftOut);
+        fastest = std::min(fastest, qxbench::SecondsSince(start));
+      }
+      double rate = kLeftOut / fastest;
+      qxbench::Report("refused.calls.per.second", rate);
+      qxbench::Report("refused.log.kb.per.hour", LogBytesPerHourOfRefusedCalls(refused, logPath, rate) / 1024.0);
+    }
+  }
+
   std::filesystem::remove_all(folder);
   std::printf("same lines read and written: %s\n", same ? "yes" : "NO");
   return same ? 0 : 1;

@@ -559,7 +559,8 @@ TEST_F(QXIOUtilScripts, ScriptsHoldAtMost256FilesAtOnce) {
 
 // Lines a script wrote without CloseFile are in the file once the game has ended normally:
 // the second run of this program writes them and ends as programs do (in the Windows build,
-// QXKit.dll detaching from the ending process).
+// QXKit.dll detaching from the ending process). So is the count of the log lines a script
+// looping on a refused call had left out.
 TEST(QXIOUtilAtTheEnd, LinesWrittenWithoutCloseFileAreInTheFileWhenTheGameEnds) {
   const bool second = IsSecondStart();
   if (second) UseTheFirstStartsFolders();
@@ -571,12 +572,18 @@ TEST(QXIOUtilAtTheEnd, LinesWrittenWithoutCloseFileAreInTheFileWhenTheGameEnds) 
     for (const char* line : {"first", "second", "last"}) {
       EXPECT_TRUE(Vm::CallNative("QXIOUtil", "WriteLine", {Vm::String(journal), Vm::String(line)}).data);
     }
+    const std::string outside = sim::JoinPath(sim::GameFolders::GameFolder(), "/../outside.txt");
+    for (int i = 0; i < 1003; ++i) EXPECT_FALSE(Load(outside, /*read=*/false, /*append=*/true, 1).data);
     return;  // no CloseFile: the program ends
   }
   std::filesystem::create_directories(std::filesystem::path(journal).parent_path());
   EXPECT_EQ(RunSecondStart("QXIOUtilAtTheEnd.LinesWrittenWithoutCloseFileAreInTheFileWhenTheGameEnds"), 0);
   EXPECT_EQ(sim::ReadFile(journal), OnDisk({"first", "second", "last"}));
-  EXPECT_TRUE(LinesStartingWith(LogLines(), "QX IO Util: left ").empty());
+  Lines log = LogLines();
+  EXPECT_TRUE(LinesStartingWith(log, "QX IO Util: left ").empty());
+  EXPECT_EQ(LinesStartingWith(log, "QX IO Util: refused to write ").size(), 1000u);
+  EXPECT_EQ(log.back().rfind("QX: left out 3 more lines like \"QX IO Util: refused to write '%.*s': %s\"", 0), 0u)
+      << log.back();
 }
 
 // A script that could rewrite qxKit.ini could widen where scripts may write from the next start

@@ -1,3 +1,4 @@
+#include <algorithm>
 #include <atomic>
 #include <chrono>
 #include <cstdio>
@@ -5,6 +6,7 @@
 #include <string_view>
 #include <thread>
 
+#include "common/LineBudget.h"
 #include "sim/Actors.h"
 #include "sim/GameFolders.h"
 #include "sim/Magic.h"
@@ -19,6 +21,7 @@ std::atomic<std::uint64_t> gFailures{0};
 // Each thread writes only its own entries; the main thread reads them once all have stopped.
 std::uint32_t gLogged[kMaxThreads];
 Figures gFigures[kMaxThreads];
+std::int64_t gLogStartMillis = 0;
 
 std::int64_t SteadyMillis() {
   using namespace std::chrono;
@@ -79,6 +82,7 @@ void Fail(const char* format, ...) {
 std::uint64_t Failures() { return gFailures.load(); }
 
 void SetUpLog() {
+  gLogStartMillis = SteadyMillis();
   gLogActor = sim::NewActor(0x00040000, 0xFF004000);
   Vm::Adopt(static_cast<qx::game::Actor*>(gLogActor), kActorType);
   for (int thread = 0; thread < kMaxThreads; ++thread) {
@@ -102,6 +106,8 @@ void EndStep(int thread) {
 void CheckLog(int threads) {
   std::string log = sim::GameFolders::ReadLog();
   std::uint32_t next[kMaxThreads] = {};
+  std::uint64_t written = 0;  // step lines in the log
+  std::uint64_t leftOut = 0;  // step lines the log counts instead
   std::size_t from = 0;
   while (from < log.size()) {
     std::size_t end = log.find('\n', from);
@@ -114,6 +120,11 @@ void CheckLog(int threads) {
     if (!line.empty() && line.back() == '\r') line.remove_suffix(1);  // Windows writes the log in text mode
     std::size_t at = line.find(kStepPrefix);
     if (at == std::string_view::npos) continue;
+    unsigned long long count = 0;
+    if (std::sscanf(std::string(line).c_str(), "QX: left out %llu more lines like \"", &count) == 1) {
+      leftOut += count;
+      continue;
+    }
     unsigned spell = 0;
     unsigned type = 0;
     int used = 0;
@@ -128,12 +139,23 @@ void CheckLog(int threads) {
       Fail("a torn or mixed log line: '%s'", whole.c_str());
       continue;
     }
-    if (step != next[thread]) {
+    if (step < next[thread]) {
       Fail("thread %d's log line %u follows its line %u", thread, step, next[thread] - 1);
     }
     next[thread] = step + 1;
+    ++written;
   }
-  for (int thread = 0; thread < threads; ++thread) {
+  // The log writes the first lines of a kind, then one every ten seconds, and counts the rest;
+  // a count is written before the next line of its kind, so the last may not be written yet.
+  std::uint64_t logged = 0;
+  for (int thread = 0; thread < threads; ++thread) logged += gLogged[thread];
+  std::uint64_t atOnce = qx::LineBudget::kLinesAtOnce;
+  std::uint64_t later = static_cast<std::uint64_t>(SteadyMillis() - gLogStartMillis) / qx::LineBudget::kMillisPerLine + 1;
+  if (written < std::min(logged, atOnce) || written > atOnce + later || written + leftOut > logged) {
+    Fail("the threads logged %llu lines; the log holds %llu and counts %llu more", static_cast<unsigned long long>(logged),
+         static_cast<unsigned long long>(written), static_cast<unsigned long long>(leftOut));
+  }
+  for (int thread = 0; thread < threads && logged <= atOnce; ++thread) {
     if (next[thread] != gLogged[thread]) {
       Fail("thread %d logged %u lines; the log holds %u", thread, gLogged[thread], next[thread]);
     }

@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "common/IDebugLog.h"
+#include "common/LineBudget.h"
 
 namespace {
 
@@ -48,6 +49,53 @@ TEST(DebugLogFormat, PointersPrintAsTheGamesRuntimeDoes) {
   EXPECT_STREQ(text, "00ABCDEF");
 }
 
+// Each step takes `lines` lines of `kind` at `at` ms; `written` of them are written, the first
+// carrying the count `reported` of those left out before it.
+TEST(LineBudget, TheFirstLinesOfAKindAreWrittenThenOneEveryTenSeconds) {
+  static const char kRefused[] = "refused %s", kOther[] = "other %d";
+  struct Step {
+    const char* kind;
+    std::int64_t at;
+    std::uint32_t lines, written;
+    std::uint64_t reported;
+  };
+  constexpr std::uint32_t kAtOnce = qx::LineBudget::kLinesAtOnce;
+  constexpr std::int64_t kGap = qx::LineBudget::kMillisPerLine;
+  const Step steps[] = {
+      {kRefused, 5000, kAtOnce, kAtOnce, 0},   // as many as at once: all written
+      {kRefused, 5000, 7, 0, 0},               // then counted
+      {kOther, 5000, 3, 3, 0},                 // another kind has its own budget
+      {kRefused, 5000 + kGap - 1, 2, 0, 0},    // not yet ten seconds since the budget ran out
+      {kRefused, 5000 + kGap, 4, 1, 9},        // one more, after the count of the nine left out
+      {kRefused, 5000 + 4 * kGap + 10, 5, 3, 3},  // three gaps went by: three lines
+      {kRefused, 0, 2, 0, 0},                  // a clock that ran back adds nothing
+      {kRefused, 5000 + 5 * kGap, 1, 1, 4},
+  };
+  qx::LineBudget budget;
+  for (const Step& step : steps) {
+    std::uint32_t written = 0;
+    std::uint64_t reported = 0;
+    for (std::uint32_t i = 0; i < step.lines; ++i) {
+      qx::LineBudget::Verdict verdict = budget.Take(step.kind, step.at);
+      if (verdict.leftOut != 0) EXPECT_TRUE(verdict.write && reported == 0 && written == 0);
+      written += verdict.write;
+      reported += verdict.leftOut;
+    }
+    EXPECT_EQ(written, step.written) << step.kind << " at " << step.at;
+    EXPECT_EQ(reported, step.reported) << step.kind << " at " << step.at;
+  }
+  (void)budget.Take(kRefused, 0);  // left out, and counted once below
+  std::vector<std::pair<const char*, std::uint64_t>> counts;
+  budget.TakeLeftOut([&](const char* kind, std::uint64_t leftOut) { counts.emplace_back(kind, leftOut); });
+  budget.TakeLeftOut([&](const char* kind, std::uint64_t leftOut) { counts.emplace_back(kind, leftOut); });
+  EXPECT_EQ(counts, (std::vector<std::pair<const char*, std::uint64_t>>{{kRefused, 1}}));
+
+  // Kinds beyond the table's are written as ever.
+  static char formats[qx::LineBudget::kKinds + 1][1];
+  for (auto& format : formats) (void)budget.Take(format, 0);
+  for (std::uint32_t i = 0; i <= kAtOnce; ++i) ASSERT_TRUE(budget.Take(formats[qx::LineBudget::kKinds], 0).write);
+}
+
 class DebugLogFile : public testing::Test {
  protected:
   void SetUp() override {
@@ -55,8 +103,12 @@ class DebugLogFile : public testing::Test {
     IDebugLog::OpenFile(path_.c_str());
     IDebugLog::consoleLevel = 1;
     IDebugLog::fileLevel = 5;
+    IDebugLog::clockMillis = [] () noexcept { return now_; };
   }
-  void TearDown() override { std::filesystem::remove(path_); }
+  void TearDown() override {
+    IDebugLog::clockMillis = &IDebugLog::SteadyClockMillis;
+    std::filesystem::remove(path_);
+  }
 
   std::vector<std::string> Lines() {
     std::ifstream in(path_);
@@ -66,6 +118,7 @@ class DebugLogFile : public testing::Test {
   }
 
   std::filesystem::path path_;
+  static inline std::int64_t now_ = 0;  // the log's clock, in ms
 };
 
 TEST_F(DebugLogFile, LevelsChooseFileAndConsole) {
@@ -95,6 +148,25 @@ TEST_F(DebugLogFile, TheFileStopsAtItsLimitWithALineThatSaysSo) {
   LogMessage("anew");
   EXPECT_EQ(Lines(), std::vector<std::string>{"anew"});
   IDebugLog::fileLimitBytes = limit;
+}
+
+// A kind's left-out lines are counted in a line before its next written one; built lines, as
+// many as the player's files ask for, are all written.
+TEST_F(DebugLogFile, RepeatsOfAKindAreCountedAndBuiltLinesAllWritten) {
+  constexpr std::uint32_t kAtOnce = qx::LineBudget::kLinesAtOnce;
+  for (std::uint32_t i = 0; i < kAtOnce + 2; ++i) LogMessage("QX IO Util: refused to write '%u'", i);
+  for (std::uint32_t i = 0; i < kAtOnce + 2; ++i) (LogLine() << ">>> book " << static_cast<std::int32_t>(i)).Write();
+  now_ += qx::LineBudget::kMillisPerLine;
+  LogMessage("QX IO Util: refused to write '%u'", 12345u);
+  std::vector<std::string> lines = Lines();
+  ASSERT_EQ(lines.size(), 2 * kAtOnce + 4);
+  EXPECT_EQ(lines[kAtOnce - 1], "QX IO Util: refused to write '999'");
+  EXPECT_EQ(lines[kAtOnce], ">>> book 0");
+  EXPECT_EQ(lines[2 * kAtOnce + 1], ">>> book 1001");
+  EXPECT_EQ(lines[2 * kAtOnce + 2],
+            "QX: left out 2 more lines like \"QX IO Util: refused to write '%u'\"; the log writes the first 1000 lines "
+            "of a kind, then one every 10 seconds");
+  EXPECT_EQ(lines.back(), "QX IO Util: refused to write '12345'");
 }
 
 TEST_F(DebugLogFile, ArgumentsAreNotReinterpreted) {
@@ -143,7 +215,9 @@ TEST_F(DebugLogFile, BuiltLinesAreTheFormattedOnes) {
   EXPECT_EQ(lines[9], "keyword '0001F4_Mod.esp' with priority -2147483648");
 }
 
-TEST_F(DebugLogFile, ConcurrentCallersKeepEveryLineWhole) {
+// Threads logging one kind of line at once: every line whole, each thread's in its order, and
+// the first lines of the kind written, the rest counted.
+TEST_F(DebugLogFile, ConcurrentCallersKeepEveryLineWholeAndTheCountExact) {
   constexpr int kThreads = 8, kLines = 500;
   std::vector<std::thread> threads;
   for (int t = 0; t < kThreads; ++t) {
@@ -152,15 +226,24 @@ TEST_F(DebugLogFile, ConcurrentCallersKeepEveryLineWhole) {
     });
   }
   for (auto& thread : threads) thread.join();
+  IDebugLog::WriteLeftOutCounts();
   auto lines = Lines();
-  ASSERT_EQ(lines.size(), static_cast<std::size_t>(kThreads * kLines));
+  ASSERT_EQ(lines.size(), qx::LineBudget::kLinesAtOnce + 1);
+  EXPECT_EQ(lines.back().rfind("QX: left out " + std::to_string(kThreads * kLines - qx::LineBudget::kLinesAtOnce) +
+                                   " more lines like \"thread %d line %d %s\"; the log writes the first 1000 lines of "
+                                   "a kind, then one every 10 seconds",
+                               0),
+            0u)
+      << lines.back();
+  lines.pop_back();
   std::vector<int> next(kThreads, 0);
   for (const std::string& line : lines) {
     int t = -1, i = -1;
     char payload[16] = {};
     ASSERT_EQ(std::sscanf(line.c_str(), "thread %d line %d %15s", &t, &i, payload), 3) << line;
     ASSERT_TRUE(t >= 0 && t < kThreads);
-    EXPECT_EQ(i, next[t]++) << "lines of one thread keep their order";
+    EXPECT_GE(i, next[t]) << "lines of one thread keep their order";
+    next[t] = i + 1;
     EXPECT_STREQ(payload, "payload");
   }
 }
