@@ -124,7 +124,7 @@ PriorityOverrideLine ParsePriorityOverride(std::string_view line, int number) {
 void ParsePriorityOverrideLine(ProjectIni& settings, std::string_view line, int number) {
   PriorityOverrideLine parsed = ParsePriorityOverride(line, number);
   if (!parsed.isEntry) {
-    LogMessage("%s", parsed.skipMessage.c_str());
+    (LogLine() << parsed.skipMessage).Write();  // one per line of the player's file: all written
     return;
   }
   settings.pendingOverrides.Add(parsed.formText, parsed.priority);
