@@ -26,6 +26,7 @@ rm -rf "$logs" && mkdir -p "$logs"
 # script threads that never stop, the cleanup thread and a 1 ms polling thread still running.
 tests=(
   "host_tests.exe --gtest_filter=QXIOUtilAtTheEnd.LinesWrittenWithoutCloseFileAreInTheFileWhenTheGameEnds"
+  "host_tests.exe --gtest_filter=QXIOUtilAtTheEnd.AScriptThreadStillUsingFilesWhenTheGameEndsLetsItEndCleanly"
   "host_tests.exe --gtest_filter=QXIOUtilScripts.ScriptThreadsRacingOnTwoFilesAllReturnAndLoseNoLine"
   "host_tests.exe --gtest_filter=SkillBookMessages.PollingThreadRunsBesideTheGame"
   "host_tests.exe --gtest_filter=QXPapyrusFunc.PollingRecountsForAPositiveInterval"
