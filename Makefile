@@ -5,8 +5,10 @@ VERSION := $(shell cat VERSION)
 
 FUZZ_SECONDS ?= 600
 STRESS_SECONDS ?= 10
+ENDS_ROUNDS ?= 300
+ENDS_LOAD ?= 1
 
-.PHONY: all test dist bootstrap build linux32 win32 tools-linux32 fuzz fuzz-build fuzz-keep stress stress-build bench clean
+.PHONY: all test dist bootstrap build linux32 win32 tools-linux32 fuzz fuzz-build fuzz-keep stress stress-build stress-ends bench clean
 
 all: test
 
@@ -48,6 +50,11 @@ stress: stress-build
 	cmake -S . -B $(BUILD)/win32 -DCMAKE_TOOLCHAIN_FILE=cmake/toolchain-win32.cmake -DCMAKE_BUILD_TYPE=Release >/dev/null
 	cmake --build $(BUILD)/win32 -j $(JOBS) --target qx_stress
 	./tests/stress/run-stress.sh $(BUILD)/stress/tests/stress/qx_stress $(STRESS_SECONDS) $(BUILD)/win32
+
+# The Windows build's tests whose process ends while the plugin's threads run, each run
+# ENDS_ROUNDS times beside ENDS_LOAD busy loops; fails on any failed run.
+stress-ends: win32
+	./tests/stress/run-ends.sh $(BUILD)/win32 $(ENDS_ROUNDS) $(ENDS_LOAD) 2
 
 # The smoke of the fuzzers: each target over its seed corpus, then 20 seconds of fuzzing.
 test: build fuzz-build

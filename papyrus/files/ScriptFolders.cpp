@@ -14,9 +14,11 @@ using platform::NativePathString;
 using Unit = NativePathString::value_type;
 
 // Full paths, as the judge writes them. Written while the plugin loads, before any script
-// can call a file function; read by script threads afterwards.
-std::vector<NativePathString> gWritableFolders;
-ProtectedPlaces<Unit> gProtected;
+// can call a file function; read by script threads afterwards. Never destroyed: as the
+// process ends, a script thread may still be judging a path while the DLL's statics go (under
+// Wine the other threads are stopped only some time after the end begins).
+std::vector<NativePathString>& gWritableFolders = *new std::vector<NativePathString>;
+ProtectedPlaces<Unit>& gProtected = *new ProtectedPlaces<Unit>;
 
 bool IsControl(char c) noexcept { return static_cast<unsigned char>(c) < 0x20 || c == 0x7F; }
 

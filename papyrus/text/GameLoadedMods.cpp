@@ -14,7 +14,8 @@ class DataHandlerMods final : public LoadedMods {
   const char* NameAt(std::uint32_t index) const override { return game::FileNameOfModIndex(index); }
 };
 
-const DataHandlerMods kGameMods;
+// Never destroyed: script threads may still resolve form texts while the process ends.
+const DataHandlerMods& kGameMods = *new DataHandlerMods;
 
 // Names are read four characters at a time: a lookup of a name by the thousand at the
 // data-loaded step is then a few operations per word, not per character. A name of four

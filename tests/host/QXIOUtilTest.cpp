@@ -586,6 +586,38 @@ TEST(QXIOUtilAtTheEnd, LinesWrittenWithoutCloseFileAreInTheFileWhenTheGameEnds) 
       << log.back();
 }
 
+// A script thread still opening, writing and closing a file when the game ends normally: the
+// end goes on under it, and what it judges paths against is still there for its last calls.
+std::string& gBusyPath = *new std::string;  // never destroyed: the thread uses it to the end
+std::atomic<int> gBusyRounds{0};
+
+void OpenWriteCloseForever(int) {
+  ScriptValue path = Vm::String(gBusyPath);
+  for (;;) {
+    (void)Load(gBusyPath, /*read=*/false, /*append=*/true, 1);
+    (void)Vm::CallNative("QXIOUtil", "WriteLine", {path, Vm::String("busy")});
+    (void)Vm::CallNative("QXIOUtil", "CloseFile", {path});
+    ++gBusyRounds;
+  }
+}
+
+TEST(QXIOUtilAtTheEnd, AScriptThreadStillUsingFilesWhenTheGameEndsLetsItEndCleanly) {
+  const bool second = IsSecondStart();
+  if (second) UseTheFirstStartsFolders();
+  sim::Game::Start();
+  gBusyPath = sim::JoinPath(sim::GameFolders::GameFolder(), "/Data/busy.txt");
+  if (second) {
+    ASSERT_TRUE(sim::Game::Boot({}).loaded);
+    // Never returns: the program ends under it once it is well under way.
+    EXPECT_FALSE(RunOnSystemThreads(1, &OpenWriteCloseForever, std::chrono::milliseconds(50)));
+    while (gBusyRounds.load() < 20) std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    return;
+  }
+  std::filesystem::create_directories(std::filesystem::path(gBusyPath).parent_path());
+  EXPECT_EQ(RunSecondStart("QXIOUtilAtTheEnd.AScriptThreadStillUsingFilesWhenTheGameEndsLetsItEndCleanly"), 0);
+  EXPECT_EQ(sim::ReadFile(gBusyPath).rfind(OnDisk({"busy"}), 0), 0u);
+}
+
 // A script that could rewrite qxKit.ini could widen where scripts may write from the next start
 // on: at the first start it tries and is refused, so that at the second (this program run again
 // in the same folders) writing outside is refused as ever.

@@ -75,6 +75,10 @@ std::uint64_t gSlowRounds = 0;
 // What each worker's hits returned this round, per victim; summed by worker 0.
 float gReturned[kWorkers][kVictims];
 int gGatedHits[kWorkers][kVictims];
+// Lethal hits that passed whole. While the clock runs, that is wrong only in a round judged:
+// in a slower one the first gated hit's immunity can lapse, and the victim, then below the
+// gating threshold, rightly takes the next lethal hit.
+int gWholeHits[kWorkers][kVictims];
 
 std::int64_t NowMillis() {
   using namespace std::chrono;
@@ -145,7 +149,9 @@ void Hit(int worker, int victim, int hit, qx::game::ActiveEffect& effect) {
   } else {
     change = Gate(gVictims[gSet][victim], kLethal, nullptr);
   }
-  if (change != 0.0f && change != kGated) {
+  if (kClockRuns && change == kLethal) {
+    ++gWholeHits[worker][victim];  // judged with its round
+  } else if (change != 0.0f && change != kGated) {
     Fail("a lethal hit on a victim at full health returned %f, neither 0 nor %f", change, kGated);
   }
   gReturned[worker][victim] += change;
@@ -178,11 +184,18 @@ void ApplyRound() {
   for (int victim = 0; victim < kVictims; ++victim) {
     float returned = 0.0f;
     int gated = 0;
+    int whole = 0;
     for (int worker = 0; worker < kWorkers; ++worker) {
       returned += gReturned[worker][victim];
       gated += gGatedHits[worker][victim];
+      whole += gWholeHits[worker][victim];
       gReturned[worker][victim] = 0.0f;
       gGatedHits[worker][victim] = 0;
+      gWholeHits[worker][victim] = 0;
+    }
+    if (judged && whole != 0) {
+      Fail("round %llu: %d lethal hits on victim %d passed whole within its immunity",
+           static_cast<unsigned long long>(gJudgedRounds + gSlowRounds), whole, victim);
     }
     float& health = gVictims[gSet][victim]->currentValue[kActorValue_Health];
     if (!kGameAppliesEachHit) health += returned;
