@@ -10,8 +10,7 @@ LineBudget::Verdict LineBudget::Take(const char* kind, std::int64_t nowMillis) n
   for (std::size_t probe = 0; probe < kKinds; ++probe) {
     Kind& entry = kinds_[(slot + probe) & (kKinds - 1)];
     if (entry.format == nullptr) {
-      entry.format = kind;
-      entry.refilledAt = nowMillis;
+      entry.format = kind;  // a new kind: its budget is full
     } else if (entry.format != kind) {
       continue;
     }
