@@ -120,15 +120,15 @@ void CheckLog(int threads) {
     if (!line.empty() && line.back() == '\r') line.remove_suffix(1);  // Windows writes the log in text mode
     std::size_t at = line.find(kStepPrefix);
     if (at == std::string_view::npos) continue;
+    std::string whole(line);
     unsigned long long count = 0;
-    if (std::sscanf(std::string(line).c_str(), "QX: left out %llu more lines like \"", &count) == 1) {
+    if (std::sscanf(whole.c_str(), "QX: left out %llu more lines like \"", &count) == 1) {
       leftOut += count;
       continue;
     }
     unsigned spell = 0;
     unsigned type = 0;
     int used = 0;
-    std::string whole(line);
     bool parsed = at == 0 &&
                   std::sscanf(whole.c_str(), "QX Scale Ability Effects: spell %8X is not an ability; received %u%n",
                               &spell, &type, &used) == 2 &&
