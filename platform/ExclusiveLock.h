@@ -1,11 +1,18 @@
 #pragma once
 // A lock for data that threads almost never find taken (a script file's read-ahead and
-// written lines). Taking and giving it back untaken is one atomic instruction each, inline;
-// a thread that finds it taken sleeps on the system's own primitives, which cannot lose a
-// wake-up: a futex that compares the word as it sleeps on Linux, a slim lock and condition
+// written lines). Taking it untaken is one atomic instruction, inline, and giving it back
+// untaken a plain store: a script reading a file takes it once per line, and a second atomic
+// instruction there costs about a fifth of the line's whole time. A thread that finds it
+// taken sleeps on the system's own primitives: a futex on Linux, a slim lock and condition
 // variable on Windows. (The C++ library's atomic wait is not that in the Windows build:
 // mingw's falls back to a pool of condition variables shared by address, whose notify can
-// fall between a waiter's test and its sleep.) Usable with std::lock_guard.
+// fall between a waiter's test and its sleep.)
+//
+// The plain store cannot tell whether a thread began to sleep just before it (the thread
+// marks the lock contended between the giver's test and its store): such a sleeper is not
+// woken, so every sleep is bounded (kSleepMillis) and the sleeper then tests the lock again.
+// A thread that marked it before the giver's test is woken at once. Usable with
+// std::lock_guard.
 //
 // valgrind's race detectors cannot see atomic instructions as a lock: in their build (which
 // includes valgrind's helgrind.h) each hand-over is annotated for them, and they leave the
@@ -47,15 +54,25 @@ class ExclusiveLock {
   }
   void unlock() noexcept {
     QX_LOCK_GIVEN_BACK(this);
+    if (state_.load(std::memory_order_relaxed) != kContended) {
+      state_.store(kFree, std::memory_order_release);
+      return;
+    }
     if (state_.exchange(kFree, std::memory_order_release) == kContended) WakeOneSleeper();
   }
 
+  // The longest a sleeper sleeps before it tests the lock again.
+  static constexpr unsigned kSleepMillis = 1;
+
  private:
+  friend struct ExclusiveLockProbe;  // the tests' view of the state
+
   static constexpr int kFree = 0;
   static constexpr int kTaken = 1;
   static constexpr int kContended = 2;  // taken, and a thread may sleep on it
 
-  // Found taken: marks it contended and sleeps until it is given back to this thread.
+  // Found taken: marks it contended and sleeps (kSleepMillis at most at a time) until it
+  // takes it.
   void WaitForIt() noexcept;
   void WakeOneSleeper() noexcept;
 

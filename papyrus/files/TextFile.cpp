@@ -244,17 +244,19 @@ bool TextFile::HasNextLineLocking() {
 bool TextFile::UseNextLine(LineUser use, void* context) {
   std::lock_guard<platform::ExclusiveLock> guard(lock_);
   if (!IsGood() || !read_) return false;
-  if (readAhead_.NeedsRefill()) RefillLocked();
-  if (!IsGood()) return false;
+  if (readAhead_.NeedsRefill()) {
+    RefillLocked();
+    if (!IsGood()) return false;
+  }
   use(readAhead_.PeekNext(), context);
   readAhead_.Advance();
   // The next lines are read ahead now, under this lock, so that the script's HasNextLine
   // before them finds them waiting without taking the lock (with a buffer of one line, on
-  // every line).
+  // every line). Only a failure under this lock ends a good file: it is still good here.
   if (readAhead_.NeedsRefill()) {
     RefillLocked();  // counts the waiting lines
   } else {
-    CountWaitingLinesLocked();
+    linesWaiting_.store(static_cast<std::uint32_t>(readAhead_.LinesLeft()), std::memory_order_relaxed);
   }
   return true;
 }

@@ -47,11 +47,6 @@ int SlotFor(const detail::LastFound& last, const char* path) {
 
 TextFile* TextFileTable::FindRemembered(detail::LastFound& last, const char* path, std::uint32_t changes) {
   auto valid = [&](const detail::Found& slot) { return slot.table == this && slot.changes == changes; };
-  detail::Found& other = last.slots[last.newest ^ 1];
-  if (other.kept == path && valid(other)) {
-    last.newest ^= 1;
-    return other.file;
-  }
   for (int i = 0; i < 2; ++i) {
     int index = last.newest ^ i;
     if (valid(last.slots[index]) && last.slots[index].path.Matches(path)) {

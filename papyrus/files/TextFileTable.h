@@ -70,8 +70,15 @@ class TextFileTable {
     detail::LastFound& last = detail::tLastFound;  // one look-up: emulated in the Windows build
     // Read before searching: a change during the search makes the next call search again.
     std::uint32_t changes = changeCount_.load(std::memory_order_acquire);
-    const detail::Found& newest = last.slots[last.newest];
-    if (newest.kept == path && newest.table == this && newest.changes == changes) return newest.file;
+    const int newest = last.newest;
+    const detail::Found& first = last.slots[newest];
+    if (first.kept == path && first.table == this && first.changes == changes) return first.file;
+    // A script alternating between two files finds the other one here, still inline.
+    const detail::Found& second = last.slots[newest ^ 1];
+    if (second.kept == path && second.table == this && second.changes == changes) {
+      last.newest = newest ^ 1;
+      return second.file;
+    }
     return FindRemembered(last, path, changes);
   }
   // The keeper of script texts this table uses from now on (null: none, every call compares
@@ -99,8 +106,7 @@ class TextFileTable {
   [[nodiscard]] static TextFileTable& Instance();
 
  private:
-  // The rest of FindForThisThread, out of line: the other path by its address, then both by
-  // their text, then a search.
+  // The rest of FindForThisThread, out of line: both paths by their text, then a search.
   TextFile* FindRemembered(detail::LastFound& last, const char* path, std::uint32_t changes);
   TextFile* SearchForThisThread(detail::LastFound& last, const char* path, std::uint32_t changes);
 

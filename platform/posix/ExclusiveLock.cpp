@@ -2,12 +2,14 @@
 
 #include <linux/futex.h>
 #include <sys/syscall.h>
+#include <time.h>
 #include <unistd.h>
 
 namespace qx::platform {
 namespace {
 
 static_assert(sizeof(std::atomic<int>) == sizeof(int), "the futex is the state word itself");
+static_assert(sizeof(timespec) == 2 * sizeof(long), "SYS_futex takes the kernel's timespec of two longs");
 
 int* Word(std::atomic<int>& state) noexcept { return reinterpret_cast<int*>(&state); }
 
@@ -15,9 +17,10 @@ int* Word(std::atomic<int>& state) noexcept { return reinterpret_cast<int*>(&sta
 
 void ExclusiveLock::WaitForIt() noexcept {
   // The kernel sleeps only while the word still reads kContended: a give-back before that
-  // makes the call return at once.
+  // makes the call return at once; one that stored over the mark unseen ends the sleep's time.
+  static constexpr timespec kSleep{0, kSleepMillis * 1'000'000L};
   while (state_.exchange(kContended, std::memory_order_acquire) != kFree) {
-    syscall(SYS_futex, Word(state_), FUTEX_WAIT_PRIVATE, kContended, nullptr, nullptr, 0);
+    syscall(SYS_futex, Word(state_), FUTEX_WAIT_PRIVATE, kContended, &kSleep, nullptr, 0);
   }
 }
 

@@ -17,14 +17,15 @@ PCONDITION_VARIABLE Sleepers(void*& word) noexcept { return reinterpret_cast<PCO
 
 }  // namespace
 
-// A sleeper tests the state and goes to sleep inside the gate; the thread that gives the
-// lock back passes through the gate before it wakes one, so it cannot wake between the
-// sleeper's test and its sleep.
+// A sleeper tests the state and goes to sleep inside the gate; a thread that gives the lock
+// back seeing it contended passes through the gate before it wakes one, so it cannot wake
+// between the sleeper's test and its sleep. A give-back that stored over the mark unseen ends
+// the sleep's time (a timer tick at least: up to about 16 ms at Windows' usual resolution).
 void ExclusiveLock::WaitForIt() noexcept {
   while (state_.exchange(kContended, std::memory_order_acquire) != kFree) {
     AcquireSRWLockExclusive(Gate(gate_));
-    while (state_.load(std::memory_order_relaxed) == kContended) {
-      SleepConditionVariableSRW(Sleepers(sleepers_), Gate(gate_), INFINITE, 0);
+    while (state_.load(std::memory_order_relaxed) == kContended &&
+           SleepConditionVariableSRW(Sleepers(sleepers_), Gate(gate_), kSleepMillis, 0)) {
     }
     ReleaseSRWLockExclusive(Gate(gate_));
   }
