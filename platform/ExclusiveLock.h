@@ -58,7 +58,8 @@ class ExclusiveLock {
       state_.store(kFree, std::memory_order_release);
       return;
     }
-    if (state_.exchange(kFree, std::memory_order_release) == kContended) WakeOneSleeper();
+    state_.exchange(kFree, std::memory_order_release);  // still contended: only sleepers change it
+    WakeOneSleeper();
   }
 
   // The longest a sleeper sleeps before it tests the lock again.

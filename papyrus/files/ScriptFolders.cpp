@@ -1,5 +1,6 @@
 #include "papyrus/files/ScriptFolders.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <span>
 #include <type_traits>
@@ -188,10 +189,8 @@ bool AdmitScriptPath(platform::FilePath& path, PathUse use) {
     // that may hold one is judged in its long form, as far as it exists.
     if (full.find(Unit('~')) != NativePathString::npos) {
       full = platform::LongPathName(std::move(full));
-      verdict.inside = false;
-      for (const NativePathString& folder : gWritableFolders) {
-        verdict.inside = verdict.inside || IsBelowFolder<Unit>(full, folder);
-      }
+      verdict.inside = std::any_of(gWritableFolders.begin(), gWritableFolders.end(),
+                                   [&](const NativePathString& folder) { return IsBelowFolder<Unit>(full, folder); });
     }
     if (!verdict.inside) {
       LogWithPath("QX IO Util: refused to write '%.*s': %s", path.Display(), "outside the folders scripts may write in");

@@ -7,8 +7,9 @@
 // against the current folder, "\x" against the current folder's drive, "." and ".." taken
 // away, repeated separators as one, one trailing dot of a name before another dropped, every
 // trailing dot and blank of the path's end dropped), and the full path is compared with each
-// allowed folder name by name, letter case ignored. No file system call: links are not followed (a mod manager shows mod files inside Data through one, and a
-// link the player made inside the game's folder is the player's choice).
+// allowed folder name by name, letter case ignored. No file system call: links are not
+// followed (a mod manager shows mod files inside Data through one, and a link the player
+// made inside the game's folder is the player's choice).
 //
 // `Unit` is the path's character: wchar_t in the Windows build (the text after conversion
 // from the ANSI code page, so no byte of a double-byte character is taken for a "\"), char
